@@ -1,0 +1,68 @@
+#include "serial_link.h"
+
+#include <QSerialPort>
+
+#include "platform.h"
+
+namespace xav {
+
+QtSerialLink::QtSerialLink(QObject* parent) : SerialLink(parent), port_(new QSerialPort(this)) {
+  connect(port_, &QSerialPort::readyRead, this, &SerialLink::dataArrived);
+  connect(port_, &QSerialPort::errorOccurred, this, [this](QSerialPort::SerialPortError e) {
+    if (e == QSerialPort::NoError || e == QSerialPort::TimeoutError) return;
+    error_ = port_->errorString();
+    if (e == QSerialPort::ResourceError && port_->isOpen()) {
+      // The device went away (adapter unplugged): close so that a later
+      // open starts afresh, and tell the owner.
+      port_->close();
+      emit failed(error_);
+    }
+  });
+}
+
+QtSerialLink::~QtSerialLink() = default;
+
+bool QtSerialLink::open(int comNumber) {
+  if (port_->isOpen()) port_->close();
+  const QString device = platform::comPortDevice(comNumber);
+  if (device.isEmpty()) {
+    error_ = QStringLiteral("no such port");
+    return false;
+  }
+  port_->setPortName(device);
+  port_->setBaudRate(QSerialPort::Baud9600);
+  port_->setDataBits(QSerialPort::Data8);
+  port_->setParity(QSerialPort::NoParity);
+  port_->setStopBits(QSerialPort::OneStop);
+  port_->setFlowControl(QSerialPort::NoFlowControl);
+  if (!port_->open(QIODevice::ReadWrite)) {
+    error_ = port_->errorString();
+    return false;
+  }
+  error_.clear();
+  return true;
+}
+
+void QtSerialLink::close() {
+  if (port_->isOpen()) port_->close();
+}
+
+bool QtSerialLink::isOpen() const { return port_->isOpen(); }
+
+qint64 QtSerialLink::bytesWaiting() { return port_->isOpen() ? port_->bytesAvailable() : 0; }
+
+void QtSerialLink::discardInput() {
+  if (!port_->isOpen()) return;
+  port_->clear(QSerialPort::Input);
+  port_->readAll();
+}
+
+void QtSerialLink::write(const QByteArray& bytes) {
+  if (!port_->isOpen()) return;
+  port_->write(bytes);
+  port_->flush();
+}
+
+QByteArray QtSerialLink::readAll() { return port_->isOpen() ? port_->readAll() : QByteArray(); }
+
+}  // namespace xav

@@ -1,0 +1,11 @@
+// Placeholder window until the tool's own window lands.
+#include <QApplication>
+#include <QLabel>
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QLabel window(QStringLiteral("RVSIM"));
+  window.setWindowTitle(QStringLiteral("RVSIM"));
+  window.show();
+  return app.exec();
+}

@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Installs what the build, the tests and the demo need on a Debian machine.
+# Only missing packages are installed; run as root or with sudo available.
+set -euo pipefail
+
+PKGS=(
+  build-essential cmake pkg-config git
+  qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libqt6network6
+  libgl-dev libxkbcommon-dev
+  libgtest-dev googletest libmodbus-dev
+  xvfb xauth fonts-dejavu-core
+  iputils-ping iproute2 procps
+  python3
+)
+
+missing=()
+for p in "${PKGS[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+  SUDO=""
+  if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+  echo "Installing: ${missing[*]}"
+  $SUDO apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
