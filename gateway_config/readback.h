@@ -1,0 +1,30 @@
+#pragma once
+// Reading a module's current Config.csv back: the protocol code, the summary
+// fields, the title row and the captions tail. Widget-free.
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+namespace gw {
+
+struct CurrentConfig {
+  // False when the file could not be read, has fewer than four lines, or
+  // line 3 holds no comma: then no field may be changed from it.
+  bool readable = false;
+  int protocolCode = 0;       // number after "//" at the file's start; 0 none
+  QStringList summaryFields;  // line 0 split at ",", each trimmed
+  QString title;              // line 3 up to its first comma, trimmed
+  bool hasCaptions = false;
+  QString captionsTail;       // from "//RVSIM_Captions" to the end, when present
+
+  // Summary field i trimmed, empty when missing.
+  QString field(int i) const { return i < summaryFields.size() ? summaryFields[i] : QString(); }
+};
+
+CurrentConfig parseCurrentConfig(const QByteArray& file);
+
+// Reads workDir/Config.csv; readable false when it is missing.
+CurrentConfig readCurrentConfig(const QString& workDir);
+
+}  // namespace gw
