@@ -1,11 +1,13 @@
-// Placeholder window until the tool's own window lands.
+// XAV_Cfg: configures one XAV module over a serial port or over Ethernet.
 #include <QApplication>
-#include <QLabel>
+
+#include "frm_xav.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
-  QLabel window(QStringLiteral("XAV Configuration V2.04"));
-  window.setWindowTitle(QStringLiteral("XAV Configuration V2.04"));
+  QApplication::setApplicationName(QStringLiteral("XAV_Cfg"));
+  xavcfg::FrmXAV window;
+  if (!window.Form_Load()) return 0;
   window.show();
   return app.exec();
 }

@@ -1,0 +1,90 @@
+#pragma once
+// modGetIP: finding the XAV modules of the local network. A broadcast ping
+// fills the PC's address table, the table's entries with either maker prefix
+// are pinged once each, and every module that answers is listed with the
+// title of its current configuration. The outside world (ping, the address
+// table, the loader) sits behind DiscoveryHost so tests can stand in for it.
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+namespace xavcfg {
+
+inline constexpr char kBroadcastAddress[] = "192.168.0.255";
+inline constexpr int kBroadcastTimeoutMs = 150;
+inline constexpr int kPingTimeoutMs = 100;
+// Hardware-address prefixes of the modules, in the table's lower-case form.
+inline constexpr char kPrefixA[] = "00-50-4e-";
+inline constexpr char kPrefixB[] = "00-40-9d-";
+
+// Addresses of the table lines (from the fourth line on) that carry either
+// prefix, in table order. The listing is in the form of "arp -a".
+QStringList modulesInAddressTable(const QString& arpListing);
+
+// The kernel's neighbour table in the "arp -a" form (three heading lines,
+// then "  address  aa-bb-cc-dd-ee-ff  dynamic"). Reads either the text of
+// /proc/net/arp or the output of "ip neigh"; other lines are skipped.
+QString arpListingFromNeighbours(const QString& neighbourText);
+
+// Whether a ping report says the single echo was answered: "(0% loss" in
+// the Windows report, ", 0% packet loss" in the POSIX one (lower case).
+bool pingAnswered(const QString& reportLowerCase);
+
+// Title of a fetched Config.csv: line 3 up to its first comma, trimmed.
+// Empty when the file has fewer than four lines or that line no comma.
+QString titleFromConfig(const QByteArray& configCsv);
+
+// Entry of the module list: address + " : " + title.
+QString moduleEntry(const QString& address, const QString& title);
+// The address of a list entry: the text before its first " : " (a text
+// without the separator is taken whole).
+QString addressOfEntry(const QString& entry);
+
+class NetworkHost {
+ public:
+  virtual ~NetworkHost() = default;
+  // One echo to the broadcast address; the outcome is not looked at.
+  virtual void broadcastPing() = 0;
+  // The address table in the "arp -a" form.
+  virtual QString addressTable() = 0;
+  // One echo to the address (100 ms); whether it was answered.
+  virtual bool answersPing(const QString& address) = 0;
+  // Runs the loader to fetch the module's Config.csv into the working
+  // directory and waits for it; false when no command could be made.
+  virtual bool fetchConfiguration(const QString& address) = 0;
+  // Runs the loader to send the working directory's Config.csv to the
+  // module and waits for it; false when no command could be made.
+  virtual bool uploadConfiguration(const QString& address) = 0;
+};
+
+// The real one: runs the commands in the working directory, each waited for
+// while the window refuses input, and reads and deletes their report files.
+class SystemNetworkHost : public NetworkHost {
+ public:
+  void broadcastPing() override;
+  QString addressTable() override;
+  bool answersPing(const QString& address) override;
+  bool fetchConfiguration(const QString& address) override;
+  bool uploadConfiguration(const QString& address) override;
+};
+
+// Fetches the module's configuration and gives its title; empty when none
+// can be read. A Config.csv of an earlier fetch is removed first so that it
+// cannot lend this module its title.
+QString GetModuleTitle(NetworkHost& host, const QString& address);
+
+// DiscoverModules without the list box: the entries of LV1, in order.
+QStringList DiscoverModules(NetworkHost& host);
+
+// Command texts of the host's system (a POSIX twin of each Windows text).
+QString broadcastPingCommand();
+QString addressTableCommand(const QString& workDir);
+QString modulePingCommand(const QString& workDir, const QString& address);
+// Whether the address-table command leaves the "arp -a" form (Windows) or
+// the kernel's neighbour table (elsewhere).
+bool addressTableIsArpForm();
+// The outside toolbox, started from its own directory.
+QString toolboxCommand(const QString& toolboxDir);
+
+}  // namespace xavcfg
