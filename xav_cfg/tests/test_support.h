@@ -1,0 +1,87 @@
+#pragma once
+// Shared pieces of the XAV_Cfg tests: a scratch working directory with its
+// own config folder, and a stand-in for ping, address table and loader.
+
+#include <QDir>
+#include <QFile>
+#include <QMap>
+#include <QTemporaryDir>
+
+#include "discovery.h"
+#include "files.h"
+
+namespace xavcfg::testing {
+
+// Makes a temporary directory the working directory and the config folder
+// ($XDG_CONFIG_HOME) for the life of the object.
+class ScratchDir {
+ public:
+  ScratchDir() : oldCwd_(QDir::currentPath()), oldXdg_(qgetenv("XDG_CONFIG_HOME")) {
+    QDir().mkpath(dir_.filePath(QStringLiteral("work")));
+    QDir::setCurrent(work());
+    qputenv("XDG_CONFIG_HOME", dir_.filePath(QStringLiteral("config")).toLocal8Bit());
+  }
+  ~ScratchDir() {
+    QDir::setCurrent(oldCwd_);
+    if (oldXdg_.isNull()) qunsetenv("XDG_CONFIG_HOME");
+    else qputenv("XDG_CONFIG_HOME", oldXdg_);
+  }
+  QString work() const { return dir_.filePath(QStringLiteral("work")); }
+  QString path(const QString& name) const { return dir_.filePath(name); }
+  QString config() const { return dir_.filePath(QStringLiteral("config")); }
+  void writeWork(const QString& name, const QByteArray& data) const {
+    xav::writeWholeFile(QDir(work()).filePath(name), data);
+  }
+
+ private:
+  QTemporaryDir dir_;
+  QString oldCwd_;
+  QByteArray oldXdg_;
+};
+
+// A file as the loader leaves it: summary line, Bridge heading, title row.
+inline QByteArray configWithTitle(const QString& summary, const QString& title, const QByteArray& tail = {}) {
+  QByteArray out = summary.toLatin1() + "\r\nBridge\r\nTitle                  , System_Node_Id\r\n" +
+                   title.toLatin1() + " , 11\r\n\r\nData_Arrays\r\n";
+  if (!tail.isEmpty()) out += "\r\n" + tail + "\r\n";
+  return out;
+}
+
+// Ping, address table and loader answered from tables; records the calls.
+class FakeNetworkHost : public NetworkHost {
+ public:
+  void broadcastPing() override { calls << QStringLiteral("broadcast"); }
+  QString addressTable() override {
+    calls << QStringLiteral("table");
+    return table;
+  }
+  bool answersPing(const QString& address) override {
+    calls << QStringLiteral("ping ") + address;
+    return answering.contains(address);
+  }
+  bool fetchConfiguration(const QString& address) override {
+    calls << QStringLiteral("fetch ") + address;
+    if (configs.contains(address)) xav::writeWholeFile(QDir::current().filePath(QStringLiteral("Config.csv")), configs[address]);
+    return true;
+  }
+  bool uploadConfiguration(const QString& address) override {
+    calls << QStringLiteral("upload ") + address;
+    QFile f(QDir::current().filePath(QStringLiteral("Config.csv")));
+    uploaded[address] = f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    return true;
+  }
+
+  // An "arp -a" listing of the given lines after three heading lines.
+  void setTable(const QStringList& lines) {
+    table = QStringLiteral("\r\nInterface: 127.0.0.1 --- 0x1\r\n  Internet Address      Physical Address      Type\r\n") +
+            lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n");
+  }
+
+  QString table;
+  QStringList answering;
+  QMap<QString, QByteArray> configs;
+  QMap<QString, QByteArray> uploaded;
+  QStringList calls;
+};
+
+}  // namespace xavcfg::testing

@@ -1,0 +1,436 @@
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QTest>
+
+#include "colours.h"
+#include "fake_serial_link.h"
+#include "frm_select.h"
+#include "frm_xav.h"
+#include "messages.h"
+#include "profiles.h"
+#include "serial_routines.h"
+#include "test_support.h"
+
+using namespace xavcfg;
+using xav::testing::FakeSerialLink;
+using xavcfg::testing::FakeNetworkHost;
+using xavcfg::testing::ScratchDir;
+
+namespace {
+
+struct Rig {
+  ScratchDir scratch;
+  FakeSerialLink link;
+  FakeNetworkHost host;
+  xav::MessageRecorder messages;
+  std::unique_ptr<FrmXAV> w;
+
+  explicit Rig(int type) {
+    scratch.writeWork(QStringLiteral("ruinet.exe"), "stand-in");
+    FrmXAVOptions o;
+    o.link = &link;
+    o.network = &host;
+    o.chooseConnectionType = [type](QWidget*) { return type; };
+    w = std::make_unique<FrmXAV>(o);
+  }
+  bool load() { return w->Form_Load(); }
+
+  // Connect, then answer the first query with the reply.
+  void connectWith(const QByteArray& reply) {
+    QSignalSpy ended(w.get(), &FrmXAV::queryEnded);
+    w->cmdConnect_Click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return link.writes.count("??") >= 1; }, 3000));
+    link.feed(reply);
+    ASSERT_TRUE(ended.wait(3000));
+  }
+};
+
+QByteArray reply(const QByteArray& head) { return head.leftJustified(44, ' '); }
+bool white(const QLineEdit* e) { return e->palette().color(QPalette::Base).rgb() == xav::colours::White; }
+bool lightRed(const QLineEdit* e) { return e->palette().color(QPalette::Base).rgb() == xav::colours::LightRed; }
+
+}  // namespace
+
+TEST(FrmXAVSerial, StartsWithPortsListedAndModesDisabled) {
+  Rig r(frmSelect::kSerial);
+  ASSERT_TRUE(r.load());
+  FrmXAV& w = *r.w;
+  EXPECT_EQ(w.windowTitle(), QStringLiteral("XAV Configuration V2.04"));
+  EXPECT_TRUE(w.Frame1->isVisible());
+  EXPECT_FALSE(w.Frame2->isVisible());
+  EXPECT_FALSE(w.txtTitle->isVisible());
+  EXPECT_EQ(w.cmbComm->count(), 16);
+  EXPECT_EQ(w.cmbComm->currentText(), QStringLiteral("COM 1"));
+  EXPECT_TRUE(w.cmdConnect->isVisible());
+  EXPECT_FALSE(w.cmdUpdateXAV->isEnabled());
+  for (int m : {1, 2, 3, 4, 5, 6, 8}) EXPECT_FALSE(w.optMode[m]->isEnabled()) << m;
+  EXPECT_EQ(w.optMode[5]->text(), QStringLiteral("Serial DF1 Scanner -  (P5)"));
+  EXPECT_EQ(w.Frame2->title(), QStringLiteral("Etherner Modules"));
+  EXPECT_TRUE(r.messages.messages().empty());
+  EXPECT_TRUE(r.host.calls.isEmpty());  // no discovery in the serial layout
+  EXPECT_FALSE(QFile::exists(QStringLiteral("testFile.txt")));
+}
+
+TEST(FrmXAVSerial, QueryLoadsTheDf1SettingsAndSaveSendsTheirRecord) {
+  Rig r(frmSelect::kSerial);
+  ASSERT_TRUE(r.load());
+  FrmXAV& w = *r.w;
+  r.connectWith(reply("5" "00300" "07" "09600" "042"));
+  ASSERT_GE(r.messages.messages().size(), 1u);
+  EXPECT_EQ(r.messages.messages()[0].icon, xav::MessageIcon::Information);
+  EXPECT_TRUE(r.messages.messages()[0].text.startsWith(
+      QStringLiteral("BEFORE CONTINUING, MAKE SURE THE FOLLOWING STEPS ARE COMPLETE:\r\n\r\n[1] Attach serial cable")));
+  EXPECT_EQ(r.messages.messages().size(), 1u);
+  EXPECT_EQ(w.CurrentMode, 5);
+  EXPECT_TRUE(w.optMode[5]->isChecked());
+  EXPECT_TRUE(w.FrOptions[5]->isVisible());
+  EXPECT_TRUE(w.txtDistScanCnt->isVisible());  // a scanner mode
+  EXPECT_FALSE(w.cmdConnect->isVisible());
+  EXPECT_FALSE(w.cmbComm->isVisible());
+  EXPECT_TRUE(w.cmdUpdateXAV->isEnabled());
+  EXPECT_EQ(w.lblCntDn->text(), QStringLiteral(" "));
+  EXPECT_EQ(w.txtBaseRegDF1->text(), QStringLiteral("216"));  // 300 is clamped
+  EXPECT_EQ(w.txtSlaveDF1->text(), QStringLiteral("7"));
+  EXPECT_EQ(w.txtFileNo->text(), QStringLiteral("42"));
+  EXPECT_EQ(w.txtDf1Pos->text(), QStringLiteral("N42:216 - N42:235"));
+  EXPECT_EQ(w.txtDF1Req->text(), QStringLiteral("N42:236 - N42:255"));
+  for (int m = 1; m <= 6; ++m) EXPECT_TRUE(w.optMode[m]->isEnabled());
+  EXPECT_FALSE(w.optMode[8]->isEnabled());
+
+  w.Combo1->setCurrentIndex(1);  // 19200 is not sent
+  r.link.writes.clear();
+  w.cmdUpdateXAV_Click();
+  EXPECT_EQ(r.link.written(), "@5" "00216" "07" "09600" "042" + QByteArray(28, ' ') + "\r");
+  EXPECT_FALSE(w.cmdUpdateXAV->isEnabled());
+  EXPECT_FALSE(w.FrOptions[5]->isVisible());
+  EXPECT_FALSE(w.optMode[5]->isEnabled());
+  EXPECT_TRUE(w.txtTitle->text().isEmpty());
+  EXPECT_TRUE(r.host.calls.contains(QStringLiteral("broadcast")));  // the module list is refreshed
+}
+
+TEST(FrmXAVSerial, UnknownModeDigitKeepsTheToolUsableAndNothingIsSentWithoutAMode) {
+  Rig r(frmSelect::kSerial);
+  ASSERT_TRUE(r.load());
+  FrmXAV& w = *r.w;
+  r.connectWith(reply("8" "00000" "00" "00000"));
+  ASSERT_EQ(r.messages.messages().size(), 2u);
+  EXPECT_TRUE(r.messages.lastText().contains(QLatin1String("mode (8) that this tool does not know")));
+  for (int m = 1; m <= 6; ++m) EXPECT_FALSE(w.optMode[m]->isChecked());
+  EXPECT_TRUE(w.cmdUpdateXAV->isEnabled());
+
+  r.link.writes.clear();
+  w.cmdUpdateXAV_Click();  // no mode: nothing on the line, and the operator is told
+  EXPECT_TRUE(r.link.writes.isEmpty());
+  EXPECT_TRUE(r.messages.lastText().contains(QLatin1String("No serial mode is selected")));
+  EXPECT_TRUE(w.cmdUpdateXAV->isEnabled());
+  EXPECT_TRUE(r.host.calls.isEmpty());
+
+  QTest::mouseClick(w.optMode[2], Qt::LeftButton, {}, QPoint(6, w.optMode[2]->height() / 2));
+  ASSERT_TRUE(w.optMode[2]->isChecked());
+  EXPECT_TRUE(w.FrOptions[2]->isVisible());
+  EXPECT_FALSE(w.txtDistScanCnt->isVisible());
+  w.cmdUpdateXAV_Click();
+  EXPECT_EQ(r.link.written(), "@2" "00000" "00" "00000" + QByteArray(31, ' ') + "\r");
+}
+
+TEST(FrmXAVSerial, DigitalSwitchRangesAreReadAndUnknownOnesReported) {
+  {
+    Rig r(frmSelect::kSerial);
+    ASSERT_TRUE(r.load());
+    r.connectWith(reply("3" "00000" "00" "00000" + QByteArray(29, ' ') + "4"));
+    EXPECT_TRUE(r.w->optSlave[4]->isChecked());
+    EXPECT_EQ(r.w->GetSlaveMode(), QStringLiteral("4"));
+    EXPECT_EQ(r.messages.messages().size(), 1u);
+  }
+  {
+    Rig r(frmSelect::kSerial);
+    ASSERT_TRUE(r.load());
+    r.connectWith(reply("3" "00000" "00" "00000" + QByteArray(29, ' ') + "9"));
+    EXPECT_TRUE(r.w->optMode[3]->isChecked());
+    EXPECT_TRUE(r.w->optSlave[0]->isChecked());
+    EXPECT_TRUE(r.messages.lastText().contains(QLatin1String("slave range (9)")));
+  }
+  {
+    Rig r(frmSelect::kSerial);  // a 30-character reply has no column 43: "None"
+    ASSERT_TRUE(r.load());
+    r.w->optSlave[2]->setChecked(true);
+    r.connectWith(QByteArray("3").leftJustified(30, '0'));
+    EXPECT_TRUE(r.w->optSlave[0]->isChecked());
+  }
+}
+
+TEST(FrmXAVSerial, ModbusScannerFieldsAndOversizedValuesAreRefusedAtSave) {
+  Rig r(frmSelect::kSerial);
+  ASSERT_TRUE(r.load());
+  FrmXAV& w = *r.w;
+  r.connectWith(reply("4" "00040" "17" "09600"));
+  EXPECT_EQ(w.txtBaseReg->text(), QStringLiteral("40"));
+  EXPECT_EQ(w.Text3->text(), QStringLiteral("79"));
+  EXPECT_EQ(w.txtSlave->text(), QStringLiteral("17"));
+  w.txtSlave->setText(QStringLiteral("123"));
+  r.link.writes.clear();
+  w.cmdUpdateXAV_Click();
+  EXPECT_TRUE(r.link.writes.isEmpty());
+  EXPECT_TRUE(r.messages.lastText().contains(QLatin1String("PLC Slave Address")));
+  EXPECT_TRUE(w.cmdUpdateXAV->isEnabled());  // the window is left as it was
+  EXPECT_TRUE(w.FrOptions[4]->isVisible());
+  w.txtSlave->setText(QStringLiteral("12"));
+  w.txtBaseReg->clear();
+  w.cmdUpdateXAV_Click();
+  EXPECT_EQ(r.link.written(), "@4" "00000" "12" "09600" + QByteArray(31, ' ') + "\r");
+}
+
+TEST(FrmXAVSerial, PortThatWillNotOpenAndSilentModule) {
+  Rig r(frmSelect::kSerial);
+  r.link.openable = false;
+  ASSERT_TRUE(r.load());
+  EXPECT_EQ(r.w->cmbComm->count(), 0);
+  r.w->cmdConnect_Click();
+  EXPECT_EQ(r.messages.lastText(), QStringLiteral("Unable to open COM Port 0"));
+  EXPECT_TRUE(r.w->cmdConnect->isVisibleTo(r.w.get()));
+  EXPECT_TRUE(r.link.writes.isEmpty());
+}
+
+TEST(FrmXAVSerial, ClosingSendsTheEndMarkerOnAnOpenPortAndRemovesConfigCsv) {
+  Rig r(frmSelect::kSerial);
+  ASSERT_TRUE(r.load());
+  r.scratch.writeWork(QStringLiteral("config.csv"), "x");
+  r.w->serial()->openPort(1);  // as after a failed query: the port stays open
+  r.w->Command4_Click();
+  EXPECT_EQ(r.link.written(), QByteArray("@\r\n"));
+  EXPECT_FALSE(QFile::exists(QStringLiteral("config.csv")));
+  Rig closed(frmSelect::kSerial);
+  ASSERT_TRUE(closed.load());
+  closed.w->close();
+  EXPECT_TRUE(closed.link.writes.isEmpty());
+}
+
+TEST(FrmXAVStart, ExitInTheDialogOrAMissingLoaderEndsTheProgram) {
+  {
+    Rig r(frmSelect::kEndProgram);
+    EXPECT_FALSE(r.load());
+  }
+  {
+    Rig r(frmSelect::kSerial);
+    QFile::remove(QStringLiteral("ruinet.exe"));
+    EXPECT_FALSE(r.load());
+    ASSERT_EQ(r.messages.messages().size(), 1u);
+    EXPECT_EQ(r.messages.messages()[0].icon, xav::MessageIcon::Critical);
+    EXPECT_EQ(r.messages.lastText(), QStringLiteral("Ruinet.exe not found.\r\n\r\nThis program will close."));
+  }
+  {
+    ScratchDir scratch;
+    xav::MessageRecorder messages;
+    frmSelect dialog(QStringLiteral("XAV Configuration V2.04"));
+    dialog.cmdEthernet_Click();
+    EXPECT_EQ(dialog.ConnectionType, frmSelect::kEndProgram);
+    EXPECT_TRUE(messages.lastText().startsWith(QStringLiteral("Ruinet.exe not found in the current directory\r\n")));
+    scratch.writeWork(QStringLiteral("RUINET.EXE"), "x");
+    frmSelect again(QStringLiteral("XAV Configuration V2.04"));
+    again.cmdEthernet_Click();
+    EXPECT_EQ(again.ConnectionType, frmSelect::kEthernet);
+    frmSelect serial(QStringLiteral("XAV Configuration V2.04"));
+    serial.cmdSerial_Click();
+    EXPECT_EQ(serial.ConnectionType, frmSelect::kSerial);
+  }
+}
+
+TEST(FrmXAVEntryRules, Df1BaseRegisterFileNumberAndDistributorCount) {
+  Rig r(frmSelect::kSerial);
+  ASSERT_TRUE(r.load());
+  FrmXAV& w = *r.w;
+  w.optMode[5]->setChecked(true);
+  w.optMode_Click(5);
+  w.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+
+  EXPECT_EQ(w.txtDf1Pos->text(), QStringLiteral("N12:0 - N12:19"));
+  w.txtBaseRegDF1->setText(QStringLiteral("300"));
+  EXPECT_EQ(w.txtBaseRegDF1->text(), QStringLiteral("216"));
+  EXPECT_EQ(w.txtDf1Pos->text(), QStringLiteral("N12:216 - N12:235"));
+  EXPECT_EQ(w.txtDF1Req->text(), QStringLiteral("N12:236 - N12:255"));
+  w.txtBaseRegDF1->clear();
+  EXPECT_EQ(w.txtBaseRegDF1->text(), QStringLiteral("0"));
+  w.txtBaseRegDF1->setFocus();
+  w.txtBaseRegDF1->end(false);
+  QTest::keyClick(w.txtBaseRegDF1, Qt::Key_5, {}, -1);
+  EXPECT_EQ(w.txtBaseRegDF1->text(), QStringLiteral("5"));
+  EXPECT_EQ(w.txtDf1Pos->text(), QStringLiteral("N12:5 - N12:24"));
+  QTest::keyClicks(w.txtDf1Pos, QStringLiteral("9"));
+  EXPECT_EQ(w.txtDf1Pos->text(), QStringLiteral("N12:5 - N12:24"));
+
+  for (const char* refused : {"8", "6", "257"}) {
+    w.txtFileNo->setFocus();
+    QTRY_VERIFY(w.txtFileNo->hasFocus());
+    w.txtFileNo->setText(QString::fromLatin1(refused));
+    QTest::keyClick(w.txtFileNo, Qt::Key_Tab);
+    EXPECT_EQ(w.txtFileNo->text(), QStringLiteral("0")) << refused;
+    QTRY_VERIFY(w.txtFileNo->hasFocus());
+    EXPECT_EQ(w.txtFileNo->selectedText(), QStringLiteral("0"));
+  }
+  w.txtFileNo->setText(QStringLiteral("256"));
+  QTest::keyClick(w.txtFileNo, Qt::Key_Tab);
+  EXPECT_EQ(w.txtFileNo->text(), QStringLiteral("256"));
+  QTest::qWait(20);
+  EXPECT_FALSE(w.txtFileNo->hasFocus());
+
+  w.txtDistScanCnt->setFocus();
+  QTest::keyClicks(w.txtDistScanCnt, QStringLiteral("7"));
+  QTest::keyClick(w.txtDistScanCnt, Qt::Key_Backspace);
+  QTest::keyClick(w.txtDistScanCnt, Qt::Key_Delete);
+  EXPECT_EQ(w.txtDistScanCnt->text(), QStringLiteral("20"));
+  EXPECT_EQ(w.txtDistScanCnt->selectedText(), QStringLiteral("20"));
+}
+
+TEST(FrmXAVEntryRules, EthernetPaneColoursTitleAndSlot) {
+  Rig r(frmSelect::kEthernet);
+  ASSERT_TRUE(r.load());
+  FrmXAV& w = *r.w;
+  EXPECT_TRUE(lightRed(w.txtIPAddress));
+  for (const char* bad : {"192.168.1", "192.168..1", "192.168.1.300"}) {
+    w.txtIPAddress->setText(QString::fromLatin1(bad));
+    EXPECT_TRUE(lightRed(w.txtIPAddress)) << bad;
+  }
+  w.txtIPAddress->setText(QStringLiteral("192.168.1.1"));
+  EXPECT_TRUE(white(w.txtIPAddress));
+  EXPECT_EQ(w.PlcIP, QStringLiteral("192.168.1.1"));
+  w.txtIPAddress->setText(QStringLiteral("1.2.3"));
+  EXPECT_EQ(w.PlcIP, QStringLiteral("192.168.1.1"));  // kept while invalid
+
+  w.txtEIPFile->setText(QStringLiteral("6"));
+  w.optEthMode_Click(1);
+  EXPECT_TRUE(lightRed(w.txtEIPFile));
+  EXPECT_TRUE(w.txtEIPFile->isVisible());
+  EXPECT_FALSE(w.txtMBReg->isVisible());
+  w.optEthMode_Click(3);
+  EXPECT_TRUE(w.txtMBReg->isVisible());
+  EXPECT_FALSE(w.txtEIPFile->isVisible());
+  w.txtMBReg->setText(QStringLiteral("40000"));
+  EXPECT_TRUE(lightRed(w.txtMBReg));
+  w.optEthMode_Click(2);
+  EXPECT_TRUE(w.txtEipPath->isVisible());
+  EXPECT_TRUE(w.lblEipCipDesc->isVisible());
+
+  w.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+  w.txtTitle->setFocus();
+  QTest::keyClicks(w.txtTitle, QStringLiteral("Line,4"));
+  EXPECT_EQ(w.txtTitle->text(), QStringLiteral("Line4"));
+  w.txtEipPath->setFocus();
+  w.txtEipPath->setText(QStringLiteral("123"));
+  QTest::keyClick(w.txtEipPath, Qt::Key_5, {}, -1);
+  EXPECT_EQ(w.txtEipPath->text(), QStringLiteral("53"));
+}
+
+TEST(FrmXAVEthernet, SingleModuleIsPickedAndReadBackAndSaveUploadsTheGeneratedFile) {
+  Rig r(frmSelect::kEthernet);
+  r.host.setTable({QStringLiteral("  127.0.0.21  00-50-4e-00-00-01  dynamic")});
+  r.host.answering = {QStringLiteral("127.0.0.21")};
+  r.host.configs[QStringLiteral("127.0.0.21")] = xavcfg::testing::configWithTitle(
+      QStringLiteral("//3-MODBUS/TCP, 127.0.0.1, 40011"), QStringLiteral("Press 7"), "//RVSIM_Captions\r\nA,pos");
+  ASSERT_TRUE(r.load());
+  FrmXAV& w = *r.w;
+  EXPECT_FALSE(w.Frame1->isVisible());
+  EXPECT_TRUE(w.Frame2->isVisible());
+  EXPECT_TRUE(w.FrOptions[7]->isVisible());
+  EXPECT_TRUE(w.txtTitle->isVisible());
+  ASSERT_EQ(w.LV1->count(), 1);
+  EXPECT_EQ(w.LV1->item(0)->text(), QStringLiteral("127.0.0.21 : Press 7"));
+  EXPECT_EQ(w.LV1->currentRow(), 0);
+  EXPECT_EQ(w.ModuleIP, QStringLiteral("127.0.0.21"));
+  EXPECT_EQ(r.host.calls.count(QStringLiteral("fetch 127.0.0.21")), 2);  // title, then the pick
+  EXPECT_TRUE(w.optEthMode[3]->isChecked());
+  EXPECT_EQ(w.txtMBReg->text(), QStringLiteral("40011"));
+  EXPECT_EQ(w.txtIPAddress->text(), QStringLiteral("127.0.0.1"));
+  EXPECT_EQ(w.txtTitle->text(), QStringLiteral("Press 7"));
+  EXPECT_TRUE(w.cmdUpdateXAV->isEnabled());
+
+  gw::ConfigEntries expected;
+  expected.protocol = gw::kModbusTcp;
+  expected.title = QStringLiteral("Press 7");
+  expected.plcAddress = QStringLiteral("127.0.0.1");
+  expected.plcAddressValid = true;
+  expected.startRegister = QStringLiteral("40011");
+  const QByteArray file = gw::generateConfig(expected, w.CaptionsTail).bytes;
+  EXPECT_TRUE(w.CaptionsTail.startsWith(QStringLiteral("//RVSIM_Captions")));
+
+  r.host.calls.clear();
+  w.cmdUpdateXAV_Click();
+  EXPECT_EQ(r.host.uploaded.value(QStringLiteral("127.0.0.21")), file);
+  EXPECT_TRUE(r.link.writes.isEmpty());
+  EXPECT_FALSE(QFile::exists(QStringLiteral("Config.csv"))
+               && r.host.calls.indexOf(QStringLiteral("upload 127.0.0.21")) < 0);
+  EXPECT_EQ(r.host.calls.first(), QStringLiteral("upload 127.0.0.21"));
+  EXPECT_EQ(r.host.calls.at(1), QStringLiteral("broadcast"));  // the list is refreshed
+}
+
+TEST(FrmXAVEthernet, TwoModulesAreListedNoneChosenAndSaveNeedsAModule) {
+  Rig r(frmSelect::kEthernet);
+  r.host.setTable({QStringLiteral("  127.0.0.21  00-50-4e-00-00-01  dynamic"),
+                   QStringLiteral("  127.0.0.22  00-40-9d-00-00-02  dynamic")});
+  r.host.answering = {QStringLiteral("127.0.0.21"), QStringLiteral("127.0.0.22")};
+  r.host.configs[QStringLiteral("127.0.0.22")] =
+      xavcfg::testing::configWithTitle(QStringLiteral("//9-UNKNOWN, 10.0.0.9"), QStringLiteral("Kiln"));
+  ASSERT_TRUE(r.load());
+  FrmXAV& w = *r.w;
+  ASSERT_EQ(w.LV1->count(), 2);
+  EXPECT_EQ(w.LV1->item(1)->text(), QStringLiteral("127.0.0.22 : Kiln"));
+  EXPECT_EQ(w.LV1->currentRow(), -1);
+  EXPECT_TRUE(w.ModuleIP.isEmpty());
+
+  w.optEthMode_Click(3);
+  w.txtIPAddress->setText(QStringLiteral("127.0.0.1"));
+  w.cmdUpdateXAV_Click();  // enabled by the start dialog, but no module chosen yet
+  EXPECT_TRUE(r.host.uploaded.isEmpty());
+  EXPECT_TRUE(r.messages.lastText().contains(QLatin1String("No XAV module is selected")));
+
+  w.LV1->setCurrentRow(1);
+  w.LV1_Click();  // a file of an unknown protocol still gives title and address
+  EXPECT_EQ(r.messages.lastText(), QStringLiteral("Current Config file is corrupt."));
+  EXPECT_EQ(w.txtTitle->text(), QStringLiteral("Kiln"));
+  EXPECT_EQ(w.txtIPAddress->text(), QStringLiteral("10.0.0.9"));
+
+  w.LV1->setCurrentRow(0);  // no file comes back: nothing is changed from a stale one
+  w.LV1_Click();
+  EXPECT_TRUE(r.messages.lastText().contains(QLatin1String("could not be read")));
+  EXPECT_EQ(w.txtTitle->text(), QStringLiteral("Kiln"));
+  EXPECT_EQ(w.ModuleIP, QStringLiteral("127.0.0.21"));
+
+  w.txtTitle->clear();
+  w.txtIPAddress->setText(QStringLiteral("1.2.3"));
+  w.cmdUpdateXAV_Click();
+  EXPECT_EQ(r.messages.lastText(), QStringLiteral("Enter a legal IP Address"));
+  EXPECT_EQ(w.txtTitle->text(), QStringLiteral("Change this title if desired."));
+  EXPECT_TRUE(r.host.uploaded.isEmpty());
+  EXPECT_TRUE(w.cmdUpdateXAV->isEnabled());
+}
+
+TEST(FrmXAVEthernet, ToolboxIsStartedFromItsDirectoryOrReportedMissing) {
+  Rig r(frmSelect::kEthernet);
+  ASSERT_TRUE(r.load());
+  r.host.calls.clear();
+  r.w->cmdToolbox_Click();
+  EXPECT_TRUE(r.messages.lastText().contains(QLatin1String("FieldServerToolbox.exe")));
+  EXPECT_TRUE(r.host.calls.isEmpty());
+
+  QDir().mkpath(QStringLiteral("Toolbox"));
+  const QString program = QDir::current().filePath(QStringLiteral("Toolbox/FieldServerToolbox.exe"));
+  xav::writeWholeFile(program, "#!/bin/sh\npwd > ran.txt\n");
+  QFile::setPermissions(program, QFile::permissions(program) | QFile::ExeOwner);
+  const QString home = QDir::currentPath();
+  r.w->cmdToolbox_Click();
+  EXPECT_EQ(QDir::currentPath(), home);
+  QByteArray ran;
+  ASSERT_TRUE(xav::readWholeFile(QStringLiteral("Toolbox/ran.txt"), &ran));
+  EXPECT_EQ(ran.trimmed(), QDir(QStringLiteral("Toolbox")).absolutePath().toLocal8Bit());
+  EXPECT_EQ(r.host.calls.first(), QStringLiteral("broadcast"));
+}
