@@ -240,8 +240,7 @@ bool saveEthernetConfiguration(const EthernetPane& pane, const QString& workDir,
   // A file is only sent to an address the loader command can carry.
   const QString upload = uploadConfigurationCommand(moduleIp);
   if (upload.isEmpty()) {
-    xav::showMessage(parent, xav::MessageIcon::Exclamation, QString(),
-                     QStringLiteral("No XAV module is selected. Select a module in the list first."));
+    xav::showMessage(parent, xav::MessageIcon::Exclamation, QString(), notAnAddressMessage(moduleIp));
     return false;
   }
   QString error;

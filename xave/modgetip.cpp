@@ -69,15 +69,6 @@ QString moduleIpFromEntry(const QString& entry) {
   return comma < 0 ? entry : entry.left(comma);
 }
 
-bool pingReportAnswered(const QString& report) {
-  const QString r = report.toLower();
-  if (r.contains(QStringLiteral("unreachable"))) return false;
-  if (r.contains(QStringLiteral("(0% loss"))) return true;
-  // "1 packets transmitted, 1 received, 0% packet loss" but not "100% packet loss".
-  static const QRegularExpression posix(QStringLiteral("(^|[^0-9.])0(\\.0+)?% packet loss"));
-  return posix.match(r).hasMatch();
-}
-
 bool PingHost(const QString& workDir, const QString& address) {
   const QString command = gw::pingCommand(workDir, address);
   if (command.isEmpty()) return false;
@@ -87,7 +78,7 @@ bool PingHost(const QString& workDir, const QString& address) {
   QByteArray bytes;
   const bool read = xav::readWholeFile(report, &bytes);
   QFile::remove(report);
-  return read && pingReportAnswered(QString::fromLatin1(bytes));
+  return read && gw::pingReportAnswered(QString::fromLatin1(bytes));
 }
 
 }  // namespace xave

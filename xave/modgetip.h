@@ -30,11 +30,6 @@ QStringList listingEntries(const QString& listing);
 // The module address of a list entry: the text before its first comma.
 QString moduleIpFromEntry(const QString& entry);
 
-// Whether a ping report says that the single echo was answered: no
-// "unreachable", and either the "(0% loss" of the Windows report or the
-// " 0% packet loss" of the POSIX one.
-bool pingReportAnswered(const QString& report);
-
 // One echo to a dotted IPv4 address through the ping command, report in
 // png.txt of the working directory (deleted after reading). Anything that is
 // not a dotted address is never pinged and gives false.

@@ -54,17 +54,6 @@ TEST(DiscoveryListing, TextAfterSeparatorAndEntries) {
   EXPECT_EQ(moduleIpFromEntry(QStringLiteral("10.1.1.1")), "10.1.1.1");
 }
 
-TEST(PingReport, AnsweredOnlyWithoutLossAndWithoutUnreachable) {
-  EXPECT_TRUE(pingReportAnswered(QStringLiteral("Packets: Sent = 1, Received = 1, Lost = 0 (0% loss),")));
-  EXPECT_FALSE(pingReportAnswered(QStringLiteral("Destination host unreachable.\r\nLost = 0 (0% loss),")));
-  EXPECT_FALSE(pingReportAnswered(QStringLiteral("Request timed out.\r\nLost = 1 (100% loss),")));
-  EXPECT_TRUE(pingReportAnswered(QStringLiteral("1 packets transmitted, 1 received, 0% packet loss, time 0ms")));
-  EXPECT_FALSE(pingReportAnswered(QStringLiteral("1 packets transmitted, 0 received, 100% packet loss")));
-  EXPECT_FALSE(pingReportAnswered(QStringLiteral("From 10.0.0.1 icmp_seq=1 Destination Host Unreachable\n"
-                                                 "1 packets transmitted, 0 received, +1 errors, 100% packet loss")));
-  EXPECT_FALSE(pingReportAnswered(QString()));
-}
-
 const QByteArray kSettings =
     "[TCP]\r\nN1_DHCP = off\r\nN1_NAME = bridge\r\nN1_PORT = 502\r\nN1_IP = 127.0.0.5\r\nN1_NETMASK = "
     "255.0.0.0\r\nN1_GATEWAY = 127.0.0.1\r\n";
