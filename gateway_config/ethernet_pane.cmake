@@ -5,11 +5,6 @@ add_library(xav_ethernet_pane STATIC
 target_include_directories(xav_ethernet_pane PUBLIC ${CMAKE_CURRENT_LIST_DIR})
 target_link_libraries(xav_ethernet_pane PUBLIC xav_gateway_config xav_common Qt6::Widgets)
 
-# The tests link the core's implementation; while the core is headers only
-# there is nothing to link them against yet.
-get_target_property(_xav_core_type xav_gateway_config TYPE)
-if(NOT _xav_core_type STREQUAL "INTERFACE_LIBRARY")
-  xav_add_gtest(ethernet_pane_tests
-    SOURCES ${CMAKE_CURRENT_LIST_DIR}/tests/ethernet_pane_tests.cpp
-    LIBS xav_ethernet_pane)
-endif()
+xav_add_gtest(ethernet_pane_tests
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/tests/ethernet_pane_tests.cpp
+  LIBS xav_ethernet_pane)
