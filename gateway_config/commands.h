@@ -4,7 +4,15 @@
 //
 // Module addresses come from network listings: a command is only built for a
 // dotted IPv4 address (isDottedIPv4); for anything else the builders return
-// an empty text and the caller tells the operator.
+// an empty text and the caller tells the operator (notAnAddressMessage).
+//
+// Flavours. Windows: texts start with the interpreter named by comspec and
+// join paths with "\". Posix: the interpreter is /bin/sh and paths join with
+// "/"; otherwise the texts are the same, " /c " included (the process layer
+// runs what follows " /c " in the shell, see process.h). The one exception is
+// ping, whose options are the local system's: "-c 1 -W 0.1" (one echo, 100 ms)
+// instead of "-n 1 -w 100". workDir is the tool's current working directory
+// (QDir::currentPath()).
 
 #include <QString>
 
@@ -17,6 +25,9 @@ Flavour hostFlavour();
 
 // Four dot-separated decimal parts of 1 to 3 digits, each 0..255.
 bool isDottedIPv4(const QString& address);
+
+// Text telling the operator that an address was refused.
+QString notAnAddressMessage(const QString& address);
 
 // "ruinet -i" + ip + " -u0 -fConfig.csv -p -o" CR LF "ruinet -i" + ip + " -p -b" CR LF
 QString uploadConfigurationCommand(const QString& moduleIp);
@@ -31,6 +42,12 @@ QString addressModeCommand(const QString& workDir, Flavour f = hostFlavour());
 // interpreter + " /c RuiPing.exe ruiping.exe -r0 > C.txt"
 QString discoveryCommand(Flavour f = hostFlavour());
 // interpreter + " /c ping -n 1 -w 100 " + address + " >" + '"' + workDir + sep + "png.txt" + '"'
+// (Posix: " /c ping -c 1 -W 0.1 ")
 QString pingCommand(const QString& workDir, const QString& address, Flavour f = hostFlavour());
+
+// Whether a ping report (png.txt) tells of an answered echo: it holds no
+// "unreachable" and holds Windows' "(0% loss" or iputils' " 0% packet loss"
+// (compared lowercased).
+bool pingReportAnswered(const QString& report);
 
 }  // namespace gw

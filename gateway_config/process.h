@@ -2,15 +2,20 @@
 // Starting the gateway platform's utilities and waiting for them
 // (modShellAndWait, modKillProcess) and the start-up checks.
 //
-// On Windows a command text is started as the original did. On POSIX the
-// text runs through /bin/sh, one line after the other, each waited for; the
-// first word of a line that names a program is looked up in the working
-// directory without regard to case and with or without ".exe", so the texts
-// stay exactly as written ("ruinet", "RuiNet.exe" and "ruinet.exe" all find
-// the same file).
+// A command text runs one line after the other, each waited for. On Windows
+// a line is started as written. On POSIX a line runs through /bin/sh -c (a
+// leading "/bin/sh /c " is dropped); the first word names the program and is
+// looked up in the working directory without regard to case and with or
+// without ".exe", so the texts stay exactly as written ("ruinet",
+// "RuiNet.exe" and "ruinet.exe" all find the same file); names not found
+// there go to the PATH search. Paths into the working directory are quoted
+// for the shell, so any directory name works. The window style only matters
+// on Windows. Children inherit the tool's standard output and error; their
+// standard input is empty.
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 class QWidget;
 class QProcess;
@@ -22,17 +27,23 @@ enum WindowStyle { kHidden = 0, kNormalFocus = 1, kNormalNoFocus = 4, kMinimized
 
 // Starts the command text and returns when it has ended. Meanwhile the
 // event loop runs so the window stays painted, but every top-level window
-// refuses input (disabled) until the command ends. A command that cannot be
-// started shows the exclamation box "Error starting task " CR LF + text +
-// CR LF + the system's description, then returns.
+// refuses input (disabled) until the command ends; timers keep running, so
+// a caller stops its own first. A command that cannot be started (its
+// program not found) shows the exclamation box "Error starting task " CR LF
+// + text + CR LF + the system's description, runs none of its lines and
+// returns. An empty text does nothing.
 void ShellAndWait(const QString& commandText, int windowStyle);
+
+// The file in dir named name without regard to case, with or without
+// ".exe" (an exact match first); its absolute path, empty when none.
+QString findProgramInDir(const QString& dir, const QString& name);
 
 // Ends every running process whose executable file name ends with name,
 // compared without regard to case. An empty name does nothing.
 void KillProcess(const QString& name);
 
-// Start-up checks. Each shows its message box and returns false when the
-// program must end; the caller then ends it.
+// Start-up checks on the working directory. Each shows its message box and
+// returns false when the program must end; the caller then ends it.
 bool CheckForRuiFiles();
 bool CheckReadWriteAccesss();
 
@@ -51,7 +62,11 @@ class BackgroundCommand : public QObject {
   void finished();
 
  private:
+  void startNext();
+
   QProcess* process_ = nullptr;
+  QStringList pending_;  // lines still to run
+  QString workDir_;
 };
 
 }  // namespace gw

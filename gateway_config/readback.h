@@ -12,11 +12,13 @@ struct CurrentConfig {
   // False when the file could not be read, has fewer than four lines, or
   // line 3 holds no comma: then no field may be changed from it.
   bool readable = false;
-  int protocolCode = 0;       // number after "//" at the file's start; 0 none
+  int protocolCode = 0;       // 1, 2 or 3 after "//" at the file's start; 0 otherwise (corrupt)
   QStringList summaryFields;  // line 0 split at ",", each trimmed
   QString title;              // line 3 up to its first comma, trimmed
   bool hasCaptions = false;
   QString captionsTail;       // from "//RVSIM_Captions" to the end, when present
+  // A window keeps CaptionsTail = captionsTail on every read-back (cleared
+  // when the file has none), so a save never carries another module's tail.
 
   // Summary field i trimmed, empty when missing.
   QString field(int i) const { return i < summaryFields.size() ? summaryFields[i] : QString(); }
@@ -24,7 +26,8 @@ struct CurrentConfig {
 
 CurrentConfig parseCurrentConfig(const QByteArray& file);
 
-// Reads workDir/Config.csv; readable false when it is missing.
+// Reads workDir/Config.csv (the name the fetch gives it); readable false
+// when it is missing.
 CurrentConfig readCurrentConfig(const QString& workDir);
 
 }  // namespace gw

@@ -1,11 +1,12 @@
-// Placeholder window until the tool's own window lands.
+// XAVE: the Ethernet-only configuration tool for XAV gateway modules.
 #include <QApplication>
-#include <QLabel>
+
+#include "frmxav.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
-  QLabel window(QStringLiteral("XAVE Configuration V3.0.1"));
-  window.setWindowTitle(QStringLiteral("XAVE Configuration V3.0.1"));
-  window.show();
+  QApplication::setApplicationName(QStringLiteral("XAVE"));
+  xave::FrmXAV window;
+  if (!window.Form_Load()) return 1;
   return app.exec();
 }

@@ -1,0 +1,65 @@
+// Runs XAVE's window in the current directory for a number of scan ticks and
+// reports the longest gap of the event loop and the process's peak memory.
+//   xave_stall_bench [TICKS]   (default 60)
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QListWidget>
+#include <QTimer>
+#include <cstdio>
+
+#include "frmxav.h"
+
+namespace {
+
+long statusKb(const char* key) {
+  QFile f(QStringLiteral("/proc/self/status"));
+  if (!f.open(QIODevice::ReadOnly)) return -1;
+  for (const QByteArray& line : f.readAll().split('\n'))
+    if (line.startsWith(key)) return line.mid(qstrlen(key)).trimmed().split(' ').value(0).toLong();
+  return -1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("XAVE"));
+  const int ticks = argc > 1 ? QByteArray(argv[1]).toInt() : 60;
+
+  // A 5 ms probe: any gap between its firings beyond that is time the loop was stalled.
+  QElapsedTimer clock;
+  clock.start();
+  qint64 last = 0, worst = 0, worstAt = 0;
+  QTimer probe;
+  probe.setTimerType(Qt::PreciseTimer);
+  probe.setInterval(5);
+  QObject::connect(&probe, &QTimer::timeout, [&] {
+    const qint64 now = clock.elapsed();
+    if (last && now - last - 5 > worst) {
+      worst = now - last - 5;
+      worstAt = now;
+    }
+    last = now;
+  });
+  probe.start();
+
+  xave::FrmXAV window;
+  int count = 0;
+  QTimer* timer1 = window.findChild<QTimer*>(QStringLiteral("Timer1"));
+  QObject::connect(timer1, &QTimer::timeout, [&] {
+    ++count;
+    if (count == 10 || count == 30 || count == ticks)
+      std::printf("after tick %3d: resident %ld kB, peak %ld kB, modules listed %d\n", count, statusKb("VmRSS:"),
+                  statusKb("VmHWM:"), window.findChild<QListWidget*>(QStringLiteral("LV1"))->count());
+    if (count == ticks) {
+      std::printf("scan ticks: %d in %.1f s\n", count, clock.elapsed() / 1000.0);
+      std::printf("longest event-loop stall: %lld ms (at %.1f s)\n", static_cast<long long>(worst), worstAt / 1000.0);
+      std::fflush(stdout);
+      window.close();
+      app.quit();
+    }
+  });
+  if (!window.Form_Load()) return 2;
+  return app.exec();
+}

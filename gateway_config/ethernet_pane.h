@@ -1,0 +1,92 @@
+#pragma once
+// The Ethernet protocol pane that both configuration windows show: the
+// protocol options, the PLC address and the protocol's numbers, the title,
+// their entry rules, the read-back into the boxes and the Ethernet save up
+// to the end of the loader run. Each window owns its controls and hands the
+// pane pointers to them; what a window does before and after (ping, module
+// list, closing steps) stays in the window.
+
+#include <QString>
+
+#include "profiles.h"
+#include "readback.h"
+
+class QLabel;
+class QLineEdit;
+class QRadioButton;
+class QWidget;
+
+namespace gw {
+
+struct EthernetPane {
+  QLineEdit* txtTitle = nullptr;
+  QLineEdit* txtIPAddress = nullptr;
+  QLineEdit* txtEIPFile = nullptr;   // PCCC integer file number
+  QLineEdit* txtEIPOff = nullptr;    // PCCC base element
+  QLineEdit* txtEipPath = nullptr;   // CIP processor slot
+  QLineEdit* txtMBReg = nullptr;     // Modbus/TCP starting register
+  QRadioButton* optEthMode[4] = {};  // indexed by protocol code 1..3; [0] unused
+  QLabel* lblEthernet0 = nullptr;    // "Integer File Number"
+  QLabel* lblEthernet1 = nullptr;    // "Base register"
+  QLabel* lblEthernet3 = nullptr;    // "Base Register" (Modbus/TCP)
+  QLabel* lblEthernet5 = nullptr;    // "PLC IP Addr."
+  QLabel* lblEipPath = nullptr;
+  QLabel* lblEipCipDesc = nullptr;
+  QLabel* lblWait = nullptr;
+  QString* plcIp = nullptr;  // the window's kept PlcIP; set while the address box turns valid
+};
+
+// Validity colours: white valid, light red invalid. The save reads the colours.
+void paintValidity(QLineEdit* box, bool valid);
+bool isWhite(const QLineEdit* box);
+
+// Connects the entry rules: every change of the address, register, file and
+// base boxes re-colours the box; the title refuses the comma key; a key in
+// the slot box first selects its first two characters so the key replaces
+// them. Paints every checked box for the text it holds now.
+void installEntryRules(const EthernetPane& pane);
+
+// Re-runs one box's check (the same as a change of its text).
+void revalidate(const EthernetPane& pane, QLineEdit* box);
+
+// Hides the protocols' boxes and labels (the address box and title stay).
+void DisableEthernetEntry(const EthernetPane& pane);
+// Unselects the three protocol options and empties the address box.
+void ClearModes(const EthernetPane& pane);
+void EnableProtocols(const EthernetPane& pane);
+// Disables and unselects the options; empties the title and the address.
+void DisableProtocols(const EthernetPane& pane);
+
+// Click on protocol option c (1..3): selects it, shows its boxes and labels
+// and re-checks them.
+void selectProtocol(const EthernetPane& pane, int c);
+// First selected option (1..3), 0 when none.
+int selectedProtocol(const EthernetPane& pane);
+
+// Restore one protocol's fields from a read-back summary line.
+void UnpackPCCC(const EthernetPane& pane, const CurrentConfig& cfg);
+void UnpackEIP(const EthernetPane& pane, const CurrentConfig& cfg);
+void UnpackMmodbus(const EthernetPane& pane, const CurrentConfig& cfg);
+
+enum class ReadBackResult { Restored, UnknownProtocol, Unreadable };
+
+// Puts a fetched file into the pane: the protocol's fields by its code, then
+// the title and the PLC address. A file that could not be read, or with an
+// unknown code, shows "Current Config file is corrupt."; an unreadable file
+// changes no box at all. *captionsTail becomes the file's captions tail, or
+// empty when it has none (so no save carries the tail of another module).
+ReadBackResult applyReadBack(const EthernetPane& pane, const CurrentConfig& cfg, QString* captionsTail,
+                             QWidget* parent);
+
+// The operator's entries as the save reads them (texts and colours).
+ConfigEntries collectEntries(const EthernetPane& pane);
+
+// The Ethernet save up to the end of the loader run: title default, checks
+// with their messages, Config.csv written whole into workDir, the wait label
+// shown while the loader uploads it to moduleIp, then hidden. False when the
+// save was refused or the file could not be written (a message said why);
+// then nothing was sent. The window runs its own closing steps after.
+bool saveEthernetConfiguration(const EthernetPane& pane, const QString& workDir, const QString& moduleIp,
+                               const QString& captionsTail, QWidget* parent);
+
+}  // namespace gw

@@ -1,0 +1,257 @@
+// The Ethernet pane's entry rules, read-back and save, on real widgets.
+#include <gtest/gtest.h>
+
+#include <QButtonGroup>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QWidget>
+
+#include "ethernet_pane.h"
+#include "messages.h"
+
+namespace {
+
+struct PaneWindow {
+  QWidget window;
+  QString plcIp;
+  gw::EthernetPane pane;
+  QButtonGroup group;
+
+  PaneWindow() {
+    auto box = [this](const char* name, const char* text) {
+      auto* b = new QLineEdit(QString::fromLatin1(text), &window);
+      b->setObjectName(QString::fromLatin1(name));
+      return b;
+    };
+    auto label = [this](const char* text) { return new QLabel(QString::fromLatin1(text), &window); };
+    pane.txtTitle = box("txtTitle", "");
+    pane.txtIPAddress = box("txtIPAddress", "");
+    pane.txtEIPFile = box("txtEIPFile", "7");
+    pane.txtEIPOff = box("txtEIPOff", "0");
+    pane.txtEipPath = box("txtEipPath", "0");
+    pane.txtMBReg = box("txtMBReg", "40001");
+    for (int c = 1; c <= 3; ++c) {
+      pane.optEthMode[c] = new QRadioButton(&window);
+      group.addButton(pane.optEthMode[c], c);
+    }
+    pane.lblEthernet0 = label("Integer File Number");
+    pane.lblEthernet1 = label("Base register");
+    pane.lblEthernet3 = label("Base Register");
+    pane.lblEthernet5 = label("PLC IP Addr.");
+    pane.lblEipPath = label("Processor Slot");
+    pane.lblEipCipDesc = label("Uses Tag names");
+    pane.lblWait = label("Please wait");
+    pane.lblWait->hide();
+    pane.plcIp = &plcIp;
+    gw::installEntryRules(pane);
+    window.show();
+  }
+
+  bool shown(QWidget* w) const { return !w->isHidden(); }
+};
+
+bool whiteFor(QLineEdit* box, const char* text) {
+  box->setText(QString::fromLatin1(text));
+  return gw::isWhite(box);
+}
+
+TEST(EthernetPaneRules, AddressNeedsFourPartsEachAtMost255) {
+  PaneWindow w;
+  QLineEdit* ip = w.pane.txtIPAddress;
+  EXPECT_FALSE(gw::isWhite(ip)) << "an empty address starts invalid";
+  EXPECT_FALSE(whiteFor(ip, "192.168.1"));
+  EXPECT_FALSE(whiteFor(ip, "192.168..1"));
+  EXPECT_FALSE(whiteFor(ip, "192.168.1.256"));
+  EXPECT_FALSE(whiteFor(ip, "1.2.3.4.5"));
+  EXPECT_TRUE(whiteFor(ip, "192.168.1.255"));
+  EXPECT_EQ(w.plcIp, "192.168.1.255");
+  EXPECT_FALSE(whiteFor(ip, "10.0.0"));
+  EXPECT_EQ(w.plcIp, "192.168.1.255") << "an invalid address leaves the kept one";
+}
+
+TEST(EthernetPaneRules, NumberBoxesColourAtTheirRangeEdges) {
+  PaneWindow w;
+  EXPECT_FALSE(whiteFor(w.pane.txtMBReg, "40000"));
+  EXPECT_TRUE(whiteFor(w.pane.txtMBReg, "40001"));
+  EXPECT_TRUE(whiteFor(w.pane.txtMBReg, "465514"));
+  EXPECT_FALSE(whiteFor(w.pane.txtMBReg, "465515"));
+  EXPECT_FALSE(whiteFor(w.pane.txtMBReg, "abc"));
+  EXPECT_FALSE(whiteFor(w.pane.txtEIPFile, "6"));
+  EXPECT_TRUE(whiteFor(w.pane.txtEIPFile, "7"));
+  EXPECT_TRUE(whiteFor(w.pane.txtEIPFile, "255"));
+  EXPECT_FALSE(whiteFor(w.pane.txtEIPFile, "256"));
+  EXPECT_FALSE(whiteFor(w.pane.txtEIPOff, "-1"));
+  EXPECT_TRUE(whiteFor(w.pane.txtEIPOff, "0"));
+  EXPECT_TRUE(whiteFor(w.pane.txtEIPOff, "214"));
+  EXPECT_FALSE(whiteFor(w.pane.txtEIPOff, "215"));
+}
+
+TEST(EthernetPaneRules, TitleRefusesCommaAndSlotKeyReplacesTwoCharacters) {
+  PaneWindow w;
+  QTest::keyClicks(w.pane.txtTitle, "Line 1, north");
+  EXPECT_EQ(w.pane.txtTitle->text(), "Line 1 north");
+
+  w.pane.txtEipPath->setText("12");
+  w.pane.txtEipPath->setCursorPosition(2);
+  QTest::keyClicks(w.pane.txtEipPath, "5");
+  EXPECT_EQ(w.pane.txtEipPath->text(), "5");
+  w.pane.txtEipPath->setText("0");
+  QTest::keyClicks(w.pane.txtEipPath, "3");
+  EXPECT_EQ(w.pane.txtEipPath->text(), "3");
+}
+
+TEST(EthernetPaneRules, ProtocolChoiceShowsOnlyItsFields) {
+  PaneWindow w;
+  gw::DisableEthernetEntry(w.pane);
+  w.pane.txtEIPFile->setText("6");
+  gw::selectProtocol(w.pane, gw::kPccc);
+  EXPECT_TRUE(w.shown(w.pane.txtEIPFile));
+  EXPECT_TRUE(w.shown(w.pane.lblEthernet0));
+  EXPECT_FALSE(gw::isWhite(w.pane.txtEIPFile));
+  gw::selectProtocol(w.pane, gw::kModbusTcp);
+  EXPECT_FALSE(w.shown(w.pane.txtEIPFile));
+  EXPECT_FALSE(w.shown(w.pane.txtEIPOff));
+  EXPECT_FALSE(w.shown(w.pane.lblEthernet0));
+  EXPECT_FALSE(w.shown(w.pane.lblEthernet1));
+  EXPECT_TRUE(w.shown(w.pane.txtMBReg));
+  EXPECT_TRUE(w.shown(w.pane.lblEthernet3));
+  EXPECT_TRUE(w.shown(w.pane.lblEthernet5));
+  EXPECT_EQ(gw::selectedProtocol(w.pane), gw::kModbusTcp);
+  gw::selectProtocol(w.pane, gw::kCip);
+  EXPECT_TRUE(w.shown(w.pane.txtEipPath));
+  EXPECT_TRUE(w.shown(w.pane.lblEipCipDesc));
+  EXPECT_FALSE(w.shown(w.pane.txtMBReg));
+
+  w.pane.txtIPAddress->setText("10.1.2.3");
+  gw::ClearModes(w.pane);
+  EXPECT_EQ(gw::selectedProtocol(w.pane), gw::kNoProtocol);
+  EXPECT_TRUE(w.pane.txtIPAddress->text().isEmpty());
+  gw::DisableProtocols(w.pane);
+  EXPECT_FALSE(w.pane.optEthMode[1]->isEnabled());
+  gw::EnableProtocols(w.pane);
+  EXPECT_TRUE(w.pane.optEthMode[3]->isEnabled());
+}
+
+gw::CurrentConfig config(int code, QStringList fields, const char* title) {
+  gw::CurrentConfig c;
+  c.readable = true;
+  c.protocolCode = code;
+  c.summaryFields = std::move(fields);
+  c.title = QString::fromLatin1(title);
+  return c;
+}
+
+TEST(EthernetPaneReadBack, RestoresEachProtocolsFields) {
+  PaneWindow w;
+  xav::MessageRecorder rec;
+  QString tail = "old tail";
+  auto pccc = config(1, {"//1-ETHERNET/IP-PCCC", "10.1.2.3", "9", "12"}, "Press 4");
+  pccc.hasCaptions = true;
+  pccc.captionsTail = "//RVSIM_Captions\r\nA\r\n";
+  EXPECT_EQ(gw::applyReadBack(w.pane, pccc, &tail, &w.window), gw::ReadBackResult::Restored);
+  EXPECT_EQ(gw::selectedProtocol(w.pane), gw::kPccc);
+  EXPECT_EQ(w.pane.txtEIPFile->text(), "9");
+  EXPECT_EQ(w.pane.txtEIPOff->text(), "12");
+  EXPECT_EQ(w.pane.txtIPAddress->text(), "10.1.2.3");
+  EXPECT_TRUE(gw::isWhite(w.pane.txtIPAddress));
+  EXPECT_EQ(w.pane.txtTitle->text(), "Press 4");
+  EXPECT_EQ(tail, pccc.captionsTail);
+
+  w.pane.txtMBReg->setText("40100");
+  EXPECT_EQ(gw::applyReadBack(w.pane, config(2, {"//2-ETHERNET/IP-CIP", "10.1.2.4", "", "40001", "3"}, "T"), &tail,
+                              &w.window),
+            gw::ReadBackResult::Restored);
+  EXPECT_EQ(gw::selectedProtocol(w.pane), gw::kCip);
+  EXPECT_EQ(w.pane.txtEipPath->text(), "3");
+  EXPECT_EQ(w.pane.txtMBReg->text(), "40100") << "CIP restores only the slot";
+  EXPECT_TRUE(tail.isEmpty()) << "a file without captions clears the kept tail";
+
+  EXPECT_EQ(gw::applyReadBack(w.pane, config(3, {"//3-MODBUS/TCP", "10.1.2.5", "40201"}, "M"), &tail, &w.window),
+            gw::ReadBackResult::Restored);
+  EXPECT_EQ(gw::selectedProtocol(w.pane), gw::kModbusTcp);
+  EXPECT_EQ(w.pane.txtMBReg->text(), "40201");
+  EXPECT_TRUE(rec.messages().empty());
+}
+
+TEST(EthernetPaneReadBack, CorruptFilesAreReportedAndUnreadOnesChangeNothing) {
+  PaneWindow w;
+  xav::MessageRecorder rec;
+  QString tail = "kept";
+  w.pane.txtTitle->setText("before");
+  w.pane.txtIPAddress->setText("1.1.1.1");
+  gw::CurrentConfig unread;  // missing, short or without a title comma
+  EXPECT_EQ(gw::applyReadBack(w.pane, unread, &tail, &w.window), gw::ReadBackResult::Unreadable);
+  EXPECT_EQ(rec.lastText(), "Current Config file is corrupt.");
+  EXPECT_EQ(w.pane.txtTitle->text(), "before");
+  EXPECT_EQ(w.pane.txtIPAddress->text(), "1.1.1.1");
+  EXPECT_TRUE(tail.isEmpty());
+
+  rec.clear();
+  EXPECT_EQ(gw::applyReadBack(w.pane, config(7, {"//7-X", "10.9.9.9"}, "Odd"), &tail, &w.window),
+            gw::ReadBackResult::UnknownProtocol);
+  EXPECT_EQ(rec.lastText(), "Current Config file is corrupt.");
+  EXPECT_EQ(gw::selectedProtocol(w.pane), gw::kNoProtocol);
+  EXPECT_EQ(w.pane.txtTitle->text(), "Odd");
+  EXPECT_EQ(w.pane.txtIPAddress->text(), "10.9.9.9");
+}
+
+struct SaveDir {
+  QTemporaryDir dir;
+  QString oldCwd = QDir::currentPath();
+  SaveDir() { QDir::setCurrent(dir.path()); }
+  ~SaveDir() { QDir::setCurrent(oldCwd); }
+  bool hasConfig() const { return QFile::exists(dir.filePath("Config.csv")); }
+};
+
+TEST(EthernetPaneSave, RefusalsWriteNothing) {
+  PaneWindow w;
+  SaveDir d;
+  xav::MessageRecorder rec;
+  // No protocol chosen.
+  w.pane.txtIPAddress->setText("10.1.2.3");
+  EXPECT_FALSE(gw::saveEthernetConfiguration(w.pane, d.dir.path(), "127.0.0.9", QString(), &w.window));
+  EXPECT_FALSE(rec.lastText().isEmpty());
+  EXPECT_EQ(w.pane.txtTitle->text(), "Change this title if desired.") << "the title default comes first";
+  // Illegal address.
+  gw::selectProtocol(w.pane, gw::kModbusTcp);
+  w.pane.txtIPAddress->setText("10.1.2");
+  EXPECT_FALSE(gw::saveEthernetConfiguration(w.pane, d.dir.path(), "127.0.0.9", QString(), &w.window));
+  EXPECT_EQ(rec.lastText(), "Enter a legal IP Address");
+  // PCCC with a bad file number.
+  gw::selectProtocol(w.pane, gw::kPccc);
+  w.pane.txtIPAddress->setText("10.1.2.3");
+  w.pane.txtEIPFile->setText("256");
+  EXPECT_FALSE(gw::saveEthernetConfiguration(w.pane, d.dir.path(), "127.0.0.9", QString(), &w.window));
+  EXPECT_EQ(rec.lastText(), "Correct File or Base Register Number");
+  // No module address to send to.
+  w.pane.txtEIPFile->setText("7");
+  rec.clear();
+  EXPECT_FALSE(gw::saveEthernetConfiguration(w.pane, d.dir.path(), "", QString(), &w.window));
+  EXPECT_EQ(rec.messages().size(), 1u);
+  EXPECT_FALSE(d.hasConfig());
+}
+
+TEST(EthernetPaneSave, WritesTheGeneratorsFileAndHidesTheWaitLabel) {
+  PaneWindow w;
+  SaveDir d;
+  xav::MessageRecorder rec;
+  gw::selectProtocol(w.pane, gw::kModbusTcp);
+  w.pane.txtIPAddress->setText("010.001.002.003");
+  w.pane.txtTitle->setText("Bench");
+  const QString tail = "//RVSIM_Captions\r\nX\r\n";
+  const QByteArray expected = gw::generateConfig(gw::collectEntries(w.pane), tail).bytes;
+  // The loader is not there: the save writes the file and goes on regardless.
+  EXPECT_TRUE(gw::saveEthernetConfiguration(w.pane, d.dir.path(), "127.0.0.9", tail, &w.window));
+  QFile f(d.dir.filePath("Config.csv"));
+  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+  EXPECT_EQ(f.readAll(), expected);
+  EXPECT_EQ(w.plcIp, "10.1.2.3");
+  EXPECT_TRUE(w.pane.lblWait->isHidden());
+}
+
+}  // namespace
