@@ -58,10 +58,6 @@ QString arpListingFromNeighbours(const QString& neighbourText) {
   return out;
 }
 
-bool pingAnswered(const QString& report) {
-  return report.contains(QLatin1String("(0% loss")) || report.contains(QLatin1String(", 0% packet loss"));
-}
-
 QString titleFromConfig(const QByteArray& configCsv) {
   const QStringList lines = splitCrLf(QString::fromLatin1(configCsv));
   if (lines.size() < 4) return {};
@@ -110,23 +106,16 @@ QString SystemNetworkHost::addressTable() {
 }
 
 bool SystemNetworkHost::answersPing(const QString& address) {
-  const QString command = modulePingCommand(workDir(), address);
+  const QString command = gw::pingCommand(workDir(), address);
   if (command.isEmpty()) return false;  // only dotted addresses reach a command line
   gw::ShellAndWait(command, gw::kHidden);
-  return pingAnswered(takeReport(QDir(workDir()).filePath(QStringLiteral("png.txt"))));
+  return gw::pingReportAnswered(takeReport(QDir(workDir()).filePath(QStringLiteral("png.txt"))));
 }
 
 bool SystemNetworkHost::fetchConfiguration(const QString& address) {
   const QString command = gw::fetchConfigurationCommand(workDir(), address);
   if (command.isEmpty()) return false;
   gw::ShellAndWait(command, gw::kHidden);
-  return true;
-}
-
-bool SystemNetworkHost::uploadConfiguration(const QString& address) {
-  const QString command = gw::uploadConfigurationCommand(address);
-  if (command.isEmpty()) return false;
-  gw::ShellAndWait(command, gw::kNormalNoFocus);
   return true;
 }
 

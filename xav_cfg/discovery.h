@@ -27,10 +27,6 @@ QStringList modulesInAddressTable(const QString& arpListing);
 // /proc/net/arp or the output of "ip neigh"; other lines are skipped.
 QString arpListingFromNeighbours(const QString& neighbourText);
 
-// Whether a ping report says the single echo was answered: "(0% loss" in
-// the Windows report, ", 0% packet loss" in the POSIX one (lower case).
-bool pingAnswered(const QString& reportLowerCase);
-
 // Title of a fetched Config.csv: line 3 up to its first comma, trimmed.
 // Empty when the file has fewer than four lines or that line no comma.
 QString titleFromConfig(const QByteArray& configCsv);
@@ -53,9 +49,6 @@ class NetworkHost {
   // Runs the loader to fetch the module's Config.csv into the working
   // directory and waits for it; false when no command could be made.
   virtual bool fetchConfiguration(const QString& address) = 0;
-  // Runs the loader to send the working directory's Config.csv to the
-  // module and waits for it; false when no command could be made.
-  virtual bool uploadConfiguration(const QString& address) = 0;
 };
 
 // The real one: runs the commands in the working directory, each waited for
@@ -66,7 +59,6 @@ class SystemNetworkHost : public NetworkHost {
   QString addressTable() override;
   bool answersPing(const QString& address) override;
   bool fetchConfiguration(const QString& address) override;
-  bool uploadConfiguration(const QString& address) override;
 };
 
 // Fetches the module's configuration and gives its title; empty when none
@@ -80,7 +72,6 @@ QStringList DiscoverModules(NetworkHost& host);
 // Command texts of the host's system (a POSIX twin of each Windows text).
 QString broadcastPingCommand();
 QString addressTableCommand(const QString& workDir);
-QString modulePingCommand(const QString& workDir, const QString& address);
 // Whether the address-table command leaves the "arp -a" form (Windows) or
 // the kernel's neighbour table (elsewhere).
 bool addressTableIsArpForm();

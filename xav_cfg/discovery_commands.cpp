@@ -1,6 +1,7 @@
 // The discovery's command texts. Windows keeps the original texts; the
-// POSIX twins keep one echo, the two time-outs and the broadcast address
-// and leave their reports in the same files.
+// POSIX twins keep the one echo, the time-out and the broadcast address and
+// leave their reports in the same files. The per-address ping is the
+// core's (gw::pingCommand).
 #include <QDir>
 
 #include "commands.h"
@@ -19,40 +20,27 @@ QString addressTableCommand(const QString& workDir) {
   return xav::platform::commandInterpreter() + QStringLiteral(" /c arp -a>\"") + QDir::toNativeSeparators(workDir) +
          QStringLiteral("\\arp.txt\"");
 }
-QString modulePingCommand(const QString& workDir, const QString& address) {
-  return gw::pingCommand(workDir, address, gw::Flavour::Windows);
-}
 bool addressTableIsArpForm() { return true; }
 QString toolboxCommand(const QString& toolboxDir) {
   return QDir::toNativeSeparators(toolboxDir) + QStringLiteral("\\FieldServerToolbox.exe ");
 }
 #else
-namespace {
-// A path as one word for /bin/sh, whatever characters it holds.
-QString shellQuoted(const QString& text) {
-  QString q = text;
-  q.replace(QLatin1Char('\''), QStringLiteral("'\\''"));
-  return QLatin1Char('\'') + q + QLatin1Char('\'');
-}
-QString seconds(int ms) { return QString::number(ms / 1000.0, 'f', 2); }
-}  // namespace
-
+// The process layer runs what follows " /c " in /bin/sh and quotes every
+// double-quoted path into the working directory for the shell itself.
 QString broadcastPingCommand() {
-  return QStringLiteral("ping -b -n -c 1 -W %1 %2 >/dev/null 2>&1")
-      .arg(seconds(kBroadcastTimeoutMs), QLatin1String(kBroadcastAddress));
+  return xav::platform::commandInterpreter() +
+         QStringLiteral(" /c ping -b -n -c 1 -W %1 %2 >/dev/null 2>&1")
+             .arg(QString::number(kBroadcastTimeoutMs / 1000.0, 'f', 2), QLatin1String(kBroadcastAddress));
 }
 QString addressTableCommand(const QString& workDir) {
-  const QString file = shellQuoted(QDir(workDir).filePath(QStringLiteral("arp.txt")));
-  return QStringLiteral("ip neigh show >%1 2>/dev/null || cat /proc/net/arp >%1").arg(file);
-}
-QString modulePingCommand(const QString& workDir, const QString& address) {
-  if (!gw::isDottedIPv4(address)) return {};
-  return QStringLiteral("ping -n -c 1 -W %1 %2 >%3 2>&1")
-      .arg(seconds(kPingTimeoutMs), address, shellQuoted(QDir(workDir).filePath(QStringLiteral("png.txt"))));
+  const QString file = QLatin1Char('"') + QDir(workDir).filePath(QStringLiteral("arp.txt")) + QLatin1Char('"');
+  return xav::platform::commandInterpreter() +
+         QStringLiteral(" /c ip neigh show >%1 2>/dev/null || cat /proc/net/arp >%1").arg(file);
 }
 bool addressTableIsArpForm() { return false; }
 QString toolboxCommand(const QString& toolboxDir) {
-  return shellQuoted(QDir(toolboxDir).filePath(QStringLiteral("FieldServerToolbox.exe"))) + QLatin1Char(' ');
+  // Run from the toolbox directory, so the layer finds the program there.
+  return QDir(toolboxDir).filePath(QStringLiteral("FieldServerToolbox.exe")) + QLatin1Char(' ');
 }
 #endif
 

@@ -205,6 +205,23 @@ void FrmXAV::buildWindow() {
   connect(Command4, &QPushButton::clicked, this, &FrmXAV::Command4_Click);
 
   setTabOrder(cmbComm, cmdConnect);
+
+  pane_.txtTitle = txtTitle;
+  pane_.txtIPAddress = txtIPAddress;
+  pane_.txtEIPFile = txtEIPFile;
+  pane_.txtEIPOff = txtEIPOff;
+  pane_.txtEipPath = txtEipPath;
+  pane_.txtMBReg = txtMBReg;
+  for (int p = 1; p <= 3; ++p) pane_.optEthMode[p] = optEthMode[p];
+  pane_.lblEthernet0 = lblEthernet[0];
+  pane_.lblEthernet1 = lblEthernet[1];
+  pane_.lblEthernet3 = lblEthernet[3];
+  pane_.lblEthernet5 = lblEthernet[5];
+  pane_.lblEipPath = lblEipPath;
+  pane_.lblEipCipDesc = lblEipCipDesc;
+  pane_.lblWait = lblWait;
+  pane_.plcIp = &PlcIP;
+  gw::installEntryRules(pane_);
 }
 
 void FrmXAV::buildSerialFrames() {
@@ -325,30 +342,6 @@ void FrmXAV::buildEthernetPane() {
   txtMBReg = makeBox(f7, "txtMBReg", QStringLiteral("40001"), 160, 118, 90);
   txtMBReg->setToolTip(QStringLiteral("Starting Register - 40 elements will be used."));
 
-  setValidity(txtIPAddress, false);
-  for (QLineEdit* e : {txtEIPFile, txtEIPOff, txtMBReg}) setValidity(e, true);
-  connect(txtIPAddress, &QLineEdit::textChanged, this, [this](const QString& t) {
-    const bool ok = gw::isValidPlcAddress(t);
-    setValidity(txtIPAddress, ok);
-    if (ok) PlcIP = t;
-  });
-  connect(txtMBReg, &QLineEdit::textChanged, this,
-          [this](const QString& t) { setValidity(txtMBReg, gw::isValidStartRegister(t)); });
-  connect(txtEIPFile, &QLineEdit::textChanged, this,
-          [this](const QString& t) { setValidity(txtEIPFile, gw::isValidFileNumber(t)); });
-  connect(txtEIPOff, &QLineEdit::textChanged, this,
-          [this](const QString& t) { setValidity(txtEIPOff, gw::isValidBaseElement(t)); });
-  txtEipPath->installEventFilter(this);
-}
-
-void FrmXAV::setValidity(QLineEdit* box, bool valid) {
-  QPalette p = box->palette();
-  p.setColor(QPalette::Base, QColor::fromRgb(valid ? xav::colours::White : xav::colours::LightRed));
-  box->setPalette(p);
-}
-
-bool FrmXAV::isWhite(const QLineEdit* box) const {
-  return box->palette().color(QPalette::Base).rgb() == xav::colours::White;
 }
 
 void FrmXAV::placeFrame(QGroupBox* frame) {
@@ -427,11 +420,7 @@ void FrmXAV::DisableModes() {
   for (int i = 1; i <= 6; ++i) optMode[i]->setEnabled(false);
 }
 
-void FrmXAV::DisableEthernetEntry() {
-  for (int i : {0, 1, 3, 5}) lblEthernet[i]->hide();
-  for (QWidget* w : std::initializer_list<QWidget*>{lblEipCipDesc, lblEipPath, txtEipPath, txtEIPFile, txtEIPOff, txtMBReg})
-    w->hide();
-}
+void FrmXAV::DisableEthernetEntry() { gw::DisableEthernetEntry(pane_); }
 
 QString FrmXAV::GetSlaveMode() const {
   for (int i = 0; i < 6; ++i)
@@ -443,12 +432,6 @@ int FrmXAV::selectedMode() const {
   for (int m = 1; m <= 6; ++m)
     if (optMode[m]->isChecked()) return m;
   return 7;
-}
-
-int FrmXAV::selectedProtocol() const {
-  for (int p = 1; p <= 3; ++p)
-    if (optEthMode[p]->isChecked()) return p;
-  return gw::kNoProtocol;
 }
 
 // ---------------------------------------------------------------- options
@@ -463,25 +446,7 @@ void FrmXAV::optMode_Click(int index) {
   }
 }
 
-void FrmXAV::optEthMode_Click(int p) {
-  if (p < 1 || p > 3) return;
-  DisableEthernetEntry();
-  optEthMode[p]->setChecked(true);
-  lblEthernet[5]->show();
-  auto recheck = [](QLineEdit* box) { emit box->textChanged(box->text()); };
-  recheck(txtIPAddress);
-  if (p == gw::kPccc) {
-    recheck(txtEIPFile);
-    recheck(txtEIPOff);
-    for (QWidget* w : std::initializer_list<QWidget*>{txtEIPFile, txtEIPOff, lblEthernet[0], lblEthernet[1]}) w->show();
-  } else if (p == gw::kCip) {
-    for (QWidget* w : std::initializer_list<QWidget*>{lblEipCipDesc, lblEipPath, txtEipPath}) w->show();
-  } else {
-    recheck(txtMBReg);
-    txtMBReg->show();
-    lblEthernet[3]->show();
-  }
-}
+void FrmXAV::optEthMode_Click(int p) { gw::selectProtocol(pane_, p); }
 
 void FrmXAV::Df1DisplayUpdate() {
   if (SuppressDf1Update) return;
@@ -510,10 +475,6 @@ bool FrmXAV::eventFilter(QObject* watched, QEvent* event) {
       SuppressDf1Update = true;
       txtBaseRegDF1->clear();
       SuppressDf1Update = false;
-      return false;
-    }
-    if (watched == txtEipPath && typing) {
-      txtEipPath->setSelection(0, 2);  // the typed character replaces the first two
       return false;
     }
   } else if (event->type() == QEvent::FocusOut && watched == txtFileNo) {
@@ -665,74 +626,17 @@ void FrmXAV::LV1_Click() {
   // A file of an earlier fetch must not restore another module's settings.
   gw::deleteConfigCsv(workDir());
   network_->fetchConfiguration(ModuleIP);
-  const gw::CurrentConfig c = gw::readCurrentConfig(workDir());
-  if (!c.readable) {
-    xav::showMessage(this, xav::MessageIcon::Exclamation, QString(),
-                     QStringLiteral("The current configuration of the XAV module at %1 could not be read.\r\n\r\n"
-                                    "The entries were left as they were.")
-                         .arg(ModuleIP));
-    return;
-  }
-  if (c.hasCaptions) CaptionsTail = c.captionsTail;
-  switch (c.protocolCode) {
-    case gw::kPccc:  // UnpackPCCC
-      optEthMode_Click(gw::kPccc);
-      txtEIPFile->setText(c.field(2));
-      txtEIPOff->setText(c.field(3));
-      break;
-    case gw::kCip:  // UnpackEIP
-      optEthMode_Click(gw::kCip);
-      txtEipPath->setText(c.field(4));
-      break;
-    case gw::kModbusTcp:  // UnpackMmodbus
-      optEthMode_Click(gw::kModbusTcp);
-      txtMBReg->setText(c.field(2));
-      break;
-    default:
-      xav::showMessage(this, xav::MessageIcon::None, QString(), QStringLiteral("Current Config file is corrupt."));
-      break;
-  }
-  txtTitle->setText(c.title);
-  txtIPAddress->setText(c.field(1));
+  gw::applyReadBack(pane_, gw::readCurrentConfig(workDir()), &CaptionsTail, this);
 }
 
 bool FrmXAV::saveEthernet() {
-  gw::ConfigEntries e;
-  e.protocol = selectedProtocol();
-  e.title = txtTitle->text();
-  e.plcAddress = txtIPAddress->text();
-  e.plcAddressValid = isWhite(txtIPAddress);
-  e.fileNumber = txtEIPFile->text();
-  e.fileNumberValid = isWhite(txtEIPFile);
-  e.baseElement = txtEIPOff->text();
-  e.baseElementValid = isWhite(txtEIPOff);
-  e.slot = txtEipPath->text();
-  e.startRegister = txtMBReg->text();
-  const gw::GeneratedConfig g = gw::generateConfig(e, CaptionsTail);
-  if (g.titleReplaced) txtTitle->setText(g.title);
-  if (g.refusal != gw::Refusal::None) {
-    xav::showMessage(this, xav::MessageIcon::None, QString(), gw::refusalMessage(g.refusal));
-    return false;
-  }
   if (ModuleIP.isEmpty()) {
+    // Save is enabled from the start dialog on, before any module is picked.
     xav::showMessage(this, xav::MessageIcon::Exclamation, QString(),
                      QStringLiteral("No XAV module is selected.\r\n\r\nSelect the module in the list, then save again."));
     return false;
   }
-  PlcIP = g.plcIp;
-  QString error;
-  if (!gw::writeConfigFile(workDir(), g.bytes, &error)) {
-    xav::showMessage(this, xav::MessageIcon::Exclamation, QString(),
-                     QStringLiteral("Config.csv could not be written:\r\n") + error);
-    return false;
-  }
-  if (e.protocol == gw::kPccc) txtEIPFile->setFocus();
-  if (e.protocol == gw::kModbusTcp) txtMBReg->setFocus();
-  lblWait->show();
-  lblWait->repaint();
-  network_->uploadConfiguration(ModuleIP);
-  lblWait->hide();
-  return true;
+  return gw::saveEthernetConfiguration(pane_, workDir(), ModuleIP, CaptionsTail, this);
 }
 
 // ---------------------------------------------------------------- Save

@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "discovery.h"
+#include "ethernet_pane.h"
 #include "serial_link.h"
 
 class QButtonGroup;
@@ -95,14 +96,11 @@ class FrmXAV : public QWidget {
   void QueryModule();
   void onQueryFinished(bool replied);
   void Df1DisplayUpdate();
-  void setValidity(QLineEdit* box, bool valid);
-  bool isWhite(const QLineEdit* box) const;
   bool saveSerial(int mode);
   bool saveEthernet();
   void closingSteps();
   void closeHandling();
   int selectedMode() const;
-  int selectedProtocol() const;
 
   FrmXAVOptions options_;
   std::unique_ptr<xav::SerialLink> ownLink_;
@@ -110,6 +108,7 @@ class FrmXAV : public QWidget {
   NetworkHost* network_ = nullptr;
   SerialRoutines* serial_ = nullptr;
   bool closeHandled_ = false;
+  gw::EthernetPane pane_;  // the protocol pane shared with the Ethernet tool
 
  public:
   // Controls, named as the logic names them.

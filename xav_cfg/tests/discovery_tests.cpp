@@ -43,11 +43,6 @@ TEST(AddressTable, KernelNeighbourTablesMapOntoTheSameForm) {
 }
 
 TEST(Discovery, ReportsTitlesAndEntries) {
-  EXPECT_TRUE(pingAnswered(QStringLiteral("packets: sent = 1, received = 1, lost = 0 (0% loss),")));
-  EXPECT_TRUE(pingAnswered(QStringLiteral("1 packets transmitted, 1 received, 0% packet loss, time 0ms")));
-  EXPECT_FALSE(pingAnswered(QStringLiteral("1 packets transmitted, 0 received, 100% packet loss, time 0ms")));
-  EXPECT_FALSE(pingAnswered(QStringLiteral("sent = 1, received = 0, lost = 1 (100% loss),")));
-
   EXPECT_EQ(titleFromConfig(xavcfg::testing::configWithTitle(QStringLiteral("//3-MODBUS/TCP, 1.2.3.4, 40001"),
                                                      QStringLiteral("  Line 4 press  "))),
             QStringLiteral("Line 4 press"));
@@ -82,14 +77,9 @@ TEST(Discovery, PingsEachCandidateOnceAndFetchesTitlesOfTheAnsweringOnes) {
 TEST(DiscoveryCommands, KeepOneEchoTheTimeOutsAndTheBroadcastAddress) {
   const QString broadcast = broadcastPingCommand();
   EXPECT_TRUE(broadcast.contains(QLatin1String("192.168.0.255")));
-  EXPECT_TRUE(modulePingCommand(QStringLiteral("/tmp/a b"), QStringLiteral("127.0.0.5")).contains(QLatin1String("127.0.0.5")));
-  // Nothing but a dotted address reaches a command line.
-  EXPECT_TRUE(modulePingCommand(QStringLiteral("/tmp"), QStringLiteral("127.0.0.5; rm -rf x")).isEmpty());
   if (!addressTableIsArpForm()) {
     EXPECT_TRUE(broadcast.contains(QLatin1String("-c 1")));
     EXPECT_TRUE(broadcast.contains(QLatin1String("-W 0.15")));
-    EXPECT_TRUE(modulePingCommand(QStringLiteral("/tmp"), QStringLiteral("127.0.0.5")).contains(QLatin1String("-W 0.10")));
-    // A working directory with a quote in its name stays one word.
-    EXPECT_TRUE(addressTableCommand(QStringLiteral("/tmp/it's")).contains(QLatin1String("'/tmp/it'\\''s/arp.txt'")));
+    EXPECT_TRUE(addressTableCommand(QStringLiteral("/tmp/w")).contains(QLatin1String(">\"/tmp/w/arp.txt\"")));
   }
 }

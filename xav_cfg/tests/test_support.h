@@ -64,13 +64,6 @@ class FakeNetworkHost : public NetworkHost {
     if (configs.contains(address)) xav::writeWholeFile(QDir::current().filePath(QStringLiteral("Config.csv")), configs[address]);
     return true;
   }
-  bool uploadConfiguration(const QString& address) override {
-    calls << QStringLiteral("upload ") + address;
-    QFile f(QDir::current().filePath(QStringLiteral("Config.csv")));
-    uploaded[address] = f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    return true;
-  }
-
   // An "arp -a" listing of the given lines after three heading lines.
   void setTable(const QStringList& lines) {
     table = QStringLiteral("\r\nInterface: 127.0.0.1 --- 0x1\r\n  Internet Address      Physical Address      Type\r\n") +
@@ -80,8 +73,23 @@ class FakeNetworkHost : public NetworkHost {
   QString table;
   QStringList answering;
   QMap<QString, QByteArray> configs;
-  QMap<QString, QByteArray> uploaded;
   QStringList calls;
 };
+
+// A loader stand-in for the working directory: a send (-u0) leaves a copy of
+// Config.csv as uploaded-<address>.csv; everything else does nothing.
+inline void writeRecordingLoader(const QString& dir) {
+  const QString path = QDir(dir).filePath(QStringLiteral("ruinet.exe"));
+  xav::writeWholeFile(path,
+                      "#!/bin/sh\n"
+                      "case \"$*\" in *-u0*) a=\"${1#-i}\"; cp Config.csv \"uploaded-$a.csv\" ;; esac\n");
+  QFile::setPermissions(path, QFile::permissions(path) | QFile::ExeOwner);
+}
+
+inline QByteArray uploadedTo(const QString& address) {
+  QByteArray data;
+  xav::readWholeFile(QDir::current().filePath(QStringLiteral("uploaded-%1.csv").arg(address)), &data);
+  return data;
+}
 
 }  // namespace xavcfg::testing

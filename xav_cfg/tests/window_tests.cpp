@@ -35,7 +35,7 @@ struct Rig {
   std::unique_ptr<FrmXAV> w;
 
   explicit Rig(int type) {
-    scratch.writeWork(QStringLiteral("ruinet.exe"), "stand-in");
+    xavcfg::testing::writeRecordingLoader(scratch.work());
     FrmXAVOptions o;
     o.link = &link;
     o.network = &host;
@@ -365,12 +365,14 @@ TEST(FrmXAVEthernet, SingleModuleIsPickedAndReadBackAndSaveUploadsTheGeneratedFi
 
   r.host.calls.clear();
   w.cmdUpdateXAV_Click();
-  EXPECT_EQ(r.host.uploaded.value(QStringLiteral("127.0.0.21")), file);
+  EXPECT_EQ(xavcfg::testing::uploadedTo(QStringLiteral("127.0.0.21")), file);
+  EXPECT_TRUE(r.messages.messages().empty());
   EXPECT_TRUE(r.link.writes.isEmpty());
-  EXPECT_FALSE(QFile::exists(QStringLiteral("Config.csv"))
-               && r.host.calls.indexOf(QStringLiteral("upload 127.0.0.21")) < 0);
-  EXPECT_EQ(r.host.calls.first(), QStringLiteral("upload 127.0.0.21"));
-  EXPECT_EQ(r.host.calls.at(1), QStringLiteral("broadcast"));  // the list is refreshed
+  // The closing steps refresh the list; the one module is picked again.
+  EXPECT_EQ(r.host.calls, (QStringList{QStringLiteral("broadcast"), QStringLiteral("table"),
+                                       QStringLiteral("ping 127.0.0.21"), QStringLiteral("fetch 127.0.0.21"),
+                                       QStringLiteral("fetch 127.0.0.21")}));
+  EXPECT_TRUE(w.cmdUpdateXAV->isEnabled());
 }
 
 TEST(FrmXAVEthernet, TwoModulesAreListedNoneChosenAndSaveNeedsAModule) {
@@ -390,7 +392,7 @@ TEST(FrmXAVEthernet, TwoModulesAreListedNoneChosenAndSaveNeedsAModule) {
   w.optEthMode_Click(3);
   w.txtIPAddress->setText(QStringLiteral("127.0.0.1"));
   w.cmdUpdateXAV_Click();  // enabled by the start dialog, but no module chosen yet
-  EXPECT_TRUE(r.host.uploaded.isEmpty());
+  EXPECT_TRUE(xavcfg::testing::uploadedTo(QStringLiteral("127.0.0.21")).isEmpty());
   EXPECT_TRUE(r.messages.lastText().contains(QLatin1String("No XAV module is selected")));
 
   w.LV1->setCurrentRow(1);
@@ -401,7 +403,8 @@ TEST(FrmXAVEthernet, TwoModulesAreListedNoneChosenAndSaveNeedsAModule) {
 
   w.LV1->setCurrentRow(0);  // no file comes back: nothing is changed from a stale one
   w.LV1_Click();
-  EXPECT_TRUE(r.messages.lastText().contains(QLatin1String("could not be read")));
+  EXPECT_EQ(r.messages.messages().size(), 3u);
+  EXPECT_EQ(r.messages.lastText(), QStringLiteral("Current Config file is corrupt."));
   EXPECT_EQ(w.txtTitle->text(), QStringLiteral("Kiln"));
   EXPECT_EQ(w.ModuleIP, QStringLiteral("127.0.0.21"));
 
@@ -410,7 +413,7 @@ TEST(FrmXAVEthernet, TwoModulesAreListedNoneChosenAndSaveNeedsAModule) {
   w.cmdUpdateXAV_Click();
   EXPECT_EQ(r.messages.lastText(), QStringLiteral("Enter a legal IP Address"));
   EXPECT_EQ(w.txtTitle->text(), QStringLiteral("Change this title if desired."));
-  EXPECT_TRUE(r.host.uploaded.isEmpty());
+  EXPECT_TRUE(xavcfg::testing::uploadedTo(QStringLiteral("127.0.0.21")).isEmpty());
   EXPECT_TRUE(w.cmdUpdateXAV->isEnabled());
 }
 
