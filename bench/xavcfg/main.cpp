@@ -4,6 +4,7 @@
 // message it sees is printed on stdout, one line each.
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QElapsedTimer>
 
 #include <cstdio>
 #include <poll.h>
@@ -17,8 +18,12 @@ namespace {
 volatile std::sig_atomic_t stopRequested = 0;
 void onSignal(int) { stopRequested = 1; }
 
+QElapsedTimer sinceStart;
+bool timestamps = false;
+
 void say(const QString& line) {
-  std::fputs(qPrintable(line + QLatin1Char('\n')), stdout);
+  const QString out = timestamps ? QStringLiteral("%1 %2").arg(sinceStart.elapsed()).arg(line) : line;
+  std::fputs(qPrintable(out + QLatin1Char('\n')), stdout);
   std::fflush(stdout);
 }
 }  // namespace
@@ -38,7 +43,10 @@ int main(int argc, char** argv) {
   p.addOption({QStringLiteral("late"), QStringLiteral("Answer after <ms> milliseconds."), QStringLiteral("ms")});
   p.addOption({QStringLiteral("short"), QStringLiteral("Answer with only <n> characters."), QStringLiteral("n")});
   p.addOption({QStringLiteral("unpaced"), QStringLiteral("Send replies at once instead of at 9600 baud.")});
+  p.addOption({QStringLiteral("timestamps"), QStringLiteral("Start every line with the milliseconds since start.")});
   p.process(app);
+  sinceStart.start();
+  timestamps = p.isSet(QStringLiteral("timestamps"));
 
   xav::bench::ModuleSimOptions opt;
   if (p.isSet(QStringLiteral("settings")))

@@ -1,1 +1,312 @@
+// End to end on the bench: the window against the simulated serial module
+// on a pseudo-terminal, and the Ethernet side against the bench loader and
+// module store with stand-ins for ping and the neighbour table.
 #include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProcess>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QTest>
+
+#include "fake_serial_link.h"
+#include "frm_select.h"
+#include "frm_xav.h"
+#include "messages.h"
+#include "module_store.h"
+#include "profiles.h"
+#include "serial_routines.h"
+#include "test_support.h"
+
+using namespace xavcfg;
+using xavcfg::testing::FakeNetworkHost;
+using xavcfg::testing::ScratchDir;
+
+namespace {
+
+QString binDir() {
+  const QString env = qEnvironmentVariable("XAV_BIN_DIR");
+  return env.isEmpty() ? QStringLiteral(XAVCFG_DEFAULT_BIN_DIR) : env;
+}
+
+constexpr int kCom = 5;
+
+// xav-module-sim as a child; its stdout lines are "<ms> <event>".
+class ModuleSimProcess {
+ public:
+  explicit ModuleSimProcess(const QStringList& extra) {
+    proc_.setProgram(QDir(binDir()).filePath(QStringLiteral("xav-module-sim")));
+    proc_.setArguments(QStringList{QStringLiteral("--com"), QString::number(kCom), QStringLiteral("--timestamps")} + extra);
+    proc_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    QObject::connect(&proc_, &QProcess::readyReadStandardOutput, [this] {
+      buffer_ += proc_.readAllStandardOutput();
+      qsizetype nl;
+      while ((nl = buffer_.indexOf('\n')) >= 0) {
+        const QString line = QString::fromLatin1(buffer_.left(nl));
+        buffer_.remove(0, nl + 1);
+        const qsizetype blank = line.indexOf(u' ');
+        times << line.left(blank).toLongLong();
+        events << line.mid(blank + 1);
+      }
+    });
+    proc_.start();
+    ready = proc_.waitForStarted(5000) && waitFor(QStringLiteral("READY"), 5000);
+  }
+  ~ModuleSimProcess() {
+    proc_.terminate();
+    if (!proc_.waitForFinished(3000)) proc_.kill();
+  }
+  // Waits for an event starting with prefix, after the ones already taken.
+  bool waitFor(const QString& prefix, int ms, QString* event = nullptr) {
+    const bool found = QTest::qWaitFor(
+        [&] {
+          for (; next_ < events.size(); ++next_)
+            if (events[next_].startsWith(prefix)) return true;
+          return false;
+        },
+        ms);
+    if (found) {
+      if (event) *event = events[next_];
+      ++next_;
+    }
+    return found;
+  }
+  int count(const QString& prefix) const {
+    int n = 0;
+    for (const QString& e : events) n += e.startsWith(prefix);
+    return n;
+  }
+  qint64 timeOf(const QString& event) const { return times.value(events.indexOf(event), -1); }
+
+  bool ready = false;
+  QStringList events;
+  QList<qint64> times;
+
+ private:
+  QProcess proc_;
+  QByteArray buffer_;
+  qsizetype next_ = 0;
+};
+
+struct SerialRig {
+  FakeNetworkHost host;  // the closing steps' discovery must stay off the network
+  xav::MessageRecorder messages;
+  std::unique_ptr<FrmXAV> w;
+
+  SerialRig() {
+    FrmXAVOptions o;
+    o.network = &host;
+    o.chooseConnectionType = [](QWidget*) { return frmSelect::kSerial; };
+    w = std::make_unique<FrmXAV>(o);
+  }
+  // Loads the window, picks the simulated port, connects; the query's outcome.
+  bool connect(int waitMs) {
+    if (!w->Form_Load()) return false;
+    w->cmbComm->setCurrentText(QStringLiteral("COM %1").arg(kCom));
+    if (w->cmbComm->currentText() != QStringLiteral("COM %1").arg(kCom)) return false;
+    QSignalSpy ended(w.get(), &FrmXAV::queryEnded);
+    w->cmdConnect_Click();
+    if (!ended.wait(waitMs)) return false;
+    return ended.at(0).at(0).toBool();
+  }
+};
+
+QByteArray pad(const QByteArray& head) { return head.leftJustified(45, ' '); }
+
+}  // namespace
+
+TEST(SerialBench, ModuleAnsweringTheSixthAttemptIsAcceptedAfterTheCountdown) {
+  ScratchDir scratch;
+  xavcfg::testing::writeRecordingLoader(scratch.work());
+  ModuleSimProcess sim({QStringLiteral("--answer-attempt"), QStringLiteral("6"), QStringLiteral("--settings"),
+                        QStringLiteral("4400250709600")});
+  ASSERT_TRUE(sim.ready);
+  SerialRig rig;
+  QStringList shown;
+  QObject::connect(rig.w->serial(), &SerialRoutines::countdown, [&] { shown << rig.w->lblCntDn->text(); });
+  ASSERT_TRUE(rig.connect(20000));
+  EXPECT_EQ(shown, (QStringList{QStringLiteral("6"), QStringLiteral("5"), QStringLiteral("4"), QStringLiteral("3"),
+                                QStringLiteral("2")}));
+  EXPECT_EQ(rig.w->lblCntDn->text(), QStringLiteral(" "));
+  EXPECT_EQ(sim.count(QStringLiteral("QUERY")), 6);
+  EXPECT_TRUE(rig.w->optMode[4]->isChecked());
+  EXPECT_EQ(rig.w->txtBaseReg->text(), QStringLiteral("40025"));
+  EXPECT_EQ(rig.w->txtSlave->text(), QStringLiteral("7"));
+  EXPECT_EQ(rig.messages.messages().size(), 1u);  // only the prompt
+
+  // The line's timing, as the module sees it: 0.2 s from each wake-up to
+  // its query; 0.5 s reply window, 0.5 s settle and 0.5 s pause from one
+  // query to the next wake-up. Receipt can only lag, so the longest gap
+  // must reach the pause and every gap must be far from none.
+  qint64 longestWakeToQuery = 0;
+  for (int i = 0; i + 1 < sim.events.size(); ++i) {
+    if (sim.events[i] != QLatin1String("WAKE") || !sim.events[i + 1].startsWith(QLatin1String("QUERY"))) continue;
+    const qint64 gap = sim.times[i + 1] - sim.times[i];
+    EXPECT_GE(gap, 100);
+    longestWakeToQuery = std::max(longestWakeToQuery, gap);
+  }
+  EXPECT_GE(longestWakeToQuery, 195);
+  EXPECT_GE(sim.timeOf(QStringLiteral("QUERY 6")) - sim.timeOf(QStringLiteral("QUERY 1 (silent)")), 5 * 1700 - 200);
+
+  ASSERT_TRUE(sim.waitFor(QStringLiteral("REPLY"), 1000));
+  rig.w->cmdUpdateXAV_Click();
+  QString record;
+  ASSERT_TRUE(sim.waitFor(QStringLiteral("RECORD "), 3000, &record));
+  EXPECT_EQ(record, QStringLiteral("RECORD ") + QString::fromLatin1(pad("@4400250709600")));
+  rig.w->close();
+  EXPECT_TRUE(sim.waitFor(QStringLiteral("END"), 3000));
+  EXPECT_EQ(sim.count(QStringLiteral("NOISE")) + sim.count(QStringLiteral("BAD")), 0);
+}
+
+TEST(SerialBench, SilentModuleIsReportedAfterSevenAttemptsAndStillGetsTheEndMarker) {
+  ScratchDir scratch;
+  xavcfg::testing::writeRecordingLoader(scratch.work());
+  ModuleSimProcess sim({QStringLiteral("--silent")});
+  ASSERT_TRUE(sim.ready);
+  SerialRig rig;
+  QElapsedTimer clock;
+  clock.start();
+  EXPECT_FALSE(rig.connect(30000));
+  EXPECT_GE(clock.elapsed(), 11000);  // 7 x 1.2 s + 6 x 0.5 s
+  EXPECT_EQ(sim.count(QStringLiteral("WAKE")), 7);
+  EXPECT_EQ(sim.count(QStringLiteral("QUERY")), 7);
+  EXPECT_EQ(rig.messages.lastText(), QStringLiteral("Unable to communicate with the XAV Module on COM 5."));
+  EXPECT_EQ(rig.w->lblCntDn->text(), QStringLiteral(" "));
+  EXPECT_TRUE(rig.w->cmdConnect->isVisible());
+  EXPECT_FALSE(rig.w->cmdUpdateXAV->isEnabled());
+  rig.w->Command4_Click();  // the port stayed open
+  EXPECT_TRUE(sim.waitFor(QStringLiteral("END"), 3000));
+}
+
+TEST(SerialBench, RecordReceivedByTheModuleIsByteExactForEachMode) {
+  ScratchDir scratch;
+  xavcfg::testing::writeRecordingLoader(scratch.work());
+  ModuleSimProcess sim({});
+  ASSERT_TRUE(sim.ready);
+  struct Case {
+    int mode;
+    std::function<void(FrmXAV&)> enter;
+    QByteArray record;
+  };
+  const Case cases[] = {
+      {1, [](FrmXAV&) {}, pad("@1" "00000" "00" "00000")},
+      {2, [](FrmXAV&) {}, pad("@2" "00000" "00" "00000")},
+      {3, [](FrmXAV& w) { w.optSlave[5]->setChecked(true); }, pad("@3" "00000" "00" "00000").replace(43, 1, "5")},
+      {4,
+       [](FrmXAV& w) {
+         w.txtBaseReg->setText(QStringLiteral("40101"));
+         w.txtSlave->setText(QStringLiteral("12"));
+       },
+       pad("@4" "40101" "12" "09600")},
+      {5,
+       [](FrmXAV& w) {
+         w.txtBaseRegDF1->setText(QStringLiteral("100"));
+         w.txtSlaveDF1->setText(QStringLiteral("3"));
+         w.txtFileNo->setText(QStringLiteral("9"));
+         w.Combo1->setCurrentIndex(1);  // 19200 is shown but never sent
+       },
+       pad("@5" "00100" "03" "09600" "009")},
+      {6, [](FrmXAV&) {}, pad("@6" "00000" "00" "00000")},
+  };
+  for (const Case& c : cases) {
+    SerialRig rig;
+    ASSERT_TRUE(rig.connect(5000)) << c.mode;
+    rig.w->optMode[c.mode]->setChecked(true);
+    rig.w->optMode_Click(c.mode);
+    c.enter(*rig.w);
+    rig.w->cmdUpdateXAV_Click();
+    QString record;
+    ASSERT_TRUE(sim.waitFor(QStringLiteral("RECORD "), 3000, &record)) << c.mode;
+    EXPECT_EQ(record.mid(7).toLatin1(), c.record) << c.mode;
+    EXPECT_FALSE(rig.w->cmdUpdateXAV->isEnabled());
+    rig.w->close();
+    ASSERT_TRUE(sim.waitFor(QStringLiteral("END"), 3000)) << c.mode;
+  }
+  // Each new run read back what the previous one had sent.
+  EXPECT_EQ(sim.count(QStringLiteral("RECORD")), 6);
+  EXPECT_EQ(sim.count(QStringLiteral("BAD")) + sim.count(QStringLiteral("NOISE")), 0);
+}
+
+TEST(EthernetBench, ModulesAreListedWithTitlesAndASaveUploadsTheGeneratedFile) {
+  ScratchDir scratch;
+  const QByteArray oldPath = qgetenv("PATH");
+  qputenv("PATH", QByteArray(XAVCFG_FAKEBIN) + ':' + oldPath);
+  const QString pingLog = scratch.path(QStringLiteral("ping.log"));
+  qputenv("XAV_FAKE_PING_LOG", pingLog.toLocal8Bit());
+  struct Restore {
+    QByteArray path;
+    ~Restore() {
+      qputenv("PATH", path);
+      qunsetenv("XAV_FAKE_PING_LOG");
+    }
+  } restore{oldPath};
+  ASSERT_TRUE(QFile::copy(QDir(binDir()).filePath(QStringLiteral("ruinet.exe")),
+                          QDir(scratch.work()).filePath(QStringLiteral("ruinet.exe"))));
+  QString error;
+  ASSERT_TRUE(xav::bench::addModule(QStringLiteral("127.0.0.41"), QStringLiteral("PRESS41"),
+                                    xav::bench::defaultConfig(QStringLiteral("Press line")), &error))
+      << qPrintable(error);
+
+  xav::testing::FakeSerialLink link;
+  xav::MessageRecorder messages;
+  FrmXAVOptions o;
+  o.link = &link;
+  o.chooseConnectionType = [](QWidget*) { return frmSelect::kEthernet; };
+  FrmXAV w(o);
+  ASSERT_TRUE(w.Form_Load());
+  ASSERT_EQ(w.LV1->count(), 1);
+  EXPECT_EQ(w.LV1->item(0)->text(), QStringLiteral("127.0.0.41 : Press line"));
+  EXPECT_EQ(w.LV1->currentRow(), 0);  // the only module is picked and read back
+  EXPECT_EQ(w.ModuleIP, QStringLiteral("127.0.0.41"));
+  EXPECT_TRUE(w.optEthMode[3]->isChecked());
+  EXPECT_EQ(w.txtIPAddress->text(), QStringLiteral("127.0.0.1"));
+  EXPECT_EQ(w.txtTitle->text(), QStringLiteral("Press line"));
+  EXPECT_TRUE(messages.messages().empty()) << qPrintable(messages.lastText());
+
+  w.optEthMode_Click(1);
+  w.txtEIPFile->setText(QStringLiteral("9"));
+  w.txtEIPOff->setText(QStringLiteral("20"));
+  w.txtIPAddress->setText(QStringLiteral("127.0.0.005"));
+  w.txtTitle->setText(QStringLiteral("Kiln 2"));
+  w.cmdUpdateXAV_Click();
+  EXPECT_TRUE(messages.messages().empty()) << qPrintable(messages.lastText());
+
+  gw::ConfigEntries same;
+  same.protocol = gw::kPccc;
+  same.title = QStringLiteral("Kiln 2");
+  same.plcAddress = QStringLiteral("127.0.0.005");
+  same.plcAddressValid = true;
+  same.fileNumber = QStringLiteral("9");
+  same.baseElement = QStringLiteral("20");
+  const QByteArray expected = gw::generateConfig(same, QString()).bytes;
+  QByteArray stored;
+  ASSERT_TRUE(xav::readWholeFile(
+      xav::bench::fileInDir(xav::bench::moduleDir(QStringLiteral("127.0.0.41")), QStringLiteral("Config.csv")), &stored));
+  EXPECT_EQ(stored, expected);
+  EXPECT_TRUE(link.writes.isEmpty());
+
+  // A second module: both listed in table order, none picked.
+  ASSERT_TRUE(xav::bench::addModule(QStringLiteral("127.0.0.42"), QStringLiteral("KILN42"),
+                                    xav::bench::defaultConfig(QStringLiteral("Kiln")), &error));
+  w.cmdReScan_Click();
+  ASSERT_EQ(w.LV1->count(), 2);
+  EXPECT_EQ(w.LV1->item(0)->text(), QStringLiteral("127.0.0.41 : Kiln 2"));
+  EXPECT_EQ(w.LV1->item(1)->text(), QStringLiteral("127.0.0.42 : Kiln"));
+  EXPECT_EQ(w.LV1->currentRow(), -1);
+
+  // Only the broadcast (refused by the stand-in) and the modules were pinged;
+  // the neighbour of another maker was passed over.
+  QByteArray asked;
+  ASSERT_TRUE(xav::readWholeFile(pingLog, &asked));
+  EXPECT_FALSE(asked.contains("127.0.0.254"));
+  EXPECT_TRUE(asked.contains("192.168.0.255"));
+  EXPECT_TRUE(asked.contains("127.0.0.42"));
+  EXPECT_FALSE(QFile::exists(QStringLiteral("png.txt")));
+  EXPECT_FALSE(QFile::exists(QStringLiteral("arp.txt")));
+}
