@@ -32,9 +32,9 @@ namespace xavcfg {
 
 namespace {
 
-// Positions are given in the window's old unit (twips, 15 to a pixel) where
-// the layout rules name them.
-constexpr int px(int twips) { return twips / 15; }
+// Positions are given in the window's old unit (twips) where the layout
+// rules name them; 12 to a pixel leaves room for today's wider fonts.
+constexpr int px(int twips) { return twips / 12; }
 constexpr int kFrameTop = px(360);
 constexpr int kFrameLeft = px(3240);
 constexpr int kFrameWidth = px(4815);
@@ -119,9 +119,9 @@ bool FrmXAV::querying() const { return serial_->busy(); }
 
 void FrmXAV::buildWindow() {
   setWindowTitle(QString::fromLatin1(kCaption));
-  setFixedSize(548, 372);
+  setFixedSize(kFrameLeft + kFrameWidth + 10, 400);
 
-  lblBanner = makeLabel(this, QStringLiteral("XAV Gateway Module Configuration Utility"), 0, 1, 548, 22, "lblBanner");
+  lblBanner = makeLabel(this, QStringLiteral("XAV Gateway Module Configuration Utility"), 0, 3, kFrameLeft + kFrameWidth + 10, 22, "lblBanner");
   QFont bannerFont(QStringLiteral("Arial"));
   bannerFont.setPointSize(11);
   bannerFont.setBold(true);
@@ -131,13 +131,13 @@ void FrmXAV::buildWindow() {
   // Left column, serial: the modes, the port box and Connect.
   Frame1 = new QGroupBox(QStringLiteral("Serial Mode Selection"), this);
   Frame1->setObjectName(QStringLiteral("Frame1"));
-  Frame1->setGeometry(8, kFrameTop, 200, 186);
+  Frame1->setGeometry(8, kFrameTop, 254, 190);
   modeGroup = new QButtonGroup(this);
   int y = 20;
   for (int i : {1, 2, 3, 4, 5, 6, 8}) {
     optMode[i] = new QRadioButton(modeCaption(i), Frame1);
     optMode[i]->setObjectName(QStringLiteral("optMode_%1").arg(i));
-    optMode[i]->setGeometry(8, y, 188, 22);
+    optMode[i]->setGeometry(8, y, 240, 22);
     optMode[i]->setEnabled(false);
     modeGroup->addButton(optMode[i], i);
     y += 23;
@@ -146,12 +146,12 @@ void FrmXAV::buildWindow() {
 
   cmbComm = new QComboBox(this);
   cmbComm->setObjectName(QStringLiteral("cmbComm"));
-  cmbComm->setGeometry(8, 218, 100, 26);
+  cmbComm->setGeometry(8, 230, 120, 26);
   cmdConnect = new QPushButton(QStringLiteral("&Connect"), this);
   cmdConnect->setObjectName(QStringLiteral("cmdConnect"));
-  cmdConnect->setGeometry(114, 218, 94, 26);
+  cmdConnect->setGeometry(136, 230, 126, 26);
   connect(cmdConnect, &QPushButton::clicked, this, &FrmXAV::cmdConnect_Click);
-  lblCntDn = makeLabel(this, QString(), 8, 250, 200, 30, "lblCntDn");
+  lblCntDn = makeLabel(this, QString(), 8, 264, 254, 30, "lblCntDn");
   QFont big = lblCntDn->font();
   big.setPointSize(16);
   big.setBold(true);
@@ -161,21 +161,21 @@ void FrmXAV::buildWindow() {
   // Left column, Ethernet: the module list.
   Frame2 = new QGroupBox(QStringLiteral("Etherner Modules"), this);
   Frame2->setObjectName(QStringLiteral("Frame2"));
-  Frame2->setGeometry(8, kFrameTop, 200, 286);
-  Label1_1 = makeLabel(Frame2, QStringLiteral("Select IP address of XAV module to configure."), 8, 18, 184, 32, "Label1_1");
+  Frame2->setGeometry(8, kFrameTop, 254, 300);
+  Label1_1 = makeLabel(Frame2, QStringLiteral("Select IP address of XAV module to configure."), 8, 18, 238, 32, "Label1_1");
   Label1_1->setWordWrap(true);
   LV1 = new QListWidget(Frame2);
   LV1->setObjectName(QStringLiteral("LV1"));
-  LV1->setGeometry(8, 52, 184, 150);
+  LV1->setGeometry(8, 52, 238, 160);
   connect(LV1, &QListWidget::itemClicked, this, [this] { LV1_Click(); });
   connect(LV1, &QListWidget::itemActivated, this, [this] { LV1_Click(); });
   cmdReScan = new QPushButton(QStringLiteral("&Re-Scan"), Frame2);
   cmdReScan->setObjectName(QStringLiteral("cmdReScan"));
-  cmdReScan->setGeometry(8, 208, 184, 26);
+  cmdReScan->setGeometry(8, 218, 238, 28);
   connect(cmdReScan, &QPushButton::clicked, this, &FrmXAV::cmdReScan_Click);
   cmdToolbox = new WrappingButton(QStringLiteral("&Discover/Change Ethernet Module Address"), Frame2);
   cmdToolbox->setObjectName(QStringLiteral("cmdToolbox"));
-  cmdToolbox->setGeometry(8, 238, 184, 40);
+  cmdToolbox->setGeometry(8, 252, 238, 40);
   connect(cmdToolbox, &QPushButton::clicked, this, &FrmXAV::cmdToolbox_Click);
 
   buildSerialFrames();
@@ -184,24 +184,25 @@ void FrmXAV::buildWindow() {
   txtTitle = new QLineEdit(this);
   txtTitle->setObjectName(QStringLiteral("txtTitle"));
   txtTitle->setToolTip(QStringLiteral("Configuration title"));
+  txtTitle->setPlaceholderText(QStringLiteral("Configuration title"));
   // The title goes into a comma-separated file: a comma can be neither
   // typed nor pasted.
   txtTitle->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[^,]*")), txtTitle));
   txtTitle->hide();
 
-  lblWait = makeLabel(this, QStringLiteral("Please wait - this operation may take up to 1 minute."), kFrameLeft, 262,
+  lblWait = makeLabel(this, QStringLiteral("Please wait - this operation may take up to 1 minute."), kFrameLeft, 274,
                       kFrameWidth, 34, "lblWait");
   lblWait->setWordWrap(true);
   lblWait->hide();
 
   cmdUpdateXAV = new QPushButton(QStringLiteral("&Save CFG to XAV"), this);
   cmdUpdateXAV->setObjectName(QStringLiteral("cmdUpdateXAV"));
-  cmdUpdateXAV->setGeometry(kFrameLeft, 334, 150, 28);
+  cmdUpdateXAV->setGeometry(kFrameLeft, 360, 160, 30);
   cmdUpdateXAV->setEnabled(false);
   connect(cmdUpdateXAV, &QPushButton::clicked, this, &FrmXAV::cmdUpdateXAV_Click);
   Command4 = new QPushButton(QStringLiteral("E&xit"), this);
   Command4->setObjectName(QStringLiteral("Command4"));
-  Command4->setGeometry(kFrameLeft + kFrameWidth - 96, 334, 96, 28);
+  Command4->setGeometry(kFrameLeft + kFrameWidth - 110, 360, 110, 30);
   connect(Command4, &QPushButton::clicked, this, &FrmXAV::Command4_Click);
 
   setTabOrder(cmbComm, cmdConnect);
@@ -306,9 +307,9 @@ void FrmXAV::buildSerialFrames() {
   Df1DisplayUpdate();
 
   // The distributor count of the scanner modes: fixed at 20.
-  lblDistScanCnt = makeLabel(this, QStringLiteral("Nbr. Distributors to Scan"), kFrameLeft + 10, 300, 180, 22,
+  lblDistScanCnt = makeLabel(this, QStringLiteral("Nbr. Distributors to Scan"), kFrameLeft + 10, 318, 180, 22,
                              "lblDistScanCnt");
-  txtDistScanCnt = makeBox(this, "txtDistScanCnt", QStringLiteral("20"), kFrameLeft + 190, 300, 50);
+  txtDistScanCnt = makeBox(this, "txtDistScanCnt", QStringLiteral("20"), kFrameLeft + 200, 318, 50);
   txtDistScanCnt->setContextMenuPolicy(Qt::NoContextMenu);
   txtDistScanCnt->installEventFilter(this);
   lblDistScanCnt->hide();
