@@ -463,8 +463,8 @@ void FrmXAV::Df1DisplayUpdate() {
 bool FrmXAV::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::KeyPress) {
     auto* key = static_cast<QKeyEvent*>(event);
-    const bool typing = !key->text().isEmpty() && key->key() != Qt::Key_Tab && key->key() != Qt::Key_Backtab &&
-                        key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter && key->key() != Qt::Key_Escape;
+    // A key that puts a character into the box (not Backspace, Tab, Enter...).
+    const bool typing = !key->text().isEmpty() && key->text().at(0).isPrint();
     if (watched == txtDistScanCnt) {
       if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) return false;
       txtDistScanCnt->setText(QStringLiteral("20"));

@@ -265,8 +265,15 @@ TEST(FrmXAVEntryRules, Df1BaseRegisterFileNumberAndDistributorCount) {
   QTest::keyClick(w.txtBaseRegDF1, Qt::Key_5, {}, -1);
   EXPECT_EQ(w.txtBaseRegDF1->text(), QStringLiteral("5"));
   EXPECT_EQ(w.txtDf1Pos->text(), QStringLiteral("N12:5 - N12:24"));
+  QTest::keyClick(w.txtBaseRegDF1, Qt::Key_Backspace);  // emptied: back to 0 at once
+  EXPECT_EQ(w.txtBaseRegDF1->text(), QStringLiteral("0"));
+  QTest::keyClick(w.txtBaseRegDF1, Qt::Key_Backspace);
+  EXPECT_EQ(w.txtBaseRegDF1->text(), QStringLiteral("0"));
+  EXPECT_EQ(w.txtDf1Pos->text(), QStringLiteral("N12:0 - N12:19"));
+  QTest::keyClicks(w.txtBaseRegDF1, QStringLiteral("17"));
+  EXPECT_EQ(w.txtBaseRegDF1->text(), QStringLiteral("17"));
   QTest::keyClicks(w.txtDf1Pos, QStringLiteral("9"));
-  EXPECT_EQ(w.txtDf1Pos->text(), QStringLiteral("N12:5 - N12:24"));
+  EXPECT_EQ(w.txtDf1Pos->text(), QStringLiteral("N12:17 - N12:36"));
 
   for (const char* refused : {"8", "6", "257"}) {
     w.txtFileNo->setFocus();
