@@ -112,6 +112,13 @@ TEST_F(WorkDir, AProgramThatIsNotFoundIsReportedAndNothingRuns) {
   EXPECT_TRUE(calls().isEmpty());
 
   recorder.clear();
+  QFile::setPermissions(path("ruinet.exe"), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+  gw::ShellAndWait(gw::uploadConfigurationCommand("1.2.3.4"), gw::kHidden);
+  ASSERT_EQ(recorder.messages().size(), 1u);
+  EXPECT_TRUE(recorder.lastText().endsWith("\r\nPermission denied"));
+  EXPECT_TRUE(calls().isEmpty());
+
+  recorder.clear();
   gw::ShellAndWait(QString(), gw::kHidden);
   gw::ShellAndWait(QStringLiteral("\r\n"), gw::kHidden);
   EXPECT_TRUE(recorder.messages().empty());
