@@ -161,6 +161,15 @@ TEST_F(WorkDir, BackgroundCommandReportsTheEndOfAWholeRun) {
   EXPECT_EQ(readAll(path("C.txt")), "BRIDGE NAME\r\n====\r\n");
   EXPECT_FALSE(command.start(QStringLiteral("nosuchutility -r0")));
   EXPECT_FALSE(command.isRunning());
+
+  // Lines of a longer text follow one another here too.
+  writeExecutable(path("ruinet.exe"), kFakeUtility);
+  ASSERT_TRUE(command.start(gw::uploadConfigurationCommand("10.1.2.3")));
+  ASSERT_TRUE(finished.wait(30000));
+  EXPECT_EQ(finished.size(), 2);
+  EXPECT_EQ(calls(),
+            "[ruinet.exe] <-i10.1.2.3> <-u0> <-fConfig.csv> <-p> <-o>\n"
+            "[ruinet.exe] <-i10.1.2.3> <-p> <-b>\n");
 }
 
 TEST_F(WorkDir, KillProcessEndsEveryProcessWhoseNameEndsWithTheNameInAnyCase) {
