@@ -10,6 +10,8 @@
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
+#include <QApplication>
 
 #include "colours.h"
 #include "fake_serial_link.h"
@@ -242,6 +244,31 @@ TEST(FrmXAVStart, ExitInTheDialogOrAMissingLoaderEndsTheProgram) {
     serial.cmdSerial_Click();
     EXPECT_EQ(serial.ConnectionType, frmSelect::kSerial);
   }
+}
+
+TEST(FrmXAVStart, TheStartDialogTakesTheCaptionAndSetsTheConnectionType) {
+  ScratchDir scratch;
+  xavcfg::testing::writeRecordingLoader(scratch.work());
+  FakeSerialLink link;
+  FakeNetworkHost host;
+  xav::MessageRecorder messages;
+  FrmXAVOptions o;
+  o.link = &link;
+  o.network = &host;
+  FrmXAV w(o);  // no chooser: the real modal dialog
+  QString caption;
+  QTimer::singleShot(0, [&] {
+    auto* dialog = qobject_cast<frmSelect*>(QApplication::activeModalWidget());
+    if (!dialog) return;
+    caption = dialog->windowTitle();
+    dialog->findChild<QPushButton*>(QStringLiteral("cmdEthernet"))->click();
+  });
+  ASSERT_TRUE(w.Form_Load());
+  EXPECT_EQ(caption, QStringLiteral("XAV Configuration V2.04"));
+  EXPECT_EQ(w.ConnectionType, frmSelect::kEthernet);
+  EXPECT_TRUE(w.cmdUpdateXAV->isEnabled());
+  EXPECT_TRUE(w.Frame2->isVisible());
+  EXPECT_EQ(host.calls.first(), QStringLiteral("broadcast"));
 }
 
 TEST(FrmXAVEntryRules, Df1BaseRegisterFileNumberAndDistributorCount) {
