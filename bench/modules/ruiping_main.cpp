@@ -1,0 +1,31 @@
+// Bench stand-in for the gateway platform's discovery utility: "ruiping -r0"
+// lists the modules of the simulated store on standard output. An argument
+// that is the utility's own name is ignored (the discovery text passes it).
+#include <QCoreApplication>
+#include <QStringList>
+
+#include <cstdio>
+
+#include "module_store.h"
+
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  bool listing = false;
+  for (const QString& a : app.arguments().mid(1)) {
+    const QString lower = a.toLower();
+    if (lower == QStringLiteral("ruiping") || lower == QStringLiteral("ruiping.exe")) continue;
+    if (a == QStringLiteral("-r0")) {
+      listing = true;
+      continue;
+    }
+    std::fprintf(stderr, "ruiping: unknown option %s\n", qPrintable(a));
+    return 1;
+  }
+  if (!listing) {
+    std::fprintf(stderr, "usage: ruiping -r0\n");
+    return 1;
+  }
+  const QByteArray out = xav::bench::discoveryListing();
+  std::fwrite(out.constData(), 1, static_cast<size_t>(out.size()), stdout);
+  return 0;
+}
