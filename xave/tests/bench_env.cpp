@@ -6,13 +6,16 @@
 #include <QFile>
 #include <QTest>
 
+#include <gtest/gtest.h>
+
 #include "files.h"
+#include "module_store.h"
 
 namespace xave::testing {
 
 namespace {
 
-QString storeRoot() { return QDir(qEnvironmentVariable("XDG_CONFIG_HOME")).filePath(QStringLiteral("xav/bench/modules")); }
+QString storeRoot() { return xav::bench::moduleStoreDir(); }
 
 }  // namespace
 
@@ -45,36 +48,38 @@ BenchEnv::~BenchEnv() {
 
 QString BenchEnv::workFile(const QString& name) const { return work_.filePath(name); }
 
-QString BenchEnv::moduleDir(const QString& address) const { return QDir(storeRoot()).filePath(address); }
-
 QByteArray BenchEnv::defaultNetworkSettings(const QString& address) {
-  return "// XAV network settings\r\nN1_DHCP = off\r\nN1_NAME = XAV\r\nN1_PORT = 0\r\nN1_IP = " + address.toLatin1() +
-         "\r\nN1_NETMASK = 255.0.0.0\r\nN1_GATEWAY = 127.0.0.1\r\n";
+  return xav::bench::defaultNetworkSettings(address);
 }
 
 void BenchEnv::addModule(const QString& address, const QString& name, const QByteArray& config) {
-  QDir().mkpath(moduleDir(address));
-  setModuleFile(address, QStringLiteral("name"), name.toLatin1());
-  setModuleFile(address, QStringLiteral("fs_tcp.ini"), defaultNetworkSettings(address));
-  if (!config.isEmpty()) setModuleFile(address, QStringLiteral("Config.csv"), config);
+  QString error;
+  EXPECT_TRUE(xav::bench::addModule(address, name, config, &error)) << error.toStdString();
+  if (config.isEmpty()) removeModuleFile(address, QStringLiteral("Config.csv"));
 }
 
-void BenchEnv::removeModule(const QString& address) { QDir(moduleDir(address)).removeRecursively(); }
+void BenchEnv::removeModule(const QString& address) {
+  QString error;
+  EXPECT_TRUE(xav::bench::removeModule(address, &error)) << error.toStdString();
+}
 
-bool BenchEnv::hasModule(const QString& address) const { return QDir(moduleDir(address)).exists(); }
+bool BenchEnv::hasModule(const QString& address) const { return !xav::bench::moduleDir(address).isEmpty(); }
 
 QByteArray BenchEnv::moduleFile(const QString& address, const QString& file) const {
+  const QString path = xav::bench::fileInDir(xav::bench::moduleDir(address), file);
   QByteArray data;
-  if (!xav::readWholeFile(QDir(moduleDir(address)).filePath(file), &data)) return QByteArray();
+  if (path.isEmpty() || !xav::readWholeFile(path, &data)) return QByteArray();
   return data.isNull() ? QByteArray("") : data;
 }
 
 void BenchEnv::setModuleFile(const QString& address, const QString& file, const QByteArray& bytes) {
-  xav::writeWholeFile(QDir(moduleDir(address)).filePath(file), bytes);
+  QString error;
+  EXPECT_TRUE(xav::bench::putFile(xav::bench::moduleDir(address), file, bytes, &error)) << error.toStdString();
 }
 
 void BenchEnv::removeModuleFile(const QString& address, const QString& file) {
-  QFile::remove(QDir(moduleDir(address)).filePath(file));
+  const QString path = xav::bench::fileInDir(xav::bench::moduleDir(address), file);
+  if (!path.isEmpty()) QFile::remove(path);
 }
 
 QStringList BenchEnv::pingedAddresses() const {

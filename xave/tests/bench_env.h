@@ -42,8 +42,6 @@ class BenchEnv {
   static QByteArray defaultNetworkSettings(const QString& address);
 
  private:
-  QString moduleDir(const QString& address) const;
-
   QTemporaryDir work_;
   QTemporaryDir config_;
   QString oldCwd_;
