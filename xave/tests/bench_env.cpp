@@ -23,7 +23,9 @@ BenchEnv::BenchEnv() : oldCwd_(QDir::currentPath()) {
   oldPath_ = qgetenv("PATH");
   hadXdg_ = qEnvironmentVariableIsSet("XDG_CONFIG_HOME");
   oldXdg_ = qgetenv("XDG_CONFIG_HOME");
-  const QString bin = qEnvironmentVariable("XAV_BIN_DIR");
+  // CTest names the program folder; the test binaries live there as well.
+  QString bin = qEnvironmentVariable("XAV_BIN_DIR");
+  if (bin.isEmpty()) bin = QCoreApplication::applicationDirPath();
   for (const char* util : {"ruinet.exe", "ruiping.exe"}) {
     const QString name = QString::fromLatin1(util);
     if (!QFile::copy(QDir(bin).filePath(name), work_.filePath(name)))
