@@ -260,7 +260,9 @@ void FrmXAV::Timer1_Timer() {
       timerTag_ = listing;
     }
   }
-  // Timer1 may have been stopped while the list was refilled.
+  // Run discovery again for a later tick. A run that ended with an empty
+  // file is run again too: its end is known, so nothing is still to come.
+  // (Timer1 may have been stopped while the list was refilled.)
   if (Timer1_->isActive() && !unloaded_) discovery_->start(gw::discoveryCommand());
 }
 
