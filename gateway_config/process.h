@@ -29,7 +29,7 @@ enum WindowStyle { kHidden = 0, kNormalFocus = 1, kNormalNoFocus = 4, kMinimized
 // event loop runs so the window stays painted, but every top-level window
 // refuses input (disabled) until the command ends; timers keep running, so
 // a caller stops its own first. A command that cannot be started (its
-// program not found) shows the exclamation box "Error starting task " CR LF
+// program not found or not executable) shows the exclamation box "Error starting task " CR LF
 // + text + CR LF + the system's description, runs none of its lines and
 // returns. An empty text does nothing.
 void ShellAndWait(const QString& commandText, int windowStyle);

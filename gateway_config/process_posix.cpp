@@ -100,6 +100,12 @@ bool prepareLine(const QString& rawLine, const QString& workDir, PreparedLine* o
     if (error) *error = QString::fromLocal8Bit(std::strerror(ENOENT));
     return false;
   }
+  // A utility copied without its execute bit would only make the shell
+  // complain unseen; the operator gets the start error instead.
+  if (program.contains(u'/') && !QFileInfo(program).isExecutable()) {
+    if (error) *error = QString::fromLocal8Bit(std::strerror(EACCES));
+    return false;
+  }
   out->program = QStringLiteral("/bin/sh");
   out->arguments = {QStringLiteral("-c"), shellQuote(program) + quoteWorkDirPaths(rest, dirPrefix)};
   out->nativeArguments.clear();

@@ -112,6 +112,13 @@ TEST_F(WorkDir, AProgramThatIsNotFoundIsReportedAndNothingRuns) {
   EXPECT_TRUE(calls().isEmpty());
 
   recorder.clear();
+  QFile::setPermissions(path("ruinet.exe"), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+  gw::ShellAndWait(gw::uploadConfigurationCommand("1.2.3.4"), gw::kHidden);
+  ASSERT_EQ(recorder.messages().size(), 1u);
+  EXPECT_TRUE(recorder.lastText().endsWith("\r\nPermission denied"));
+  EXPECT_TRUE(calls().isEmpty());
+
+  recorder.clear();
   gw::ShellAndWait(QString(), gw::kHidden);
   gw::ShellAndWait(QStringLiteral("\r\n"), gw::kHidden);
   EXPECT_TRUE(recorder.messages().empty());
@@ -154,6 +161,15 @@ TEST_F(WorkDir, BackgroundCommandReportsTheEndOfAWholeRun) {
   EXPECT_EQ(readAll(path("C.txt")), "BRIDGE NAME\r\n====\r\n");
   EXPECT_FALSE(command.start(QStringLiteral("nosuchutility -r0")));
   EXPECT_FALSE(command.isRunning());
+
+  // Lines of a longer text follow one another here too.
+  writeExecutable(path("ruinet.exe"), kFakeUtility);
+  ASSERT_TRUE(command.start(gw::uploadConfigurationCommand("10.1.2.3")));
+  ASSERT_TRUE(finished.wait(30000));
+  EXPECT_EQ(finished.size(), 2);
+  EXPECT_EQ(calls(),
+            "[ruinet.exe] <-i10.1.2.3> <-u0> <-fConfig.csv> <-p> <-o>\n"
+            "[ruinet.exe] <-i10.1.2.3> <-p> <-b>\n");
 }
 
 TEST_F(WorkDir, KillProcessEndsEveryProcessWhoseNameEndsWithTheNameInAnyCase) {
