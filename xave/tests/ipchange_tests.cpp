@@ -108,3 +108,29 @@ TEST_F(XaveWindowTest, SettingsFileMissingOrShortIsReportedAndNothingIsSent) {
 
 }  // namespace
 }  // namespace xave::testing
+
+namespace xave::testing {
+namespace {
+
+TEST_F(XaveWindowTest, ModuleNotAnsweringGetsTheLoadersAddressModeThenARescan) {
+  env.addModule("127.0.0.25", "LOST", makeConfig(gw::kModbusTcp, "10.0.0.9", "40001", "", "T"));
+  env.setPingDown({"127.0.0.25"});
+  start();
+  pick("127.0.0.25");
+  ASSERT_TRUE(get<QPushButton>("cmdToolbox")->isEnabled()) << "the only module listed may have its address changed";
+  messages.clear();
+  bool dialogShown = false;
+  whenDialogShows([&](FrmTCP* d) {
+    dialogShown = true;
+    d->reject();
+  });
+  click("cmdToolbox");
+  EXPECT_FALSE(dialogShown);
+  EXPECT_TRUE(messages.messages().empty()) << messages.lastText().toStdString();
+  EXPECT_TRUE(waitFor([&] { return !window->isChangingAddress() && listed("127.0.0.25"); }, 10000));
+  EXPECT_TRUE(window->isScanning());
+  EXPECT_FALSE(get<QPushButton>("cmdToolbox")->isEnabled());
+}
+
+}  // namespace
+}  // namespace xave::testing
