@@ -101,6 +101,8 @@ bool ModbusServer::rearm(QString* error) {
 
 quint16 ModbusServer::localPort() const { return port_; }
 
+qintptr ModbusServer::connectionDescriptor() const { return connection_ ? connection_->socketDescriptor() : -1; }
+
 void ModbusServer::send(const QByteArray& bytes) {
   if (state_ != StateConnected || !connection_) return;
   connection_->write(bytes);

@@ -56,6 +56,8 @@ class ModbusServer : public QObject {
   // The port actually bound (the given one, or the one chosen for port 0).
   quint16 localPort() const;
   QString remoteHostIp() const { return remoteIp_; }
+  // Descriptor of the current connection, -1 without one (for checks of its options).
+  qintptr connectionDescriptor() const;
 
   // Sends one reply as a block, at once; dropped unless connected.
   void send(const QByteArray& bytes);
