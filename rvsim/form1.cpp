@@ -298,6 +298,11 @@ Form1::Form1(const Options& options, QWidget* parent)
   connect(winsock1_, &ModbusServer::dataArrival, this, &Form1::dataArrival);
   connect(winsock1_, &ModbusServer::listenerFailed, this, [this](const QString& text) { endProgram(1, text); });
 
+  lampTimer_ = new QTimer(this);
+  lampTimer_->setSingleShot(true);
+  lampTimer_->setInterval(kLampRepaintMs);
+  connect(lampTimer_, &QTimer::timeout, this, &Form1::paintLamp);
+
   // The status refresh runs from the moment the window exists.
   timer1_->setInterval(options_.refreshMs);
   connect(timer1_, &QTimer::timeout, this, &Form1::refreshStatus);
@@ -419,6 +424,15 @@ void Form1::dataArrival(const QByteArray& bytes) {
 
 void Form1::toggleActivity() {
   activityRed_ = !activityRed_;
+  // At most one repaint of the lamp per interval: thousands of arrivals a
+  // second would otherwise spend their time painting it.
+  if (!lampTimer_->isActive()) {
+    paintLamp();
+    lampTimer_->start();
+  }
+}
+
+void Form1::paintLamp() {
   setBackground(shpActivity_, activityRed_ ? xav::colours::Red : palette().color(QPalette::Button).rgb());
 }
 

@@ -80,6 +80,7 @@ class Form1 : public QWidget {
   // The monitor keeps this many lines; older ones are dropped.
   static constexpr int kMonitorMaxLines = 1000;
   static constexpr int kRefreshMs = 2000;
+  static constexpr int kLampRepaintMs = 40;
 
   struct Options {
     quint16 port = 502;
@@ -106,6 +107,8 @@ class Form1 : public QWidget {
   QLineEdit* state() const { return state_; }
   QLineEdit* remoteIP() const { return remoteIP_; }
   QFrame* shpActivity() const { return shpActivity_; }
+  // The lamp's state; its paint follows within kLampRepaintMs.
+  bool activityIsRed() const { return activityRed_; }
   QCheckBox* chkMonitor() const { return chkMonitor_; }
   QPlainTextEdit* txtMonitor() const { return txtMonitor_; }
   QPushButton* cmdMonitorClear() const { return cmdMonitorClear_; }
@@ -137,6 +140,7 @@ class Form1 : public QWidget {
   void showLabels();
   void appendMonitor(const QString& line);
   void toggleActivity();
+  void paintLamp();
   void endProgram(int exitCode, const QString& message);
   void clearCaptions();
 
@@ -144,6 +148,7 @@ class Form1 : public QWidget {
   FrameProcessor processor_;
   ModbusServer* winsock1_;
   QTimer* timer1_;
+  QTimer* lampTimer_;
   QElapsedTimer clock_;
   bool activated_ = false;
   bool activityRed_ = false;

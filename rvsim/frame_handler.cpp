@@ -109,9 +109,17 @@ QByteArray FrameAssembler::arrival(QByteArrayView bytes, qint64 nowMs) {
   if ((!pending_.isEmpty() || skip_ > 0) && nowMs - lastArrivalMs_ > expiryMs_) reset();
   lastArrivalMs_ = nowMs;
 
+  bool joined = !pending_.isEmpty();
   QByteArray data = pending_;
   data.append(bytes);
   pending_.clear();
+
+  // A header that a Modbus/TCP client would send: protocol 0 and at least a
+  // unit id and a function code. Only used to decide whether pieces belong
+  // together; a frame that starts an arrival is taken as it comes.
+  auto plausible = [&data](qsizetype pos, int length) {
+    return at(data, pos + 2) == 0 && at(data, pos + 3) == 0 && length >= 2;
+  };
 
   QByteArray answer;
   bool answered = false;
@@ -129,6 +137,15 @@ QByteArray FrameAssembler::arrival(QByteArrayView bytes, qint64 nowMs) {
       break;
     }
     const int length = at(data, pos + 4) << 8 | at(data, pos + 5);
+    if (joined && !plausible(pos, length)) {
+      // The kept piece does not continue into this arrival: it was debris,
+      // and the arrival starts a frame of its own.
+      data = bytes.toByteArray();
+      pos = 0;
+      joined = false;
+      continue;
+    }
+    joined = false;
     if (length > kMaxLengthField) {
       // Not a Modbus/TCP frame: nothing after it can be framed either.
       reset();
@@ -136,10 +153,10 @@ QByteArray FrameAssembler::arrival(QByteArrayView bytes, qint64 nowMs) {
     }
     const qsizetype size = 6 + length;
     if (remaining < size) {
-      if (answered) {
-        skip_ = size - remaining;
-      } else {
+      if (!answered) {
         pending_ = data.mid(pos);
+      } else if (plausible(pos, length)) {
+        skip_ = size - remaining;
       }
       break;
     }

@@ -23,7 +23,8 @@ int main(int argc, char** argv) {
   uint8_t query[MODBUS_TCP_MAX_ADU_LENGTH];
   for (;;) {
     int s = listener;
-    if (modbus_tcp_accept(ctx, &s) == -1) break;
+    const int connection = modbus_tcp_accept(ctx, &s);
+    if (connection == -1) break;
     for (;;) {
       const int rc = modbus_receive(ctx, query);
       if (rc > 0) {
@@ -32,7 +33,7 @@ int main(int argc, char** argv) {
         break;
       }
     }
-    close(s);
+    close(connection);
   }
   modbus_mapping_free(map);
   modbus_free(ctx);

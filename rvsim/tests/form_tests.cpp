@@ -262,8 +262,12 @@ TEST_F(FormTest, ArrivalsShowPositionsTheMonitorAndTheLamp) {
   f.dataArrival(QByteArray("\x00\x01\x00\x00\x00\x06\x01\x06\x00\x00\x00\x05", 12));  // function 6
   EXPECT_EQ(backgroundOf(f.shpActivity()), xav::colours::Red);
   EXPECT_NE(lamp, xav::colours::Red);
+  EXPECT_TRUE(f.activityIsRed());
   f.dataArrival(readRequest());
-  EXPECT_EQ(backgroundOf(f.shpActivity()), lamp);
+  EXPECT_FALSE(f.activityIsRed());
+  EXPECT_TRUE(QTest::qWaitFor([&] { return backgroundOf(f.shpActivity()) == lamp; }, 5000));
+  f.dataArrival(QByteArray("\x00\x01", 2));  // even a runt
+  EXPECT_TRUE(f.activityIsRed());
 
   f.reqReg(4)->setText(QStringLiteral("15"));
   f.reqReg(2)->setText(QStringLiteral("7"));

@@ -234,6 +234,11 @@ TEST(Assembler, StaleOrUnframeableBytesAreDropped) {
   EXPECT_TRUE(a.arrival(bytes({0, 1, 0, 0, 0xFF, 0xFF, 1, 3}), 600).isEmpty());
   EXPECT_EQ(a.pendingBytes(), 0);
   EXPECT_EQ(a.arrival(w, 601), w);
+  // Debris of a few bytes right before a frame is not glued to it.
+  EXPECT_TRUE(a.arrival(bytes({0, 1}), 650).isEmpty());
+  EXPECT_EQ(a.arrival(w, 650), w);
+  EXPECT_TRUE(a.arrival(bytes({0, 1, 0, 0}), 660).isEmpty());
+  EXPECT_EQ(a.arrival(w, 660), w);
   // A frame of 7 bytes is whole (length 1) and consumed.
   EXPECT_EQ(a.arrival(bytes({0, 1, 0, 0, 0, 1, 1}), 700).size(), 7);
 }
