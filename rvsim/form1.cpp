@@ -31,9 +31,9 @@ namespace rvsim {
 
 namespace {
 
-// The layout is given in twips; 12 twips to a pixel leaves room for the
+// The layout is given in twips; 11 twips to a pixel leaves room for the
 // larger fonts of Linux desktops.
-constexpr int px(int twips) { return twips / 12; }
+constexpr int px(int twips) { return twips / 11; }
 constexpr int kTemplateTop = px(240);
 constexpr int kRowGap = 2;    // 25 twips
 constexpr int kLabelDrop = 2; // labels sit 25 twips lower than their row's boxes
@@ -226,7 +226,7 @@ Form1::Form1(const Options& options, QWidget* parent)
 
   const int panelLeft = px(5200);
   const int panelWidth = 250;
-  auto* heading = new QLabel(QStringLiteral("XAV Gateway - RVSIM Modbus/TCP Simulator"), this);
+  auto* heading = new QLabel(QStringLiteral("XAV Gateway - RVSIM"), this);
   heading->setObjectName(QStringLiteral("lblHeading"));
   QFont hf = heading->font();
   hf.setBold(true);

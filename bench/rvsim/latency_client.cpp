@@ -19,6 +19,10 @@ int main(int argc, char** argv) {
   const int port = std::atoi(argv[1]);
   const long pairs = std::atol(argv[2]);
   const long warmup = argc > 3 ? std::atol(argv[3]) : 1000;
+  if (pairs < 1 || warmup < 0) {
+    std::fprintf(stderr, "PAIRS must be at least 1\n");
+    return 2;
+  }
   modbus_t* ctx = modbus_new_tcp("127.0.0.1", port);
   if (!ctx || modbus_connect(ctx) == -1) {
     std::fprintf(stderr, "cannot connect to 127.0.0.1:%d: %s\n", port, modbus_strerror(errno));

@@ -25,22 +25,24 @@ int main(int argc, char** argv) {
   form.show();
   QString screenshot;
   int afterMs = 3000;
-  for (qsizetype i = 2; i + 1 < args.size() || (i < args.size() && args[i] == QStringLiteral("--monitor")); ++i) {
+  for (qsizetype i = 2; i < args.size(); ++i) {
     const QString a = args[i];
     if (a == QStringLiteral("--monitor")) {
       form.chkMonitor()->setChecked(true);
       continue;
     }
-    const QStringList values = args[++i].split(QLatin1Char(','));
+    if (i + 1 >= args.size()) break;
+    const QString value = args[++i];
+    const QStringList values = value.split(QLatin1Char(','));
     if (a == QStringLiteral("--requests")) {
       for (int r = 0; r < values.size() && r < rvsim::kRows; ++r) form.reqReg(r + 1)->setText(values[r]);
     } else if (a == QStringLiteral("--captions")) {
       for (int r = 0; r < values.size() && r < rvsim::kRows; ++r) form.capReg(r + 1)->setText(values[r]);
       form.createCaptionFile();
     } else if (a == QStringLiteral("--screenshot")) {
-      screenshot = values.join(QLatin1Char(','));
+      screenshot = value;
     } else if (a == QStringLiteral("--after")) {
-      afterMs = values.value(0).toInt();
+      afterMs = value.toInt();
     }
   }
   if (!screenshot.isEmpty()) {
