@@ -199,6 +199,12 @@ TEST_F(FormTest, OtherKeysAreSwallowedAndLeavingCommits) {
   QTest::keyClick(f.reqReg(1), Qt::Key_Up);
   EXPECT_EQ(f.focusWidget(), f.reqReg(1));
 
+  // A committed box never shows an empty or zero-valued text other than "0".
+  f.reqReg(9)->setText(QString());
+  EXPECT_EQ(f.reqReg(9)->text(), QStringLiteral("0"));
+  f.reqReg(9)->setText(QStringLiteral("00"));
+  EXPECT_EQ(f.reqReg(9)->text(), QStringLiteral("0"));
+
   // Delete begins an entry that keeps the text.
   box = f.reqReg(8);
   box->setText(QStringLiteral("96"));
