@@ -282,7 +282,10 @@ Form1::Form1(const Options& options, QWidget* parent)
   setFixedSize(panelLeft + panelWidth + 16, bottom + 16);
 
   connect(txtMonitor_, &QPlainTextEdit::textChanged, this, [this] { txtMonitor_->moveCursor(QTextCursor::End); });
-  connect(cmdMonitorClear_, &QPushButton::clicked, txtMonitor_, &QPlainTextEdit::clear);
+  connect(cmdMonitorClear_, &QPushButton::clicked, this, [this] {
+    pendingMonitor_.clear();
+    txtMonitor_->clear();
+  });
   connect(cmdClrCap_, &QPushButton::clicked, this, &Form1::clearCaptions);
   connect(cmdExit_, &QPushButton::clicked, this, [this] {
     winsock1_->close();
@@ -298,10 +301,10 @@ Form1::Form1(const Options& options, QWidget* parent)
   connect(winsock1_, &ModbusServer::dataArrival, this, &Form1::dataArrival);
   connect(winsock1_, &ModbusServer::listenerFailed, this, [this](const QString& text) { endProgram(1, text); });
 
-  lampTimer_ = new QTimer(this);
-  lampTimer_->setSingleShot(true);
-  lampTimer_->setInterval(kLampRepaintMs);
-  connect(lampTimer_, &QTimer::timeout, this, &Form1::paintLamp);
+  displayTimer_ = new QTimer(this);
+  displayTimer_->setSingleShot(true);
+  displayTimer_->setInterval(kDisplayIntervalMs);
+  connect(displayTimer_, &QTimer::timeout, this, &Form1::flushDisplay);
 
   // The status refresh runs from the moment the window exists.
   timer1_->setInterval(options_.refreshMs);
@@ -412,28 +415,35 @@ bool Form1::eventFilter(QObject* watched, QEvent* e) {
 }
 
 void Form1::dataArrival(const QByteArray& bytes) {
-  toggleActivity();
+  activityRed_ = !activityRed_;
   const FrameOutcome out = processor_.arrival(bytes, clock_.elapsed(), chkMonitor_->isChecked(), timeOfDay);
   // The reply goes out before anything on the screen changes.
   if (!out.reply.isEmpty()) winsock1_->send(out.reply);
   if (!activated_) return;
-  if (out.relabelled) showLabels();
-  if (out.positionsWritten) showPositions();
-  if (!out.monitorLine.isEmpty()) appendMonitor(out.monitorLine);
-}
-
-void Form1::toggleActivity() {
-  activityRed_ = !activityRed_;
-  // At most one repaint of the lamp per interval: thousands of arrivals a
-  // second would otherwise spend their time painting it.
-  if (!lampTimer_->isActive()) {
-    paintLamp();
-    lampTimer_->start();
+  labelsDirty_ |= out.relabelled;
+  positionsDirty_ |= out.positionsWritten;
+  if (!out.monitorLine.isEmpty()) {
+    if (pendingMonitor_.size() >= kMonitorMaxLines) pendingMonitor_.removeFirst();
+    pendingMonitor_ << out.monitorLine;
+  }
+  // The screen follows at most once per interval: a gateway scans every
+  // 0.5 s, but a fast client must not spend its time waiting for paints.
+  // The image itself is always current, so reads are never affected.
+  if (!displayTimer_->isActive()) {
+    flushDisplay();
+    displayTimer_->start();
   }
 }
 
-void Form1::paintLamp() {
+void Form1::flushDisplay() {
   setBackground(shpActivity_, activityRed_ ? xav::colours::Red : palette().color(QPalette::Button).rgb());
+  if (labelsDirty_) showLabels();
+  if (positionsDirty_) showPositions();
+  labelsDirty_ = positionsDirty_ = false;
+  if (!pendingMonitor_.isEmpty()) {
+    txtMonitor_->appendPlainText(pendingMonitor_.join(QLatin1Char('\n')));
+    pendingMonitor_.clear();
+  }
 }
 
 void Form1::showLabels() {
@@ -451,8 +461,6 @@ void Form1::showPositions() {
     setBackground(posReg_[i], row.positionColour);
   }
 }
-
-void Form1::appendMonitor(const QString& line) { txtMonitor_->appendPlainText(line); }
 
 void Form1::refreshStatus() {
   const int st = winsock1_->state();

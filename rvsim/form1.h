@@ -6,6 +6,7 @@
 
 #include <QElapsedTimer>
 #include <QLineEdit>
+#include <QStringList>
 #include <QWidget>
 #include <array>
 
@@ -80,7 +81,8 @@ class Form1 : public QWidget {
   // The monitor keeps this many lines; older ones are dropped.
   static constexpr int kMonitorMaxLines = 1000;
   static constexpr int kRefreshMs = 2000;
-  static constexpr int kLampRepaintMs = 40;
+  // The screen shows arrivals at most this often (the image is always current).
+  static constexpr int kDisplayIntervalMs = 40;
 
   struct Options {
     quint16 port = 502;
@@ -107,7 +109,7 @@ class Form1 : public QWidget {
   QLineEdit* state() const { return state_; }
   QLineEdit* remoteIP() const { return remoteIP_; }
   QFrame* shpActivity() const { return shpActivity_; }
-  // The lamp's state; its paint follows within kLampRepaintMs.
+  // The lamp's state; its paint follows within kDisplayIntervalMs.
   bool activityIsRed() const { return activityRed_; }
   QCheckBox* chkMonitor() const { return chkMonitor_; }
   QPlainTextEdit* txtMonitor() const { return txtMonitor_; }
@@ -138,9 +140,7 @@ class Form1 : public QWidget {
   void syncRequest(int i);
   void showPositions();
   void showLabels();
-  void appendMonitor(const QString& line);
-  void toggleActivity();
-  void paintLamp();
+  void flushDisplay();
   void endProgram(int exitCode, const QString& message);
   void clearCaptions();
 
@@ -148,7 +148,10 @@ class Form1 : public QWidget {
   FrameProcessor processor_;
   ModbusServer* winsock1_;
   QTimer* timer1_;
-  QTimer* lampTimer_;
+  QTimer* displayTimer_;
+  bool labelsDirty_ = false;
+  bool positionsDirty_ = false;
+  QStringList pendingMonitor_;
   QElapsedTimer clock_;
   bool activated_ = false;
   bool activityRed_ = false;

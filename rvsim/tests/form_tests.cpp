@@ -266,9 +266,9 @@ TEST_F(FormTest, ArrivalsShowPositionsTheMonitorAndTheLamp) {
   Form1& f = open();
   const QRgb lamp = backgroundOf(f.shpActivity());
   f.dataArrival(QByteArray("\x00\x01\x00\x00\x00\x06\x01\x06\x00\x00\x00\x05", 12));  // function 6
-  EXPECT_EQ(backgroundOf(f.shpActivity()), xav::colours::Red);
-  EXPECT_NE(lamp, xav::colours::Red);
   EXPECT_TRUE(f.activityIsRed());
+  EXPECT_EQ(backgroundOf(f.shpActivity()), xav::colours::Red);  // the first arrival is painted at once
+  EXPECT_NE(lamp, xav::colours::Red);
   f.dataArrival(readRequest());
   EXPECT_FALSE(f.activityIsRed());
   EXPECT_TRUE(QTest::qWaitFor([&] { return backgroundOf(f.shpActivity()) == lamp; }, 5000));
@@ -279,13 +279,15 @@ TEST_F(FormTest, ArrivalsShowPositionsTheMonitorAndTheLamp) {
   f.reqReg(2)->setText(QStringLiteral("7"));
   f.chkMonitor()->setChecked(true);
   f.dataArrival(writeRequest(0, {120, 0, 0, 12}));
+  f.dataArrival(writeRequest(0, {120, 0, 0, 12}));
+  // The screen catches up within its interval.
+  ASSERT_TRUE(QTest::qWaitFor([&] { return f.posReg(1)->text() == QStringLiteral("120"); }, 5000));
   EXPECT_EQ(f.modReg(1)->text(), QStringLiteral("40001"));
   EXPECT_EQ(f.modReg1(20)->text(), QStringLiteral("40040"));
-  EXPECT_EQ(f.posReg(1)->text(), QStringLiteral("120"));
   EXPECT_EQ(backgroundOf(f.posReg(1)), xav::colours::LightRed);
   EXPECT_EQ(f.posReg(2)->text(), QStringLiteral("0"));
   EXPECT_EQ(f.posReg(3)->text(), QString());
-  f.dataArrival(writeRequest(0, {120, 0, 0, 12}));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return f.txtMonitor()->document()->blockCount() == 2; }, 5000));
   const QStringList lines = f.txtMonitor()->toPlainText().split(QLatin1Char('\n'));
   ASSERT_EQ(lines.size(), 2);
   EXPECT_TRUE(lines[0].startsWith(QStringLiteral("12, 15, - ")));
@@ -295,6 +297,7 @@ TEST_F(FormTest, ArrivalsShowPositionsTheMonitorAndTheLamp) {
   EXPECT_EQ(f.txtMonitor()->toPlainText(), QString());
   // The monitor keeps its newest lines only.
   for (int n = 0; n < Form1::kMonitorMaxLines + 50; ++n) f.dataArrival(writeRequest(0, {1, 0, 0, 12}));
+  QTest::qWait(3 * Form1::kDisplayIntervalMs);
   EXPECT_EQ(f.txtMonitor()->document()->blockCount(), Form1::kMonitorMaxLines);
 }
 
