@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -299,6 +300,31 @@ TEST_F(FormTest, ArrivalsShowPositionsTheMonitorAndTheLamp) {
   for (int n = 0; n < Form1::kMonitorMaxLines + 50; ++n) f.dataArrival(writeRequest(0, {1, 0, 0, 12}));
   QTest::qWait(3 * Form1::kDisplayIntervalMs);
   EXPECT_EQ(f.txtMonitor()->document()->blockCount(), Form1::kMonitorMaxLines);
+}
+
+TEST_F(FormTest, StatusFollowsTheGatewayThroughItsConnection) {
+  Form1& f = open(3600 * 1000);  // refreshed by hand below
+  QTcpSocket gateway;
+  gateway.connectToHost(QHostAddress::LocalHost, f.server()->localPort());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return f.remoteIP()->text() == QStringLiteral("127.0.0.1"); }, 10000));
+  EXPECT_EQ(f.state()->text(), QStringLiteral("7"));  // the state number until the next refresh
+  f.refreshStatus();
+  EXPECT_EQ(f.state()->text(), QStringLiteral("Connected         "));
+  EXPECT_EQ(backgroundOf(f.state()), xav::colours::LightGrey);
+
+  gateway.disconnectFromHost();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return f.server()->state() == StatePeerClosed; }, 10000));
+  f.refreshStatus();
+  EXPECT_EQ(f.state()->text(), QStringLiteral("Peer Closed       "));
+  EXPECT_EQ(backgroundOf(f.state()), xav::colours::LightGrey);  // no colour of its own
+  f.refreshStatus();
+  EXPECT_EQ(f.state()->text(), QStringLiteral("Waiting for XAV   "));
+  EXPECT_EQ(backgroundOf(f.state()), xav::colours::Magenta);
+  EXPECT_EQ(f.remoteIP()->text(), QStringLiteral("127.0.0.1"));  // kept until the next gateway
+
+  QTcpSocket next;
+  next.connectToHost(QHostAddress::LocalHost, f.server()->localPort());
+  EXPECT_TRUE(QTest::qWaitFor([&] { return f.server()->state() == StateConnected; }, 10000));
 }
 
 TEST_F(FormTest, ABusyPortIsExplainedAndEndsTheProgram) {
