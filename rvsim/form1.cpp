@@ -103,8 +103,12 @@ void RequestBox::keyPressEvent(QKeyEvent* e) {
   if (e->matches(QKeySequence::Paste) || e->matches(QKeySequence::Cut)) return;
   if (key == Qt::Key_Delete) {
     // The entry begins with the text kept; the box then deletes as usual.
-    saved_ = text();
-    setEntry(true);
+    // Within an entry the saved copy stays: it must never become a
+    // half-typed value that a read would hand to the drive.
+    if (!inEntry_) {
+      saved_ = text();
+      setEntry(true);
+    }
     QLineEdit::keyPressEvent(e);
     return;
   }

@@ -215,6 +215,12 @@ TEST_F(FormTest, OtherKeysAreSwallowedAndLeavingCommits) {
   EXPECT_EQ(box->text(), QStringLiteral("6"));
   EXPECT_TRUE(box->inEntry());
   EXPECT_EQ(readByte(8), 96);
+  // Delete again inside the entry: reads still see the value from before it.
+  QTest::keyClicks(box, QStringLiteral("1"));  // "16"
+  box->setCursorPosition(1);
+  QTest::keyClick(box, Qt::Key_Delete);
+  EXPECT_EQ(box->text(), QStringLiteral("1"));
+  EXPECT_EQ(readByte(8), 96);
 }
 
 TEST_F(FormTest, DisplayBoxesPassTheFocusOn) {
