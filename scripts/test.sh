@@ -6,4 +6,7 @@ cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 bash scripts/build.sh build -DXAV_SANITIZE=ON -DXAV_BUILD_TESTS=ON
 cd build
+# Programs the tests start (bench stand-ins) are sanitized too: same leak
+# suppressions for them.
+export LSAN_OPTIONS="suppressions=$PWD/../scripts/lsan.supp:print_suppressions=0"
 QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j"$(nproc)" --timeout 300

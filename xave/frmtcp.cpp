@@ -18,38 +18,39 @@ FrmTCP::FrmTCP(const QString& workDir, QWidget* owner) : QDialog(owner), workDir
   setObjectName(QStringLiteral("frmTCP"));
   setWindowTitle(QStringLiteral("Change IP Address"));
   setModal(true);
-  setFixedSize(330, 170);
+  setFixedSize(400, 176);
 
   auto* label3 = new QLabel(QStringLiteral("Caution!! You are about to change access to the XAV."), this);
   label3->setObjectName(QStringLiteral("Label3"));
-  label3->setGeometry(12, 10, 306, 20);
+  label3->setGeometry(12, 10, 376, 34);
+  label3->setWordWrap(true);
   QFont bold = label3->font();
   bold.setBold(true);
   label3->setFont(bold);
 
   auto* label1 = new QLabel(QStringLiteral("IP &Address"), this);
   label1->setObjectName(QStringLiteral("Label1"));
-  label1->setGeometry(12, 44, 90, 22);
+  label1->setGeometry(12, 52, 90, 22);
   txtIP_ = new QLineEdit(QStringLiteral("192.168.888.888"), this);
   txtIP_->setObjectName(QStringLiteral("txtIP"));
-  txtIP_->setGeometry(110, 44, 150, 22);
+  txtIP_->setGeometry(110, 52, 170, 22);
   label1->setBuddy(txtIP_);
 
   auto* label2 = new QLabel(QStringLiteral("S&ubnet"), this);
   label2->setObjectName(QStringLiteral("Label2"));
-  label2->setGeometry(12, 74, 90, 22);
+  label2->setGeometry(12, 82, 90, 22);
   txtSubNet_ = new QLineEdit(QStringLiteral("255.255.255.255"), this);
   txtSubNet_->setObjectName(QStringLiteral("txtSubNet"));
-  txtSubNet_->setGeometry(110, 74, 150, 22);
+  txtSubNet_->setGeometry(110, 82, 170, 22);
   label2->setBuddy(txtSubNet_);
 
   auto* change = new QPushButton(QStringLiteral("&Change"), this);
   change->setObjectName(QStringLiteral("cmdChange"));
-  change->setGeometry(60, 120, 100, 30);
+  change->setGeometry(90, 128, 100, 30);
   change->setAutoDefault(false);
   auto* escape = new QPushButton(QStringLiteral("&Escape"), this);
   escape->setObjectName(QStringLiteral("cmdEscape"));
-  escape->setGeometry(170, 120, 100, 30);
+  escape->setGeometry(210, 128, 100, 30);
   escape->setAutoDefault(false);
 
   connect(change, &QPushButton::clicked, this, &FrmTCP::cmdChange_Click);

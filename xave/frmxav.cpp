@@ -30,8 +30,9 @@ namespace {
 
 const QString kCrLf = QStringLiteral("\r\n");
 
-// The window's design unit: 15 twips to a pixel at the usual 96 dpi.
-int tw(int twips) { return twips / 15; }
+// The window's design unit: twips, at 12 to a pixel (120 dpi), which gives
+// the protocol captions room in the frame's design width.
+int tw(int twips) { return twips / 12; }
 
 // Counts a handler that spins the event loop while it waits, so that timer
 // ticks and clicks arriving meanwhile do not start a second operation.
@@ -80,7 +81,7 @@ void FrmXAV::buildWindow() {
   QFont f = font();
   f.setPointSize(8);
   setFont(f);
-  setFixedSize(552, 372);
+  setFixedSize(tw(3240) + tw(4800) + 8, 384);
 
   Timer1_ = new QTimer(this);
   Timer1_->setObjectName(QStringLiteral("Timer1"));
@@ -111,20 +112,20 @@ void FrmXAV::buildWindow() {
   // Module list.
   Frame2_ = new QGroupBox(QStringLiteral("Etherner Modules"), this);
   Frame2_->setObjectName(QStringLiteral("Frame2"));
-  Frame2_->setGeometry(8, tw(360), 200, 262);
+  Frame2_->setGeometry(8, tw(360), tw(3240) - 16, 262);
   auto* label1 = label(QStringLiteral("Label1"), QStringLiteral("Select IP address of XAV module to configure."),
-                       Frame2_, QRect(8, 18, 184, 30));
+                       Frame2_, QRect(8, 18, tw(3240) - 32, 30));
   label1->setWordWrap(true);
   LV1_ = new QListWidget(Frame2_);
   LV1_->setObjectName(QStringLiteral("LV1"));
-  LV1_->setGeometry(8, 50, 184, 150);
+  LV1_->setGeometry(8, 50, tw(3240) - 32, 150);
   LV1_->installEventFilter(this);
   connect(LV1_, &QListWidget::itemClicked, this, &FrmXAV::LV1_Click);
-  lblScanOn_ = label(QStringLiteral("lblScanOn"), QString(), Frame2_, QRect(8, 204, 184, 18));
+  lblScanOn_ = label(QStringLiteral("lblScanOn"), QString(), Frame2_, QRect(8, 204, tw(3240) - 32, 18));
   cmdReScan_ = button(QStringLiteral("cmdReScan"), QStringLiteral("&Re-Scan"), Frame2_, QRect(8, 226, 90, 26));
   connect(cmdReScan_, &QPushButton::clicked, this, &FrmXAV::cmdReScan_Click);
   cmdToolbox_ =
-      button(QStringLiteral("cmdToolbox"), QStringLiteral("Change &IP Address"), this, QRect(8, 296, 200, 28));
+      button(QStringLiteral("cmdToolbox"), QStringLiteral("Change &IP Address"), this, QRect(8, tw(360) + 272, tw(3240) - 16, 28));
   cmdToolbox_->setEnabled(false);
   connect(cmdToolbox_, &QPushButton::clicked, this, &FrmXAV::cmdToolbox_Click);
 
@@ -170,20 +171,20 @@ void FrmXAV::buildWindow() {
                        QRect(tw(3240), tw(360) + 186, tw(4800), 24));
   pane_.txtTitle->setToolTip(QStringLiteral("Configuration title"));
   cmdUpdateXAV_ =
-      button(QStringLiteral("cmdUpdateXAV"), QStringLiteral("&Save CFG to XAV"), this, QRect(tw(3240), 244, 150, 30));
+      button(QStringLiteral("cmdUpdateXAV"), QStringLiteral("&Save CFG to XAV"), this, QRect(tw(3240), tw(360) + 220, 150, 30));
   cmdUpdateXAV_->setEnabled(false);
   connect(cmdUpdateXAV_, &QPushButton::clicked, this, &FrmXAV::cmdUpdateXAV_Click);
   cmdExit_ = button(QStringLiteral("cmdExit"), QStringLiteral("E&xit"), this,
-                    QRect(tw(3240) + tw(4800) - 150, 244, 150, 30));
+                    QRect(tw(3240) + tw(4800) - 150, tw(360) + 220, 150, 30));
   connect(cmdExit_, &QPushButton::clicked, this, &QWidget::close);
   pane_.lblWait = label(QStringLiteral("lblWait"),
                         QStringLiteral("Please wait - this operation may take up to 1 minute."), this,
-                        QRect(tw(3240), 280, tw(4800), 20));
+                        QRect(tw(3240), tw(360) + 256, tw(4800), 20));
   pane_.lblWait->setStyleSheet(QStringLiteral("color: #c00000; font-weight: bold;"));
   pane_.lblWait->hide();
-  label(QStringLiteral("lblCntDn"), QString(), this, QRect(tw(3240), 302, tw(4800), 18));
+  label(QStringLiteral("lblCntDn"), QString(), this, QRect(tw(3240), tw(360) + 278, tw(4800), 18));
   auto* banner = label(QStringLiteral("lblBanner"), QStringLiteral("XAVE  -  XAV Ethernet Configuration"), this,
-                       QRect(8, 332, 536, 32));
+                       QRect(8, tw(360) + 310, tw(3240) + tw(4800) - 8, 32));
   QFont bf = banner->font();
   bf.setPointSize(13);
   bf.setBold(true);
@@ -259,7 +260,9 @@ void FrmXAV::Timer1_Timer() {
       timerTag_ = listing;
     }
   }
-  // Timer1 may have been stopped while the list was refilled.
+  // Run discovery again for a later tick. A run that ended with an empty
+  // file is run again too: its end is known, so nothing is still to come.
+  // (Timer1 may have been stopped while the list was refilled.)
   if (Timer1_->isActive() && !unloaded_) discovery_->start(gw::discoveryCommand());
 }
 

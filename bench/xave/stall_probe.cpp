@@ -1,6 +1,8 @@
 // Runs XAVE's window in the current directory for a number of scan ticks and
 // reports the longest gap of the event loop and the process's peak memory.
-//   xave_stall_bench [TICKS]   (default 60)
+//   xave_stall_bench [TICKS]        (default 60)
+//   xave_stall_bench SECONDS idle   the same probe on an empty event loop: the
+//                                   machine's own baseline for comparison
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -31,11 +33,13 @@ int main(int argc, char** argv) {
   QElapsedTimer clock;
   clock.start();
   qint64 last = 0, worst = 0, worstAt = 0;
+  int over20 = 0;  // gaps above 20 ms, to tell one hiccup from a pattern
   QTimer probe;
   probe.setTimerType(Qt::PreciseTimer);
   probe.setInterval(5);
   QObject::connect(&probe, &QTimer::timeout, [&] {
     const qint64 now = clock.elapsed();
+    if (last && now - last - 5 > 20) ++over20;
     if (last && now - last - 5 > worst) {
       worst = now - last - 5;
       worstAt = now;
@@ -43,6 +47,15 @@ int main(int argc, char** argv) {
     last = now;
   });
   probe.start();
+
+  if (argc > 2 && QByteArray(argv[2]) == "idle") {
+    QTimer::singleShot(ticks * 1000, &app, [&] {
+      std::printf("idle event loop, %d s: longest stall %lld ms; gaps above 20 ms: %d\n", ticks,
+                  static_cast<long long>(worst), over20);
+      app.quit();
+    });
+    return app.exec();
+  }
 
   xave::FrmXAV window;
   int count = 0;
@@ -54,7 +67,8 @@ int main(int argc, char** argv) {
                   statusKb("VmHWM:"), window.findChild<QListWidget*>(QStringLiteral("LV1"))->count());
     if (count == ticks) {
       std::printf("scan ticks: %d in %.1f s\n", count, clock.elapsed() / 1000.0);
-      std::printf("longest event-loop stall: %lld ms (at %.1f s)\n", static_cast<long long>(worst), worstAt / 1000.0);
+      std::printf("longest event-loop stall: %lld ms (at %.1f s); gaps above 20 ms: %d\n",
+                  static_cast<long long>(worst), worstAt / 1000.0, over20);
       std::fflush(stdout);
       window.close();
       app.quit();

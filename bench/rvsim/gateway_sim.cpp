@@ -1,0 +1,256 @@
+// xav-gateway-sim: a stand-in for an XAV gateway configured for Modbus/TCP.
+// It connects to the PLC (RVSIM), and every scan writes its 20 drive
+// positions at the starting register and reads the 20 requests behind them.
+// Its drives travel one duct at a time toward their requests. Switches inject
+// the faults a real module shows: a reset connection, cut or split frames and
+// an unknown function code.
+#include <modbus.h>
+
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+constexpr int kDrives = 20;
+volatile std::sig_atomic_t stopRequested = 0;
+
+struct Options {
+  std::string host = "127.0.0.1";
+  int port = 502;
+  int start = 40001;
+  int intervalMs = 500;
+  int speed = 1;
+  int initial = 1;
+  long cycles = 0;       // 0: run until stopped
+  int resetEvery = 0;    // reset the connection every N scans
+  int shortEvery = 0;    // a write of 10 registers instead of 20 every N scans
+  int splitEvery = 0;    // the write sent in two pieces every N scans
+  int unknownEvery = 0;  // a frame with function code 6 before the scan, every N scans
+  bool verbose = false;
+};
+
+void usage() {
+  std::fprintf(stderr,
+               "usage: xav-gateway-sim [--host A] [--port N] [--start R] [--interval MS] [--speed D]\n"
+               "                       [--initial D] [--cycles N] [--reset-every N] [--short-every N]\n"
+               "                       [--split-every N] [--unknown-every N] [--verbose]\n");
+}
+
+bool parse(int argc, char** argv, Options& o) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    auto value = [&](auto& target) {
+      if (i + 1 >= argc) return false;
+      if constexpr (std::is_same_v<std::decay_t<decltype(target)>, std::string>) {
+        target = argv[++i];
+      } else {
+        target = std::atol(argv[++i]);
+      }
+      return true;
+    };
+    bool ok = true;
+    if (a == "--host") ok = value(o.host);
+    else if (a == "--port") ok = value(o.port);
+    else if (a == "--start") ok = value(o.start);
+    else if (a == "--interval") ok = value(o.intervalMs);
+    else if (a == "--speed") ok = value(o.speed);
+    else if (a == "--initial") ok = value(o.initial);
+    else if (a == "--cycles") ok = value(o.cycles);
+    else if (a == "--reset-every") ok = value(o.resetEvery);
+    else if (a == "--short-every") ok = value(o.shortEvery);
+    else if (a == "--split-every") ok = value(o.splitEvery);
+    else if (a == "--unknown-every") ok = value(o.unknownEvery);
+    else if (a == "--verbose") o.verbose = true;
+    else ok = false;
+    if (!ok) return false;
+  }
+  return true;
+}
+
+void sleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+bool every(int n, long cycle) { return n > 0 && cycle % n == 0; }
+
+class Gateway {
+ public:
+  explicit Gateway(const Options& o) : o_(o) {
+    address_ = o.start >= 40001 ? o.start - 40001 : o.start;
+    positions_.fill(static_cast<uint16_t>(o.initial));
+    requests_.fill(0);
+  }
+
+  int run() {
+    long cycle = 0;
+    while (!stopRequested && (o_.cycles == 0 || cycle < o_.cycles)) {
+      if (!ctx_ && !connect()) {
+        sleepMs(500);
+        continue;
+      }
+      ++cycle;
+      if (every(o_.resetEvery, cycle)) {
+        resetConnection();
+        continue;
+      }
+      if (!scan(cycle)) {
+        drop();
+        continue;
+      }
+      sleepMs(o_.intervalMs);
+    }
+    drop();
+    return 0;
+  }
+
+ private:
+  bool connect() {
+    ctx_ = modbus_new_tcp(o_.host.c_str(), o_.port);
+    if (!ctx_) return false;
+    modbus_set_response_timeout(ctx_, 1, 0);
+    if (modbus_connect(ctx_) == -1) {
+      if (o_.verbose) std::printf("connect to %s:%d failed: %s\n", o_.host.c_str(), o_.port, modbus_strerror(errno));
+      modbus_free(ctx_);
+      ctx_ = nullptr;
+      return false;
+    }
+    std::printf("connected to %s:%d\n", o_.host.c_str(), o_.port);
+    return true;
+  }
+
+  void drop() {
+    if (!ctx_) return;
+    modbus_close(ctx_);
+    modbus_free(ctx_);
+    ctx_ = nullptr;
+  }
+
+  // A power-cycled module: the connection ends with a reset, not a goodbye.
+  void resetConnection() {
+    const int fd = modbus_get_socket(ctx_);
+    linger l{1, 0};
+    setsockopt(fd, SOL_SOCKET, SO_LINGER, &l, sizeof l);
+    drop();
+    std::printf("connection reset\n");
+    sleepMs(200);
+  }
+
+  // true: keep the connection; false: it is gone.
+  bool check(int rc, const char* what) {
+    if (rc != -1) return true;
+    const int err = errno;
+    std::printf("%s failed: %s\n", what, modbus_strerror(err));
+    if (err == ETIMEDOUT || err == EMBBADDATA || err == EMBBADEXC || err == EMBMDATA) {
+      modbus_flush(ctx_);
+      return true;
+    }
+    return false;
+  }
+
+  std::vector<uint8_t> writeFrame(int count) {
+    std::vector<uint8_t> f = {uint8_t(tid_ >> 8), uint8_t(tid_ & 0xFF), 0, 0, 0, uint8_t(7 + 2 * count), 0xFF, 16,
+                              uint8_t(address_ >> 8), uint8_t(address_ & 0xFF), 0, uint8_t(count), uint8_t(2 * count)};
+    for (int i = 0; i < count; ++i) {
+      f.push_back(uint8_t(positions_[i] >> 8));
+      f.push_back(uint8_t(positions_[i] & 0xFF));
+    }
+    ++tid_;
+    return f;
+  }
+
+  bool sendRaw(const uint8_t* data, size_t size) {
+    return ::send(modbus_get_socket(ctx_), data, size, MSG_NOSIGNAL) == static_cast<ssize_t>(size);
+  }
+
+  // A raw write whose reply is awaited as for any other write.
+  bool rawWrite(int count, bool split) {
+    const std::vector<uint8_t> f = writeFrame(count);
+    if (split) {
+      const size_t half = 20;
+      if (!sendRaw(f.data(), half)) return false;
+      sleepMs(30);
+      if (!sendRaw(f.data() + half, f.size() - half)) return false;
+    } else if (!sendRaw(f.data(), f.size())) {
+      return false;
+    }
+    uint8_t rsp[MODBUS_TCP_MAX_ADU_LENGTH];
+    return check(modbus_receive_confirmation(ctx_, rsp), split ? "split write" : "short write");
+  }
+
+  bool scan(long cycle) {
+    if (every(o_.unknownEvery, cycle)) {
+      // Write single register (6): the PLC ignores it, so no reply comes.
+      const uint8_t f[] = {uint8_t(tid_ >> 8), uint8_t(tid_ & 0xFF), 0, 0, 0, 6, 0xFF, 6, 0, 0, 0, 1};
+      ++tid_;
+      if (!sendRaw(f, sizeof f)) return false;
+      sleepMs(50);
+      uint8_t buf[64];
+      if (::recv(modbus_get_socket(ctx_), buf, sizeof buf, MSG_DONTWAIT) > 0) std::printf("unexpected reply to function 6\n");
+    }
+    bool ok;
+    if (every(o_.shortEvery, cycle)) {
+      ok = rawWrite(10, false);
+    } else if (every(o_.splitEvery, cycle)) {
+      ok = rawWrite(kDrives, true);
+    } else {
+      ok = check(modbus_write_registers(ctx_, address_, kDrives, positions_.data()), "write");
+    }
+    if (!ok) return false;
+    std::array<uint16_t, kDrives> got{};
+    const int rc = modbus_read_registers(ctx_, address_ + kDrives, kDrives, got.data());
+    if (!check(rc, "read")) return false;
+    if (rc == kDrives) requests_ = got;
+    travel();
+    if (o_.verbose) {
+      std::printf("scan %ld positions", cycle);
+      for (uint16_t p : positions_) std::printf(" %u", p);
+      std::printf("\n");
+    }
+    return true;
+  }
+
+  // Each drive moves toward its request; a request of 0 leaves it where it is.
+  void travel() {
+    for (int i = 0; i < kDrives; ++i) {
+      const int target = requests_[i] & 0xFF;
+      if (target == 0) continue;
+      int p = positions_[i];
+      if (p < target) p = std::min(target, p + o_.speed);
+      else if (p > target) p = std::max(target, p - o_.speed);
+      positions_[i] = static_cast<uint16_t>(p);
+    }
+  }
+
+  Options o_;
+  modbus_t* ctx_ = nullptr;
+  int address_ = 0;
+  uint16_t tid_ = 0x8000;
+  std::array<uint16_t, kDrives> positions_{};
+  std::array<uint16_t, kDrives> requests_{};
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options o;
+  if (!parse(argc, argv, o)) {
+    usage();
+    return 2;
+  }
+  setvbuf(stdout, nullptr, _IOLBF, 0);
+  std::signal(SIGTERM, [](int) { stopRequested = 1; });
+  std::signal(SIGINT, [](int) { stopRequested = 1; });
+  std::signal(SIGPIPE, SIG_IGN);
+  return Gateway(o).run();
+}

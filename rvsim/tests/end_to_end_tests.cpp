@@ -1,0 +1,133 @@
+// RVSIM's window and server with the simulated gateway on loopback: requests
+// typed by hand come back as positions, a reset connection is served again,
+// a second client is refused, and the injected faults do no harm.
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "form1.h"
+#include "modbus_server.h"
+
+using namespace rvsim;
+
+namespace {
+
+constexpr int kWaitMs = 20000;
+
+QString gatewayProgram() {
+  QString dir = qEnvironmentVariable("XAV_BIN_DIR");
+  if (dir.isEmpty()) dir = QStringLiteral(RVSIM_TEST_BIN_DIR);
+  return dir + QStringLiteral("/xav-gateway-sim");
+}
+
+class EndToEnd : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    oldConfig_ = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", config_.path().toLocal8Bit());
+    Form1::Options o;
+    o.port = 0;
+    o.refreshMs = 200;
+    form_ = std::make_unique<Form1>(o);
+    form_->show();
+    form_->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form_.get()));
+    ASSERT_EQ(form_->server()->state(), StateListening);
+  }
+  void TearDown() override {
+    if (gateway_.state() != QProcess::NotRunning) {
+      gateway_.terminate();
+      if (!gateway_.waitForFinished(5000)) gateway_.kill();
+      gateway_.waitForFinished(5000);
+    }
+    form_.reset();
+    qputenv("XDG_CONFIG_HOME", oldConfig_);
+  }
+
+  void startGateway(QStringList extra) {
+    QStringList args = {QStringLiteral("--host"), QStringLiteral("127.0.0.1"), QStringLiteral("--port"),
+                        QString::number(form_->server()->localPort()), QStringLiteral("--interval"), QStringLiteral("40"),
+                        QStringLiteral("--speed"), QStringLiteral("4")};
+    args += extra;
+    gateway_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    gateway_.start(gatewayProgram(), args);
+    ASSERT_TRUE(gateway_.waitForStarted(5000)) << gatewayProgram().toStdString();
+  }
+
+  void typeRequest(int row, const QString& value) {
+    form_->reqReg(row)->setFocus(Qt::OtherFocusReason);
+    QTest::keyClicks(form_->reqReg(row), value);
+    QTest::keyClick(form_->reqReg(row), Qt::Key_Return);
+  }
+
+  bool positionReaches(int row, const QString& value) {
+    return QTest::qWaitFor([&] { return form_->posReg(row)->text() == value; }, kWaitMs);
+  }
+
+  QTemporaryDir config_;
+  QByteArray oldConfig_;
+  std::unique_ptr<Form1> form_;
+  QProcess gateway_;
+};
+
+}  // namespace
+
+TEST_F(EndToEnd, TypedRequestsComeBackAsPositions) {
+  QSignalSpy end(form_.get(), &Form1::programEnd);
+  startGateway({QStringLiteral("--initial"), QStringLiteral("1")});
+  ASSERT_TRUE(QTest::qWaitFor([&] { return form_->state()->text() == QStringLiteral("Connected         "); }, kWaitMs));
+  EXPECT_EQ(form_->remoteIP()->text(), QStringLiteral("127.0.0.1"));
+  ASSERT_TRUE(positionReaches(1, QStringLiteral("1")));
+  EXPECT_EQ(form_->modReg(1)->text(), QStringLiteral("40001"));
+
+  typeRequest(3, QStringLiteral("30"));
+  typeRequest(20, QStringLiteral("150"));
+  EXPECT_TRUE(positionReaches(3, QStringLiteral("30")));
+  EXPECT_TRUE(positionReaches(20, QStringLiteral("150")));
+  EXPECT_EQ(form_->posReg(2)->text(), QStringLiteral("1"));  // nothing asked of it
+
+  // A second client is refused while the gateway is served, which carries on.
+  QTcpSocket intruder;
+  QSignalSpy refused(&intruder, &QTcpSocket::errorOccurred);
+  intruder.connectToHost(QHostAddress::LocalHost, form_->server()->localPort());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return refused.count() > 0; }, kWaitMs));
+  EXPECT_EQ(intruder.error(), QAbstractSocket::ConnectionRefusedError);
+  typeRequest(3, QStringLiteral("10"));
+  EXPECT_TRUE(positionReaches(3, QStringLiteral("10")));
+  EXPECT_EQ(end.count(), 0);
+}
+
+TEST_F(EndToEnd, AResetConnectionIsServedAgain) {
+  QSignalSpy accepted(form_->server(), &ModbusServer::connectionAccepted);
+  QSignalSpy end(form_.get(), &Form1::programEnd);
+  startGateway({QStringLiteral("--reset-every"), QStringLiteral("6")});
+  ASSERT_TRUE(QTest::qWaitFor([&] { return accepted.count() >= 3; }, kWaitMs));
+  EXPECT_EQ(end.count(), 0);
+  typeRequest(5, QStringLiteral("9"));
+  EXPECT_TRUE(positionReaches(5, QStringLiteral("9")));
+}
+
+TEST_F(EndToEnd, CutSplitAndUnknownFramesDoNoHarm) {
+  QSignalSpy accepted(form_->server(), &ModbusServer::connectionAccepted);
+  startGateway({QStringLiteral("--short-every"), QStringLiteral("3"), QStringLiteral("--split-every"),
+                QStringLiteral("4"), QStringLiteral("--unknown-every"), QStringLiteral("5"), QStringLiteral("--initial"),
+                QStringLiteral("2")});
+  typeRequest(1, QStringLiteral("40"));
+  typeRequest(12, QStringLiteral("35"));
+  EXPECT_TRUE(positionReaches(1, QStringLiteral("40")));
+  EXPECT_TRUE(positionReaches(12, QStringLiteral("35")));
+  // Positions only ever show values the drives pass through.
+  for (int n = 0; n < 20; ++n) {
+    QTest::qWait(20);
+    for (int i = 1; i <= 20; ++i) {
+      const long long p = form_->posReg(i)->text().toLongLong();
+      EXPECT_TRUE(p == 2 || (i == 1 && p <= 40) || (i == 12 && p <= 35)) << i << " " << p;
+    }
+  }
+  EXPECT_EQ(accepted.count(), 1);  // the connection was never lost
+}

@@ -1,0 +1,56 @@
+#pragma once
+// A bench for XAVE's window tests: a temporary working directory (made the
+// current one) holding copies of the bench utilities, a temporary module
+// store (XDG_CONFIG_HOME), and the bench ping stand-in first on PATH, which
+// answers only for modules of that store and logs every address asked for.
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <functional>
+
+namespace xave::testing {
+
+class BenchEnv {
+ public:
+  BenchEnv();
+  ~BenchEnv();
+  BenchEnv(const BenchEnv&) = delete;
+  BenchEnv& operator=(const BenchEnv&) = delete;
+
+  // Empty when the bench is usable, else why not.
+  QString problem() const { return problem_; }
+  QString workDir() const { return work_.path(); }
+  QString workFile(const QString& name) const;
+
+  // A simulated module at a loopback address with a bridge name, a
+  // Config.csv (none when empty) and the default network settings.
+  void addModule(const QString& address, const QString& name, const QByteArray& config = {});
+  void removeModule(const QString& address);
+  bool hasModule(const QString& address) const;
+  // A file of the module's own store; a null array when it has none.
+  QByteArray moduleFile(const QString& address, const QString& file) const;
+  void setModuleFile(const QString& address, const QString& file, const QByteArray& bytes);
+  void removeModuleFile(const QString& address, const QString& file);
+
+  // Addresses the ping stand-in was asked for, in order.
+  QStringList pingedAddresses() const;
+  // Addresses whose ping goes unanswered although the module is listed.
+  void setPingDown(const QStringList& addresses);
+
+  static QByteArray defaultNetworkSettings(const QString& address);
+
+ private:
+  QTemporaryDir work_;
+  QTemporaryDir config_;
+  QString oldCwd_;
+  QByteArray oldPath_, oldXdg_;
+  bool hadXdg_ = false;
+  QString problem_;
+};
+
+// Runs the event loop until pred holds or ms pass; whether it held.
+bool waitFor(const std::function<bool()>& pred, int ms = 8000);
+
+}  // namespace xave::testing

@@ -1,0 +1,136 @@
+// XAVE's "Change IP Address" over the bench: the dialog, the upload, the
+// module reappearing at its new address, and the refusals.
+#include <QFile>
+
+#include "files.h"
+#include "window_support.h"
+
+namespace xave::testing {
+namespace {
+
+QByteArray lfOnly(QByteArray text) { return text.replace("\r\n", "\n"); }
+
+TEST_F(XaveWindowTest, ChangedAddressIsUploadedAndTheModuleReappearsThere) {
+  env.addModule("127.0.0.21", "MOVER", makeConfig(gw::kModbusTcp, "10.0.0.9", "40001", "", "T"));
+  env.setModuleFile("127.0.0.21", "fs_tcp.ini", lfOnly(BenchEnv::defaultNetworkSettings("127.0.0.21")));
+  start();
+  pick("127.0.0.21");
+  QString shownIp, shownMask;
+  whenDialogShows([&](FrmTCP* d) {
+    shownIp = d->findChild<QLineEdit*>("txtIP")->text();
+    shownMask = d->findChild<QLineEdit*>("txtSubNet")->text();
+    d->findChild<QLineEdit*>("txtIP")->setText("127.0.0.41");
+    d->findChild<QLineEdit*>("txtSubNet")->setText("255.255.255.0");
+    QTest::mouseClick(d->findChild<QPushButton*>("cmdChange"), Qt::LeftButton);
+  });
+  click("cmdToolbox");
+  EXPECT_EQ(shownIp, "127.0.0.21");
+  EXPECT_EQ(shownMask, "255.0.0.0");
+  EXPECT_TRUE(messages.messages().empty());
+
+  // After the module's restart time the list is scanned afresh.
+  EXPECT_TRUE(waitFor([&] { return !window->isChangingAddress() && listed("127.0.0.41"); }, 10000));
+  EXPECT_FALSE(listed("127.0.0.21"));
+  EXPECT_FALSE(env.hasModule("127.0.0.21"));
+  QByteArray expected = BenchEnv::defaultNetworkSettings("127.0.0.21");
+  expected.replace("N1_IP = 127.0.0.21", "N1_IP = 127.0.0.41").replace("N1_NETMASK = 255.0.0.0", "N1_NETMASK = 255.255.255.0");
+  // CR LF throughout, and one more than the fetched text held.
+  EXPECT_EQ(env.moduleFile("127.0.0.41", "fs_tcp.ini"), expected + "\r\n");
+  EXPECT_TRUE(window->isScanning());
+  EXPECT_FALSE(get<QPushButton>("cmdToolbox")->isEnabled());
+}
+
+TEST_F(XaveWindowTest, EscapeSendsNothingAndRefusedValuesAreNeverWritten) {
+  env.addModule("127.0.0.22", "STAY", makeConfig(gw::kModbusTcp, "10.0.0.9", "40001", "", "T"));
+  const QByteArray settings = env.moduleFile("127.0.0.22", "fs_tcp.ini");
+  start();
+  pick("127.0.0.22");
+  QStringList refusals;
+  bool stillOpen = false;
+  whenDialogShows([&](FrmTCP* d) {
+    auto* ip = d->findChild<QLineEdit*>("txtIP");
+    auto* mask = d->findChild<QLineEdit*>("txtSubNet");
+    auto* change = d->findChild<QPushButton*>("cmdChange");
+    for (const char* bad : {"192.168.1", "192.168.1.300", "a.b.c.d", ""}) {
+      ip->setText(QString::fromLatin1(bad));
+      QTest::mouseClick(change, Qt::LeftButton);
+      refusals << messages.lastText();
+      messages.clear();
+    }
+    ip->setText("127.0.0.42");
+    mask->setText("255.255.0");
+    QTest::mouseClick(change, Qt::LeftButton);
+    refusals << messages.lastText();
+    stillOpen = d->isVisible();
+    QTest::mouseClick(d->findChild<QPushButton*>("cmdEscape"), Qt::LeftButton);
+  });
+  click("cmdToolbox");
+  ASSERT_EQ(refusals.size(), 5);
+  for (const QString& r : refusals) EXPECT_FALSE(r.isEmpty());
+  EXPECT_TRUE(stillOpen);
+  QByteArray local;
+  ASSERT_TRUE(xav::readWholeFile(env.workFile("fs_tcp.ini"), &local));
+  EXPECT_EQ(local, settings) << "the fetched file stays as it came";
+  EXPECT_EQ(env.moduleFile("127.0.0.22", "fs_tcp.ini"), settings);
+  // The window still re-scans afterwards.
+  EXPECT_TRUE(waitFor([&] { return !window->isChangingAddress() && listed("127.0.0.22"); }, 10000));
+  EXPECT_TRUE(window->isScanning());
+}
+
+TEST_F(XaveWindowTest, SettingsFileMissingOrShortIsReportedAndNothingIsSent) {
+  env.addModule("127.0.0.23", "SHORT", makeConfig(gw::kModbusTcp, "10.0.0.9", "40001", "", "T"));
+  env.addModule("127.0.0.24", "NOFILE", makeConfig(gw::kModbusTcp, "10.0.0.9", "40001", "", "T"));
+  const QByteArray shortFile = "[TCP]\r\nN1_DHCP = off\r\nN1_NAME = XAV\r\nN1_PORT = 0\r\nN1_IP = 127.0.0.23\r\n";
+  env.setModuleFile("127.0.0.23", "fs_tcp.ini", shortFile);
+  env.removeModuleFile("127.0.0.24", "fs_tcp.ini");
+  // A settings file of another module left in the working directory must not stand in for a failed fetch.
+  xav::writeWholeFile(env.workFile("fs_tcp.ini"), BenchEnv::defaultNetworkSettings("127.0.0.99"));
+  start();
+  bool dialogShown = false;
+  whenDialogShows([&](FrmTCP* d) {
+    dialogShown = true;
+    d->reject();
+  });
+  for (const char* address : {"127.0.0.23", "127.0.0.24"}) {
+    pick(QString::fromLatin1(address));
+    messages.clear();
+    click("cmdToolbox");
+    EXPECT_EQ(messages.messages().size(), 1u) << address;
+    EXPECT_TRUE(messages.lastText().contains(QString::fromLatin1(address))) << messages.lastText().toStdString();
+    EXPECT_TRUE(waitFor([&] { return !window->isChangingAddress() && window->isScanning(); }, 10000));
+  }
+  EXPECT_FALSE(dialogShown);
+  EXPECT_EQ(env.moduleFile("127.0.0.23", "fs_tcp.ini"), shortFile);
+  EXPECT_TRUE(env.moduleFile("127.0.0.24", "fs_tcp.ini").isNull());
+  EXPECT_TRUE(env.hasModule("127.0.0.23"));
+  EXPECT_TRUE(env.hasModule("127.0.0.24"));
+}
+
+}  // namespace
+}  // namespace xave::testing
+
+namespace xave::testing {
+namespace {
+
+TEST_F(XaveWindowTest, ModuleNotAnsweringGetsTheLoadersAddressModeThenARescan) {
+  env.addModule("127.0.0.25", "LOST", makeConfig(gw::kModbusTcp, "10.0.0.9", "40001", "", "T"));
+  env.setPingDown({"127.0.0.25"});
+  start();
+  pick("127.0.0.25");
+  ASSERT_TRUE(get<QPushButton>("cmdToolbox")->isEnabled()) << "the only module listed may have its address changed";
+  messages.clear();
+  bool dialogShown = false;
+  whenDialogShows([&](FrmTCP* d) {
+    dialogShown = true;
+    d->reject();
+  });
+  click("cmdToolbox");
+  EXPECT_FALSE(dialogShown);
+  EXPECT_TRUE(messages.messages().empty()) << messages.lastText().toStdString();
+  EXPECT_TRUE(waitFor([&] { return !window->isChangingAddress() && listed("127.0.0.25"); }, 10000));
+  EXPECT_TRUE(window->isScanning());
+  EXPECT_FALSE(get<QPushButton>("cmdToolbox")->isEnabled());
+}
+
+}  // namespace
+}  // namespace xave::testing
