@@ -486,13 +486,14 @@ void PollEngine::addError() {
 bool PollEngine::writeLog(const QByteArray& entry) { return xav::appendToFile(logPath_, entry); }
 
 void PollEngine::moveLamp(int to) {
-  setLamp(LitRow_, false);
+  // The same row again: its lamp simply stays lit (no black flash).
+  if (LitRow_ != to) setLamp(LitRow_, false);
   setLamp(to, true);
   LitRow_ = to;
 }
 
 void PollEngine::setLamp(int i, bool red) {
-  if (i < 0 || i >= kRows) return;
+  if (i < 0 || i >= kRows || looks_[static_cast<size_t>(i)].lampRed == red) return;
   looks_[static_cast<size_t>(i)].lampRed = red;
   emit lampChanged(i);
 }
