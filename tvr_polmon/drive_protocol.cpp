@@ -13,7 +13,7 @@ int rowOfAddress(const QString& address) {
 }
 
 QByteArray commandFrame(const QString& address, char command) {
-  QByteArray frame = address.left(1).toLatin1();
+  QByteArray frame = address.toLatin1();
   frame.append(command);
   return frame;
 }

@@ -28,7 +28,9 @@ inline constexpr int kHoldAfterMoveMs = 10000;
 // rows 18 and 19); -1 when the address has no row (S, empty, anything else).
 int rowOfAddress(const QString& address);
 
-// The two bytes of a query or reset frame for an address (its first character).
+// A frame for an address: its text, then the command byte. A drive address
+// is one letter, so that is two bytes; whatever the user typed into an
+// address box goes out as typed.
 QByteArray commandFrame(const QString& address, char command);
 
 // The move request byte for a request text: its leading number to the

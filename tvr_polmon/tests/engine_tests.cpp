@@ -502,3 +502,38 @@ TEST_F(EngineTest, SecondScanRestartsAndTheOldCycleNeverResumes) {
   for (const QByteArray& f : take()) EXPECT_EQ(f, QByteArray("AS"));
 }
 
+
+TEST_F(EngineTest, AddressTypedIntoARowIsPolledAndAnsweredOnItsOwnRow) {
+  net.drives['C'] = {'P', 6, 12, {}};
+  ASSERT_TRUE(sweep());
+  take();
+  engine.setAddress(5, "C");  // row 5 belongs to F; the letter C to row 2
+  ASSERT_TRUE(completePoll(5));
+  EXPECT_TRUE(take().contains("CS"));
+  EXPECT_EQ(engine.row(2).Address, "C");
+  EXPECT_EQ(engine.row(2).Position, "6");
+  EXPECT_EQ(engine.row(5).Address, "C");
+  EXPECT_TRUE(engine.row(5).Position.isEmpty());
+  // A text with no drive behind it is asked as typed; the silence is a fault.
+  engine.setAddress(5, "S");
+  ASSERT_TRUE(completePoll(5));
+  EXPECT_TRUE(take().contains("SS"));
+  EXPECT_TRUE(log().endsWith(", S, No Response\r\n"));
+}
+
+TEST_F(EngineTest, SlowScanPausesBeforeEachPollWithoutBlockingEvents) {
+  net.drives['A'] = {'P', 1, 12, {}};
+  ASSERT_TRUE(sweep());
+  engine.setSlowScan(true);
+  ASSERT_TRUE(pollRow(0));
+  QElapsedTimer t;
+  t.start();
+  int ticks = 0;
+  QTimer ticker;
+  QObject::connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
+  ticker.start(5);
+  ASSERT_TRUE(pollRow(0, 3));
+  // Three polls, each after a 0.1 s pause; the event loop ran meanwhile.
+  EXPECT_GE(t.elapsed(), 290);
+  EXPECT_GT(ticks, 3);
+}
