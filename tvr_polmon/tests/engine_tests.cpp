@@ -261,6 +261,10 @@ TEST_F(EngineTest, NoMoveRequestWithinTenSecondsOfACompletedMove) {
   ASSERT_TRUE(engine.row(0).HoldUntil);
   EXPECT_EQ(*engine.row(0).HoldUntil, mono + 10000);
   take();
+  // The time of day passing midnight neither ends nor lengthens the rest.
+  wall = QDateTime(QDate(2026, 12, 7), QTime(0, 0, 1));
+  ASSERT_TRUE(completePoll(0));
+  EXPECT_EQ(take().count(move('A', 9)), 0);
   mono += 9999;
   ASSERT_TRUE(completePoll(0));
   mono += 1;  // exactly at the end of the hold: still held
