@@ -126,14 +126,14 @@ int toInt(const std::string& s, const char* what) {
 }
 
 // "12,B=6": a value for every drive, then per-drive values.
-void applyPerDrive(const std::string& spec, std::map<char, Drive>& drives, int Drive::*field, const char* what) {
-  for (const std::string& part : split(spec, ',')) {
-    const auto eq = part.find('=');
+void applyPerDrive(const std::string& list, std::map<char, Drive>& drives, int Drive::*field, const char* what) {
+  for (const std::string& item : split(list, ',')) {
+    const auto eq = item.find('=');
     if (eq == std::string::npos) {
-      const int v = toInt(part, what);
+      const int v = toInt(item, what);
       for (auto& [a, d] : drives) d.*field = v;
-    } else if (eq == 1 && drives.count(part[0])) {
-      drives[part[0]].*field = toInt(part.substr(2), what);
+    } else if (eq == 1 && drives.count(item[0])) {
+      drives[item[0]].*field = toInt(item.substr(2), what);
     } else {
       usage(what);
     }
@@ -170,7 +170,7 @@ int main(int argc, char** argv) {
   bool paced = true;
   double moveMs = 200;
   double turnaroundMs = 1;
-  std::string drivesSpec = "A", ductsSpec, posSpec, reportPath;
+  std::string drivesArg = "A", ductsArg, positionArg, reportPath;
   std::vector<std::string> faults;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
@@ -179,9 +179,9 @@ int main(int argc, char** argv) {
       return argv[++i];
     };
     if (a == "--com") com = toInt(next(), "--com");
-    else if (a == "--drives") drivesSpec = next();
-    else if (a == "--ducts") ductsSpec = next();
-    else if (a == "--position") posSpec = next();
+    else if (a == "--drives") drivesArg = next();
+    else if (a == "--ducts") ductsArg = next();
+    else if (a == "--position") positionArg = next();
     else if (a == "--move-ms") moveMs = std::atof(next().c_str());
     else if (a == "--turnaround-ms") turnaroundMs = std::atof(next().c_str());
     else if (a == "--unpaced") paced = false;
@@ -194,19 +194,19 @@ int main(int argc, char** argv) {
   if (com < 1 || com > 16) usage("--com must be 1 to 16");
 
   std::map<char, Drive> drives;
-  if (!drivesSpec.empty() && std::isdigit(static_cast<unsigned char>(drivesSpec[0]))) {
-    const int n = toInt(drivesSpec, "--drives");
+  if (!drivesArg.empty() && std::isdigit(static_cast<unsigned char>(drivesArg[0]))) {
+    const int n = toInt(drivesArg, "--drives");
     const auto all = allAddresses();
     for (int k = 0; k < n && k < static_cast<int>(all.size()); ++k) drives[all[k]].addr = all[k];
   } else {
-    for (char c : drivesSpec) {
+    for (char c : drivesArg) {
       if (c == ',' || c == ' ') continue;
       if (!isAddress(c)) usage("--drives takes the letters A to R, T and U");
       drives[c].addr = c;
     }
   }
-  if (!ductsSpec.empty()) applyPerDrive(ductsSpec, drives, &Drive::ducts, "--ducts");
-  if (!posSpec.empty()) applyPerDrive(posSpec, drives, &Drive::pos, "--position");
+  if (!ductsArg.empty()) applyPerDrive(ductsArg, drives, &Drive::ducts, "--ducts");
+  if (!positionArg.empty()) applyPerDrive(positionArg, drives, &Drive::pos, "--position");
   for (const std::string& f : faults) {
     const auto eq = f.find('=');
     if (eq != 1 || !drives.count(f[0])) usage("--fault takes ADDR=KIND[:EVERY] for an answering drive");
