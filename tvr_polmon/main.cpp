@@ -1,11 +1,16 @@
-// Placeholder window until the tool's own window lands.
+// TVR_Polmon: scans and polls the TVR drive network on a serial port.
 #include <QApplication>
-#include <QLabel>
+#include <QStyleFactory>
+
+#include "polmon_window.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
-  QLabel window(QStringLiteral("TVRNet Controller"));
-  window.setWindowTitle(QStringLiteral("TVRNet Controller"));
+  QApplication::setApplicationName(QStringLiteral("TVR_Polmon"));
+  // A style that honours the colours the grid paints its buttons with.
+  if (QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion"))) QApplication::setStyle(fusion);
+  polmon::PolmonWindow window;
+  QObject::connect(&window, &polmon::PolmonWindow::exitRequested, &app, &QApplication::quit);
   window.show();
   return app.exec();
 }

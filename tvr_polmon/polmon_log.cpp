@@ -1,0 +1,55 @@
+#include "polmon_log.h"
+
+#include <QLocale>
+
+namespace polmon {
+
+namespace {
+const QByteArray kEol = QByteArrayLiteral("\r\n");
+
+QByteArray faultPrefix(const QString& elapsed, qint32 scanCount, const QString& errorCaption, const QString& address) {
+  return (elapsed + QStringLiteral(", ") + QString::number(scanCount) + QStringLiteral(", ") + errorCaption +
+          QStringLiteral(", ") + address + QStringLiteral(", "))
+      .toLatin1();
+}
+}  // namespace
+
+QString logDateTime(const QDateTime& now) {
+  return QLocale::c().toString(now, QStringLiteral("M/d/yyyy h:mm:ss AP"));
+}
+
+QString elapsedText(const QDateTime& now, const std::optional<QDateTime>& start) {
+  qint64 secs = start ? start->secsTo(now) : now.time().msecsSinceStartOfDay() / 1000;
+  secs %= 86400;
+  if (secs < 0) secs += 86400;  // a clock set back still gives a readable time
+  return QStringLiteral("%1:%2:%3")
+      .arg(secs / 3600, 2, 10, QLatin1Char('0'))
+      .arg(secs / 60 % 60, 2, 10, QLatin1Char('0'))
+      .arg(secs % 60, 2, 10, QLatin1Char('0'));
+}
+
+QByteArray sweepHeaderEntry(const QDateTime& now, const QString& driveCountCaption, const QString& driveList) {
+  QByteArray out = kEol;
+  out += (QStringLiteral("Start ") + logDateTime(now) + QStringLiteral(",") + driveCountCaption + QStringLiteral(", ") +
+          driveList)
+             .toLatin1();
+  out += kEol;
+  out += QByteArrayLiteral("Time, Scan Count, Error Count, Address, Result");
+  out += kEol;
+  return out;
+}
+
+QByteArray noResponseEntry(const QString& elapsed, qint32 scanCount, const QString& errorCaption, const QString& address) {
+  return faultPrefix(elapsed, scanCount, errorCaption, address) + QByteArrayLiteral("No Response") + kEol;
+}
+
+QByteArray badReplyEntry(const QString& elapsed, qint32 scanCount, const QString& errorCaption, const QString& address,
+                         const QByteArray& reply) {
+  return faultPrefix(elapsed, scanCount, errorCaption, address) + reply + kEol;
+}
+
+QByteArray exitEntry(const QDateTime& now) {
+  return (QStringLiteral("Shut down ") + logDateTime(now)).toLatin1() + kEol;
+}
+
+}  // namespace polmon

@@ -1,0 +1,182 @@
+// The real window against the simulated drive network on a pseudo-terminal.
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QLabel>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "colours.h"
+#include "files.h"
+#include "numbers.h"
+#include "polmon_window.h"
+
+using namespace polmon;
+
+namespace {
+
+QString simProgram() {
+  QString bin = qEnvironmentVariable("XAV_BIN_DIR");
+  if (bin.isEmpty()) bin = QStringLiteral(XAV_BIN_DIR_DEFAULT);
+  return QDir(bin).filePath(QStringLiteral("tvr-drive-sim"));
+}
+
+class EndToEnd : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(dir.isValid());
+    oldConfig = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", dir.filePath("config").toLocal8Bit());
+    oldCwd = QDir::currentPath();
+    QDir().mkpath(dir.filePath("work"));
+    QDir::setCurrent(dir.filePath("work"));
+  }
+  void TearDown() override {
+    window.reset();
+    if (sim.state() != QProcess::NotRunning) {
+      sim.terminate();
+      if (!sim.waitForFinished(5000)) sim.kill();
+    }
+    QDir::setCurrent(oldCwd);
+    if (oldConfig.isNull())
+      qunsetenv("XDG_CONFIG_HOME");
+    else
+      qputenv("XDG_CONFIG_HOME", oldConfig);
+  }
+
+  bool startSim(const QStringList& args) {
+    sim.setProgram(simProgram());
+    sim.setArguments(QStringList{"--com", "7", "--report", dir.filePath("sim.txt")} + args);
+    sim.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    sim.start();
+    if (!sim.waitForStarted(5000)) return false;
+    return QTest::qWaitFor(
+        [&] {
+          sim.waitForReadyRead(50);
+          out += sim.readAllStandardOutput();
+          return out.contains("ready COM 7");
+        },
+        10000);
+  }
+  void openWindow() {
+    window = std::make_unique<PolmonWindow>();
+    window->show();
+  }
+  bool scan() {
+    window->cmbComm->setEditText("COM 7");
+    QTest::mouseClick(window->cmdScan, Qt::LeftButton);
+    return QTest::qWaitFor([&] { return window->engine().polling(); }, 15000);
+  }
+  QStringList report() const {
+    QByteArray data;
+    xav::readWholeFile(dir.filePath("sim.txt"), &data);
+    return QString::fromLatin1(data).split('\n', Qt::SkipEmptyParts);
+  }
+  // Report lines "frame <addr> <what>...", without the time stamps.
+  QStringList frames(const QString& prefix) const {
+    QStringList out;
+    for (const QString& line : report()) {
+      const QString rest = line.section(' ', 1);
+      if (rest.startsWith(prefix)) out << rest;
+    }
+    return out;
+  }
+  QByteArray log() const {
+    QByteArray data;
+    xav::readWholeFile(dir.filePath("work/Polmon.dbg"), &data);
+    return data;
+  }
+  bool waitFor(const std::function<bool()>& pred) { return QTest::qWaitFor(pred, 15000); }
+
+  QTemporaryDir dir;
+  QByteArray oldConfig;
+  QString oldCwd;
+  QProcess sim;
+  QByteArray out;
+  std::unique_ptr<PolmonWindow> window;
+};
+
+}  // namespace
+
+TEST_F(EndToEnd, SweepsPollsMovesResetsAndExercisesTheSimulatedDrives) {
+  ASSERT_TRUE(startSim({"--drives", "A,C,T", "--ducts", "5", "--position", "1,C=2", "--move-ms", "20",
+                        "--turnaround-ms", "1", "--fault", "T=stuck"}));
+  openWindow();
+  EXPECT_TRUE(window->cmbComm->findText("COM 7") >= 0);
+  ASSERT_TRUE(scan());
+
+  // The sweep found exactly the three drives and wrote the header.
+  EXPECT_EQ(window->lblDistCnt->text(), "3 Drives Found");
+  const QRegularExpression header(
+      "^\\r\\nStart \\d{1,2}/\\d{1,2}/\\d{4} \\d{1,2}:\\d\\d:\\d\\d [AP]M,3 Drives Found, A C T \\r\\n"
+      "Time, Scan Count, Error Count, Address, Result\\r\\n");
+  EXPECT_TRUE(header.match(QString::fromLatin1(log())).hasMatch()) << log().constData();
+  for (int i = 0; i < kRows; ++i) {
+    const bool present = i == 0 || i == 2 || i == 18;
+    EXPECT_EQ(window->txtAddr[i]->text().isEmpty(), !present) << i;
+    EXPECT_EQ(window->cmdRnd[i]->isHidden(), !present) << i;
+  }
+  EXPECT_EQ(window->txtPosition[0]->text(), "1");
+  EXPECT_EQ(window->cmdRnd[0]->text(), " 5");
+
+  // Polling: the stuck drive offers a reset.
+  ASSERT_TRUE(waitFor([&] { return window->cmdRnd[18]->text() == "Reset"; }));
+  EXPECT_EQ(window->txtStat[18]->text(), "M");
+  EXPECT_EQ(window->cmdRnd[18]->palette().color(QPalette::Button), QColor(xav::colours::LightRed));
+
+  // A move request goes out as the duct number byte and the drive arrives.
+  QTest::keyClicks(window->txtRequest[0], "3");
+  QTest::keyClick(window->txtRequest[0], Qt::Key_Return);
+  ASSERT_TRUE(waitFor([&] { return !frames("frame A move").isEmpty(); }));
+  EXPECT_EQ(frames("frame A move").first(), "frame A move 3 at 1 P");
+  ASSERT_TRUE(waitFor([&] { return window->txtPosition[0]->text() == "3" && window->txtStat[0]->text() == "P"; }));
+
+  // Reset after the button.
+  QTest::mouseClick(window->cmdRnd[18], Qt::LeftButton);
+  EXPECT_EQ(window->cmdRnd[18]->text(), "5");
+  ASSERT_TRUE(waitFor([&] { return !frames("frame T reset").isEmpty(); }));
+  ASSERT_TRUE(waitFor([&] { return window->txtStat[18]->text() == "P"; }));
+  EXPECT_EQ(window->cmdRnd[18]->text(), "5");
+  EXPECT_EQ(window->cmdRnd[18]->palette().color(QPalette::Button), QColor(xav::colours::Cyan));
+
+  // Random mode on the drive standing at duct 2: a target within 1..5 and
+  // never the current duct.
+  QTest::mouseClick(window->cmdRnd[2], Qt::LeftButton);
+  ASSERT_TRUE(waitFor([&] { return !frames("frame C move").isEmpty(); }));
+  const QStringList parts = frames("frame C move").first().split(' ');
+  ASSERT_EQ(parts.size(), 7);
+  const int target = parts[3].toInt();
+  EXPECT_GE(target, 1);
+  EXPECT_LE(target, 5);
+  EXPECT_NE(target, parts[5].toInt());
+
+  // After A's completed move, a new request waits out the rest.
+  QTest::keyClick(window->txtRequest[0], Qt::Key_Backspace);
+  QTest::keyClicks(window->txtRequest[0], "4");
+  QTest::keyClick(window->txtRequest[0], Qt::Key_Return);
+  QTest::qWait(1500);
+  EXPECT_TRUE(frames("frame A move 4").isEmpty());
+
+  // Nothing went wrong on the wire.
+  EXPECT_EQ(window->lblErrCnt->text(), "0");
+}
+
+TEST_F(EndToEnd, FaultyRepliesAreCountedShownAndLoggedWithTheRawReply) {
+  ASSERT_TRUE(startSim({"--drives", "B,D", "--unpaced", "--fault", "B=long:2", "--fault", "D=silent:3"}));
+  openWindow();
+  ASSERT_TRUE(scan());
+  EXPECT_EQ(window->lblDistCnt->text(), "2 Drives Found");
+  ASSERT_TRUE(waitFor([&] { return log().contains(", B, P1\rX\r\n") && log().contains(", D, No Response\r\n"); }))
+      << log().constData();
+  EXPECT_GE(xav::leadingInteger(window->lblErrCnt->text()), 2);
+  EXPECT_TRUE(window->lblErrCnt->text().endsWith(' '));
+  // The rows still show the last good replies.
+  ASSERT_TRUE(waitFor([&] { return window->txtStat[1]->text() == "P"; }));
+  EXPECT_EQ(window->txtPosition[1]->text(), "1");
+}

@@ -1,0 +1,543 @@
+// The sweep, the poll step's decisions, the row controls and the log, driven
+// through a fake serial link that plays a small drive network.
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <map>
+
+#include "colours.h"
+#include "fake_serial_link.h"
+#include "files.h"
+#include "poll_engine.h"
+
+using namespace polmon;
+using xav::testing::FakeSerialLink;
+
+namespace {
+
+QByteArray bytes(std::initializer_list<char> v) { return QByteArray(v.begin(), static_cast<qsizetype>(v.size())); }
+
+struct FakeDrive {
+  char status = 'P';
+  int pos = 1;
+  std::optional<int> ducts = 12;
+  std::optional<QByteArray> override;  // a reply sent instead of the normal one (empty: none)
+  int overrideTimes = -1;               // how often; -1 for ever
+};
+
+// Answers the engine's queries one event-loop turn after they go out, as a
+// port would, and records every frame.
+class FakeNetwork : public QObject {
+ public:
+  FakeNetwork(PollEngine& engine, FakeSerialLink& link) : link_(link) {
+    connect(&engine, &PollEngine::frameSent, this, [this](const QByteArray& f) { onFrame(f); });
+  }
+  std::map<char, FakeDrive> drives;
+  QList<QByteArray> frames;
+  bool mute = false;  // queries sent meanwhile go unanswered
+
+  int count(const QByteArray& frame) const { return static_cast<int>(frames.count(frame)); }
+
+ private:
+  void onFrame(const QByteArray& f) {
+    frames << f;
+    if (f.size() != 2) return;
+    auto it = drives.find(f[0]);
+    if (it == drives.end()) return;
+    if (mute) return;
+    const char addr = f[0], command = f[1];
+    // The reply is made when it is delivered, so a test's change to a drive
+    // shows in every reply handled after it.
+    QTimer::singleShot(0, this, [this, addr, command] {
+      auto at = drives.find(addr);
+      if (at == drives.end()) return;
+      FakeDrive& d = at->second;
+      QByteArray reply;
+      if (command == 'S') {
+        if (d.override && d.overrideTimes != 0) {
+          reply = *d.override;
+          if (d.overrideTimes > 0) --d.overrideTimes;
+        } else {
+          reply = bytes({d.status, static_cast<char>(d.pos + 48), '\r'});
+        }
+      } else if (command == 'd' && d.ducts) {
+        reply = bytes({'D', static_cast<char>(*d.ducts + 48), '\r'});
+      }
+      if (!reply.isEmpty()) link_.feed(reply);
+    });
+  }
+  FakeSerialLink& link_;
+};
+
+class EngineTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(dir.isValid());
+    engine.setLogPath(dir.filePath("Polmon.dbg"));
+    engine.setMonotonicClock([this] { return mono; });
+    engine.setWallClock([this] { return wall; });
+    engine.setReplyTimeoutMs(20);
+    QObject::connect(&engine, &PollEngine::pollStarted, &engine, [this](int r) { polls[r]++; });
+  }
+
+  // Runs the event loop until the row has been polled n more times.
+  bool pollRow(int row, int n = 1) {
+    const int target = polls[row] + n;
+    return QTest::qWaitFor([&] { return polls[row] >= target; }, 10000);
+  }
+  // At least one whole poll of the row made after the call: the query
+  // in flight may predate it, the one after it does not.
+  bool completePoll(int row) { return pollRow(row, 2); }
+  bool sweep(const QString& com = "COM 1") {
+    engine.cmdScan_Click(com);
+    return QTest::qWaitFor([&] { return engine.polling(); }, 10000);
+  }
+  QByteArray log() const {
+    QByteArray data;
+    xav::readWholeFile(dir.filePath("Polmon.dbg"), &data);
+    return data;
+  }
+  // Frames sent since the last call.
+  QList<QByteArray> take() {
+    QList<QByteArray> out = net.frames.mid(seen);
+    seen = net.frames.size();
+    return out;
+  }
+
+  QTemporaryDir dir;
+  FakeSerialLink link;
+  PollEngine engine{&link};
+  FakeNetwork net{engine, link};
+  std::map<int, int> polls;
+  qint64 mono = 1000;
+  QDateTime wall{QDate(2026, 12, 6), QTime(14, 5, 7)};
+  qsizetype seen = 0;
+};
+
+QByteArray move(char addr, int duct) { return bytes({addr, static_cast<char>(duct)}); }
+
+}  // namespace
+
+TEST_F(EngineTest, SweepFindsExactlyTheDrivesAndWritesTheHeader) {
+  net.drives['A'] = {'P', 3, 12, {}};
+  net.drives['T'] = {'P', 0, 5, {}};
+  ASSERT_TRUE(sweep());
+  EXPECT_EQ(link.openedPort, 1);
+  EXPECT_EQ(engine.distCntCaption(), "2 Drives Found");
+  EXPECT_EQ(engine.errCntCaption(), "0");
+  EXPECT_EQ(log(), QByteArray("\r\nStart 12/6/2026 2:05:07 PM,2 Drives Found, A T \r\n"
+                              "Time, Scan Count, Error Count, Address, Result\r\n"));
+  // Every address but S was asked once, in order; found drives for their ducts.
+  QList<QByteArray> sweepFrames = net.frames;
+  EXPECT_EQ(sweepFrames.first(), QByteArray("AS"));
+  EXPECT_EQ(sweepFrames.at(1), QByteArray("Ad"));
+  EXPECT_FALSE(sweepFrames.contains("SS"));
+  EXPECT_TRUE(sweepFrames.contains("Td"));
+  EXPECT_FALSE(sweepFrames.contains("Bd"));
+
+  EXPECT_EQ(engine.row(0).Address, "A");
+  EXPECT_EQ(engine.row(0).Status, "P");
+  EXPECT_EQ(engine.row(0).Position, "3");
+  EXPECT_EQ(engine.row(0).DuctCount, "12");
+  EXPECT_TRUE(engine.look(0).buttonVisible);
+  EXPECT_EQ(engine.look(0).caption, " 12");
+  EXPECT_EQ(engine.look(0).buttonColour, std::optional<QRgb>(xav::colours::Cyan));
+  EXPECT_EQ(engine.look(0).statusColour, xav::colours::Green);
+  // Standing at duct 0 the button keeps "Rnd", though the count is known.
+  EXPECT_EQ(engine.row(18).Address, "T");
+  EXPECT_EQ(engine.row(18).DuctCount, "5");
+  EXPECT_EQ(engine.look(18).caption, "Rnd");
+  for (int i : {1, 2, 17, 19}) {
+    EXPECT_TRUE(engine.row(i).Address.isEmpty());
+    EXPECT_FALSE(engine.look(i).buttonVisible);
+  }
+  EXPECT_EQ(engine.scanCount(), 0);
+}
+
+TEST_F(EngineTest, FirstPollAfterStartHandlesRowOneAndTheCycleRuns) {
+  net.drives['A'] = {};
+  net.drives['B'] = {};
+  std::vector<int> order;
+  QObject::connect(&engine, &PollEngine::pollStarted, &engine, [&](int r) { order.push_back(r); });
+  ASSERT_TRUE(sweep());
+  ASSERT_TRUE(pollRow(0, 2));
+  ASSERT_GE(order.size(), 3u);
+  EXPECT_EQ(order[0], 1);
+  EXPECT_EQ(order[1], 0);
+  EXPECT_EQ(order[2], 1);
+  EXPECT_GE(engine.scanCount(), 1);
+}
+
+TEST_F(EngineTest, NoDriveAnsweringOrNoPortNeverStarvesTheWindow) {
+  ASSERT_TRUE(sweep());
+  EXPECT_EQ(engine.distCntCaption(), "0 Drives Found");
+  EXPECT_TRUE(log().contains(",0 Drives Found, \r\n"));
+  // Other events keep being handled while the cycle runs on empty rows.
+  bool ticked = false;
+  QTimer::singleShot(30, [&] { ticked = true; });
+  EXPECT_TRUE(QTest::qWaitFor([&] { return ticked; }, 2000));
+  const qint32 rounds = engine.scanCount();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return engine.scanCount() > rounds; }, 2000));
+
+  // A port that does not open: nothing is sent, no header, and the window lives.
+  FakeSerialLink dead;
+  dead.openable = false;
+  PollEngine other(&dead);
+  other.setLogPath(dir.filePath("other.dbg"));
+  other.cmdScan_Click("COM 9");
+  EXPECT_EQ(dead.openedPort, 9);
+  EXPECT_TRUE(other.polling());
+  ticked = false;
+  QTimer::singleShot(30, [&] { ticked = true; });
+  EXPECT_TRUE(QTest::qWaitFor([&] { return ticked; }, 2000));
+  EXPECT_TRUE(dead.writes.isEmpty());
+  EXPECT_FALSE(QFile::exists(dir.filePath("other.dbg")));
+}
+
+TEST_F(EngineTest, MoveRequestsGoOutOnlyWhenConfirmedStandingAndDifferent) {
+  net.drives['A'] = {'P', 7, 12, {}};
+  ASSERT_TRUE(sweep());
+
+  // Typed but not confirmed: nothing.
+  engine.setRequest(0, "5");
+  engine.txtRequest_KeyPress(0, false);
+  EXPECT_EQ(engine.look(0).requestColour, xav::colours::Cyan);
+  take();
+  ASSERT_TRUE(completePoll(0));
+  EXPECT_EQ(take().count(move('A', 5)), 0);
+
+  // Confirmed with Enter: the duct number itself, right after the status
+  // query, at every poll.
+  engine.txtRequest_KeyPress(0, true);
+  EXPECT_EQ(engine.look(0).requestColour, xav::colours::White);
+  ASSERT_TRUE(completePoll(0));
+  ASSERT_TRUE(completePoll(0));
+  auto sent = take();
+  EXPECT_GE(sent.count(move('A', 5)), 2);
+  for (qsizetype k = 1; k < sent.size(); ++k) {
+    if (sent[k] == move('A', 5)) {
+      EXPECT_EQ(sent[k - 1], QByteArray("AS"));
+    }
+  }
+
+  // "07" differs from "7" as text: byte 7 goes out.
+  engine.setRequest(0, "07");
+  ASSERT_TRUE(completePoll(0));
+  EXPECT_GE(take().count(move('A', 7)), 1);
+
+  // Equal texts: nothing.
+  engine.setRequest(0, "7");
+  ASSERT_TRUE(completePoll(0));
+  take();
+  ASSERT_TRUE(completePoll(0));
+  EXPECT_EQ(take().count(move('A', 7)), 0);
+
+  // A moving drive (or any other letter) gets no move request.
+  engine.setRequest(0, "5");
+  net.drives['A'].status = 'M';
+  ASSERT_TRUE(completePoll(0));
+  take();
+  ASSERT_TRUE(completePoll(0));
+  EXPECT_EQ(take().count(move('A', 5)), 0);
+  net.drives['A'].status = 'E';
+  ASSERT_TRUE(completePoll(0));
+  take();
+  ASSERT_TRUE(completePoll(0));
+  EXPECT_EQ(take().count(move('A', 5)), 0);
+  EXPECT_EQ(engine.look(0).statusColour, xav::colours::Red);
+}
+
+TEST_F(EngineTest, NoMoveRequestWithinTenSecondsOfACompletedMove) {
+  net.drives['A'] = {'M', 4, 12, {}};
+  ASSERT_TRUE(sweep());
+  engine.setRequest(0, "9");
+  engine.txtRequest_KeyPress(0, true);
+  ASSERT_TRUE(completePoll(0));
+  net.drives['A'].status = 'P';  // arrives: M to P
+  ASSERT_TRUE(completePoll(0));
+  ASSERT_TRUE(engine.row(0).HoldUntil);
+  EXPECT_EQ(*engine.row(0).HoldUntil, mono + 10000);
+  take();
+  // The time of day passing midnight neither ends nor lengthens the rest.
+  wall = QDateTime(QDate(2026, 12, 7), QTime(0, 0, 1));
+  ASSERT_TRUE(completePoll(0));
+  EXPECT_EQ(take().count(move('A', 9)), 0);
+  mono += 9999;
+  ASSERT_TRUE(completePoll(0));
+  mono += 1;  // exactly at the end of the hold: still held
+  ASSERT_TRUE(completePoll(0));
+  EXPECT_EQ(take().count(move('A', 9)), 0);
+  mono += 1;
+  ASSERT_TRUE(completePoll(0));
+  EXPECT_GE(take().count(move('A', 9)), 1);
+}
+
+TEST_F(EngineTest, RequestBeyondOneByteSendsNothingAndHoldsBackTheReset) {
+  net.drives['A'] = {'M', 0, 12, {}};
+  ASSERT_TRUE(sweep());
+  ASSERT_TRUE(completePoll(0));
+  EXPECT_EQ(engine.look(0).caption, "Reset");
+  EXPECT_EQ(engine.look(0).buttonColour, std::optional<QRgb>(xav::colours::LightRed));
+  // Another letter keeps the offer (only "P" withdraws it) and sets no hold.
+  net.drives['A'].status = 'E';
+  ASSERT_TRUE(completePoll(0));
+  ASSERT_EQ(engine.look(0).caption, "Reset");
+  engine.cmdRnd_Click(0);  // arms the row and queues a reset
+  EXPECT_TRUE(engine.row(0).ResetPending);
+  EXPECT_EQ(engine.look(0).caption, "12");
+  EXPECT_EQ(engine.look(0).buttonColour, std::optional<QRgb>(xav::colours::Cyan));
+  engine.setRequest(0, "256");
+  net.drives['A'].status = 'P';
+  net.drives['A'].pos = 2;
+  take();
+  ASSERT_TRUE(completePoll(0));
+  auto sent = take();
+  EXPECT_EQ(sent.count("Ar"), 0);
+  EXPECT_EQ(sent.count(move('A', 0)), 0);
+  EXPECT_TRUE(engine.row(0).ResetPending);
+  // A request that fits: the move first, the reset right after, same poll.
+  engine.setRequest(0, "3");
+  ASSERT_TRUE(completePoll(0));
+  sent = take();
+  const qsizetype m = sent.indexOf(move('A', 3));
+  ASSERT_GE(m, 0);
+  EXPECT_EQ(sent.value(m + 1), QByteArray("Ar"));
+  EXPECT_FALSE(engine.row(0).ResetPending);
+}
+TEST_F(EngineTest, ResetButtonFollowsTheDrive) {
+  net.drives['A'] = {'M', 0, {}, {}};  // no duct count known
+  ASSERT_TRUE(sweep());
+  ASSERT_TRUE(completePoll(0));
+  EXPECT_EQ(engine.look(0).caption, "Reset");
+  engine.cmdRnd_Click(0);
+  EXPECT_EQ(engine.look(0).caption, "Reset");  // nothing to show instead
+  take();
+  ASSERT_TRUE(completePoll(0));
+  EXPECT_EQ(take().count("Ar"), 1);
+  // Still M at 0: offered again.
+  EXPECT_EQ(engine.look(0).caption, "Reset");
+  net.drives['A'].status = 'P';
+  ASSERT_TRUE(completePoll(0));
+  EXPECT_EQ(engine.look(0).caption, "Rnd");
+  EXPECT_FALSE(engine.look(0).buttonColour);
+}
+
+TEST_F(EngineTest, RandomModeDrawsTargetsWithinTheDuctCount) {
+  net.drives['A'] = {'P', 3, 6, {}};
+  ASSERT_TRUE(sweep());
+  ASSERT_EQ(engine.look(0).caption, " 6");
+  engine.cmdRnd_Click(0);  // duct count shown: random on
+  EXPECT_EQ(engine.row(0).RandomLimit, "6");
+  EXPECT_EQ(engine.look(0).buttonColour, std::optional<QRgb>(xav::colours::Orange));
+  EXPECT_TRUE(engine.sendArmed(0));
+  take();
+  for (int k = 0; k < 30; ++k) ASSERT_TRUE(completePoll(0));
+  int moves = 0;
+  for (const QByteArray& f : take()) {
+    if (f.size() == 2 && f[0] == 'A' && f[1] != 'S') {
+      ++moves;
+      EXPECT_GE(f[1], 1);
+      EXPECT_LE(f[1], 6);
+      EXPECT_NE(f[1], 3);
+    }
+  }
+  EXPECT_GE(moves, 30);
+  // Random off: back to the duct count on cyan.
+  engine.cmdRnd_Click(0);
+  EXPECT_TRUE(engine.row(0).RandomLimit.isEmpty());
+  EXPECT_EQ(engine.look(0).caption, "6");
+  EXPECT_EQ(engine.look(0).buttonColour, std::optional<QRgb>(xav::colours::Cyan));
+}
+
+TEST_F(EngineTest, RandomModeWithNoOtherDuctChoosesNoneAndKeepsPolling) {
+  net.drives['A'] = {'P', 1, {}, {}};
+  ASSERT_TRUE(sweep());
+  ASSERT_EQ(engine.look(0).caption, "Rnd");
+  engine.cmdRnd_Click(0);  // asks for the count
+  ASSERT_TRUE(engine.ductEntryOpen());
+  ASSERT_TRUE(engine.txtDucts_Enter("1"));
+  EXPECT_EQ(engine.row(0).RandomLimit, "1");
+  EXPECT_EQ(engine.look(0).caption, "1");
+  take();
+  ASSERT_TRUE(completePoll(0));
+  EXPECT_EQ(take().count(move('A', 1)), 0);
+  EXPECT_TRUE(engine.row(0).Request.isEmpty());
+}
+
+TEST_F(EngineTest, DuctEntryHoldsTheCycleUntilAValidCount) {
+  net.drives['A'] = {'P', 0, {}, {}};
+  ASSERT_TRUE(sweep());
+  ASSERT_TRUE(completePoll(0));
+  bool asked = false;
+  QObject::connect(&engine, &PollEngine::ductEntryRequested, &engine, [&] { asked = true; });
+  engine.cmdRnd_Click(0);
+  EXPECT_TRUE(asked);
+  take();
+  QTest::qWait(150);
+  // The query that was already out stays unanswered; nothing new starts.
+  EXPECT_EQ(take().size(), 0);
+  EXPECT_FALSE(engine.txtDucts_Enter("0"));
+  EXPECT_FALSE(engine.txtDucts_Enter("63"));
+  EXPECT_FALSE(engine.txtDucts_Enter(""));
+  EXPECT_TRUE(engine.ductEntryOpen());
+  QTest::qWait(50);
+  EXPECT_LE(take().size(), 0);
+  bool closed = false;
+  QObject::connect(&engine, &PollEngine::ductEntryClosed, &engine, [&] { closed = true; });
+  EXPECT_TRUE(engine.txtDucts_Enter("62"));
+  EXPECT_TRUE(closed);
+  EXPECT_FALSE(engine.ductEntryOpen());
+  EXPECT_EQ(engine.row(0).RandomLimit, "62");
+  EXPECT_EQ(engine.look(0).caption, "62");
+  EXPECT_FALSE(engine.look(0).buttonColour);  // unchanged
+  EXPECT_TRUE(completePoll(0));
+  // Random off again without a duct count: "Rnd", not an empty button.
+  engine.cmdRnd_Click(0);
+  EXPECT_EQ(engine.look(0).caption, "Rnd");
+}
+
+TEST_F(EngineTest, FaultsAreCountedShownAndLogged) {
+  net.drives['A'] = {'P', 2, 12, {}};
+  net.drives['B'] = {'P', 5, 12, {}};
+  ASSERT_TRUE(sweep());
+  wall = wall.addSecs(65);
+  // No answer, once: status and position emptied, counted, logged.
+  net.drives['B'].override = QByteArray();
+  net.drives['B'].overrideTimes = 1;
+  ASSERT_TRUE(QTest::qWaitFor([&] { return engine.errCntCaption() == "1 "; }, 5000));
+  EXPECT_TRUE(engine.row(1).Status.isEmpty());
+  EXPECT_TRUE(engine.row(1).Position.isEmpty());
+  EXPECT_TRUE(log().endsWith(", 1 , B, No Response\r\n")) << log().constData();
+  EXPECT_TRUE(log().contains("00:01:05, "));
+  // Two bytes, then four: the row keeps its values, the raw reply is logged.
+  net.drives['A'].override = QByteArray("P\x01", 2);
+  net.drives['A'].overrideTimes = 1;
+  ASSERT_TRUE(QTest::qWaitFor([&] { return engine.errCntCaption() == "2 "; }, 5000));
+  EXPECT_EQ(engine.row(0).Status, "P");
+  EXPECT_EQ(engine.row(0).Position, "2");
+  EXPECT_TRUE(log().endsWith(QByteArray(", 2 , A, P\x01\r\n", 13))) << log().toHex().constData();
+  net.drives['A'].override = QByteArray("M3\r\n");
+  net.drives['A'].overrideTimes = 1;
+  ASSERT_TRUE(QTest::qWaitFor([&] { return engine.errCntCaption() == "3 "; }, 5000));
+  EXPECT_EQ(engine.row(0).Status, "P");
+  EXPECT_TRUE(log().endsWith(", 3 , A, M3\r\n\r\n"));
+  // Answers again: shown again.
+  ASSERT_TRUE(completePoll(1));
+  EXPECT_EQ(engine.row(1).Position, "5");
+  EXPECT_EQ(engine.errCntCaption(), "3 ");
+}
+
+TEST_F(EngineTest, MalformedFirstReplyDuringTheSweep) {
+  net.drives['B'] = {'P', 2, 12, QByteArray("P2")};
+  net.drives['C'] = {'P', 4, 12, {}};
+  ASSERT_TRUE(sweep());
+  EXPECT_EQ(engine.distCntCaption(), "2 Drives Found");
+  EXPECT_EQ(engine.row(1).Address, "B");
+  EXPECT_TRUE(engine.row(1).Status.isEmpty());
+  EXPECT_TRUE(engine.look(1).buttonVisible);
+  // The sweep reset the counter to "0" first; the fault made it "1 ".
+  EXPECT_EQ(engine.errCntCaption(), "1 ");
+  // Logged before the header, with the time of day as elapsed and count 0.
+  EXPECT_TRUE(log().startsWith("14:05:07, 0, 1 , B, P2\r\n\r\nStart ")) << log().constData();
+  EXPECT_EQ(engine.row(2).Position, "4");
+}
+
+TEST_F(EngineTest, ExchangeEndsAtExactlyThreeBytesOrAtTheDeadline) {
+  engine.setReplyTimeoutMs(kReplyTimeoutMs);
+  ASSERT_TRUE(sweep());  // nobody answers
+  engine.setAddress(0, "A");
+  ASSERT_TRUE(pollRow(0));
+  ASSERT_TRUE(engine.queryWaiting());
+  // Three bytes end the wait as soon as they are there.
+  link.feed("P5\r");
+  EXPECT_EQ(engine.row(0).Position, "5");
+  EXPECT_EQ(engine.errCntCaption(), "0");
+
+  // Four bytes at once: the wait runs to the deadline.
+  ASSERT_TRUE(engine.queryWaiting());  // the next poll of A went out at once
+  const int before = polls[0];
+  QElapsedTimer t;
+  t.start();
+  link.feed("P6\r\n");
+  EXPECT_EQ(engine.row(0).Position, "5");
+  EXPECT_EQ(polls[0], before);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return engine.errCntCaption() == "1 "; }, 5000));
+  EXPECT_GE(t.elapsed(), 90);
+  EXPECT_EQ(engine.row(0).Position, "5");
+  EXPECT_TRUE(log().endsWith(", 1 , A, P6\r\n\r\n"));
+}
+
+TEST_F(EngineTest, SecondScanRestartsAndTheOldCycleNeverResumes) {
+  net.drives['A'] = {'P', 3, 12, {}};
+  ASSERT_TRUE(sweep());
+  engine.txtRequest_KeyPress(0, true);
+  engine.cmdRnd_Click(0);  // random on
+  ASSERT_FALSE(engine.row(0).RandomLimit.isEmpty());
+  net.mute = true;
+  ASSERT_TRUE(pollRow(0));
+  net.mute = false;
+  ASSERT_TRUE(engine.queryWaiting());
+  const quint64 g = engine.generation();
+  take();
+  engine.cmdScan_Click("COM 1");  // in the middle of a query
+  EXPECT_GT(engine.generation(), g);
+  EXPECT_TRUE(engine.sweeping());
+  // The grid was cleared; the armed flag and the duct count survive.
+  EXPECT_TRUE(engine.row(0).RandomLimit.isEmpty());
+  EXPECT_TRUE(engine.row(0).Request.isEmpty());
+  EXPECT_TRUE(engine.sendArmed(0));
+  EXPECT_EQ(engine.row(0).DuctCount, "12");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return engine.polling(); }, 10000));
+  auto sent = take();
+  ASSERT_FALSE(sent.isEmpty());
+  EXPECT_EQ(sent.first(), QByteArray("AS"));
+  // One sweep ran through, nothing of the old cycle in between.
+  EXPECT_EQ(sent.count("BS"), 1);
+  EXPECT_EQ(sent.count("US"), 1);
+  EXPECT_EQ(sent.count("Ad"), 1);
+  EXPECT_EQ(engine.look(0).caption, " 12");
+  EXPECT_EQ(log().count("Start "), 2);
+  // Random mode went with the grid: no more move requests.
+  take();
+  ASSERT_TRUE(completePoll(0));
+  for (const QByteArray& f : take()) EXPECT_EQ(f, QByteArray("AS"));
+}
+
+
+TEST_F(EngineTest, AddressTypedIntoARowIsPolledAndAnsweredOnItsOwnRow) {
+  net.drives['C'] = {'P', 6, 12, {}};
+  ASSERT_TRUE(sweep());
+  take();
+  engine.setAddress(5, "C");  // row 5 belongs to F; the letter C to row 2
+  ASSERT_TRUE(completePoll(5));
+  EXPECT_TRUE(take().contains("CS"));
+  EXPECT_EQ(engine.row(2).Address, "C");
+  EXPECT_EQ(engine.row(2).Position, "6");
+  EXPECT_EQ(engine.row(5).Address, "C");
+  EXPECT_TRUE(engine.row(5).Position.isEmpty());
+  // A text with no drive behind it is asked as typed; the silence is a fault.
+  engine.setAddress(5, "S");
+  ASSERT_TRUE(completePoll(5));
+  EXPECT_TRUE(take().contains("SS"));
+  EXPECT_TRUE(log().endsWith(", S, No Response\r\n"));
+}
+
+TEST_F(EngineTest, SlowScanPausesBeforeEachPollWithoutBlockingEvents) {
+  net.drives['A'] = {'P', 1, 12, {}};
+  ASSERT_TRUE(sweep());
+  engine.setSlowScan(true);
+  ASSERT_TRUE(pollRow(0));
+  QElapsedTimer t;
+  t.start();
+  int ticks = 0;
+  QTimer ticker;
+  QObject::connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
+  ticker.start(5);
+  ASSERT_TRUE(pollRow(0, 3));
+  // Three polls, each after a 0.1 s pause; the event loop ran meanwhile.
+  EXPECT_GE(t.elapsed(), 290);
+  EXPECT_GT(ticks, 3);
+}

@@ -1,0 +1,165 @@
+// The window's controls, texts, colours and key rules, over a fake port.
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include "colours.h"
+#include "fake_serial_link.h"
+#include "files.h"
+#include "polmon_window.h"
+
+using namespace polmon;
+using xav::testing::FakeSerialLink;
+
+namespace {
+
+class WindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(dir.isValid());
+    window.engine().setLogPath(dir.filePath("Polmon.dbg"));
+    window.engine().setReplyTimeoutMs(20);
+    // Drive A answers every status query "P" at duct 4, with 9 ducts.
+    QObject::connect(&window.engine(), &PollEngine::frameSent, &window, [this](const QByteArray& f) {
+      if (f == "AS") QTimer::singleShot(0, &window, [this] { link.feed(QByteArray("P4\r")); });
+      if (f == "Ad") QTimer::singleShot(0, &window, [this] { link.feed(QByteArray("D9\r")); });
+    });
+  }
+  bool scan() {
+    QTest::mouseClick(window.cmdScan, Qt::LeftButton);
+    return QTest::qWaitFor([&] { return window.engine().polling(); }, 10000);
+  }
+  static QColor base(QWidget* w) { return w->palette().color(QPalette::Base); }
+
+  QTemporaryDir dir;
+  FakeSerialLink link;
+  PolmonWindow window{&link};
+};
+
+}  // namespace
+
+TEST_F(WindowTest, StartsWithItsTextsAndAnEmptyGrid) {
+  EXPECT_EQ(window.windowTitle(), "TVRNet Controller");
+  EXPECT_EQ(window.lblDistCnt->text(), "0 ");
+  EXPECT_EQ(window.lblErrCnt->text(), "0 ");
+  EXPECT_EQ(window.lblDrives->text(), "Drives Found");
+  EXPECT_EQ(window.lblError->text(), "Errors Detected");
+  EXPECT_EQ(window.lblDuctReq->text(), "Number of Ducts");
+  EXPECT_EQ(window.chkScanSpeed->text().remove('&'), "Slow Scan");
+  EXPECT_EQ(window.cmdScan->text().remove('&'), "Scan");
+  EXPECT_EQ(window.cmdExit->text().remove('&'), "Exit");
+  EXPECT_TRUE(window.Frame1->isHidden());
+  // Every port opened at load is listed, the first one chosen.
+  EXPECT_EQ(window.cmbComm->count(), 16);
+  EXPECT_EQ(window.cmbComm->itemText(15), "COM 16");
+  EXPECT_EQ(window.cmbComm->currentText(), "COM 1");
+  EXPECT_FALSE(link.isOpen());  // probed and closed again
+  for (int i = 0; i < kRows; ++i) {
+    EXPECT_TRUE(window.cmdRnd[i]->isHidden());
+    EXPECT_TRUE(window.txtAddr[i]->text().isEmpty());
+    EXPECT_FALSE(window.shpLed[i]->isRed());
+    EXPECT_EQ(base(window.txtStat[i]), QColor(xav::colours::LightGrey));
+    EXPECT_EQ(base(window.txtRequest[i]), QColor(xav::colours::White));
+  }
+  // The headings appear once per half.
+  int addrHeadings = 0;
+  for (QLabel* l : window.findChildren<QLabel*>())
+    if (l->text() == "Addr") ++addrHeadings;
+  EXPECT_EQ(addrHeadings, 2);
+
+  FakeSerialLink none;
+  none.openable = false;
+  PolmonWindow empty(&none);
+  EXPECT_EQ(empty.cmbComm->count(), 0);
+  EXPECT_TRUE(empty.cmbComm->currentText().isEmpty());
+}
+
+TEST_F(WindowTest, ScanShowsTheSweepAndThePollOnTheGrid) {
+  ASSERT_TRUE(scan());
+  EXPECT_TRUE(window.cmbComm->isHidden());
+  EXPECT_EQ(window.lblDistCnt->text(), "1 Drives Found");
+  EXPECT_EQ(window.lblErrCnt->text(), "0");
+  EXPECT_EQ(window.txtAddr[0]->text(), "A");
+  EXPECT_EQ(window.txtStat[0]->text(), "P");
+  EXPECT_EQ(window.txtPosition[0]->text(), "4");
+  EXPECT_EQ(base(window.txtStat[0]), QColor(xav::colours::Green));
+  EXPECT_FALSE(window.cmdRnd[0]->isHidden());
+  EXPECT_EQ(window.cmdRnd[0]->text(), " 9");
+  EXPECT_EQ(window.cmdRnd[0]->palette().color(QPalette::Button), QColor(xav::colours::Cyan));
+  EXPECT_TRUE(window.cmdRnd[1]->isHidden());
+  // The lamp of the polled row is lit, and only that one.
+  EXPECT_TRUE(QTest::qWaitFor([&] { return window.shpLed[0]->isRed(); }, 5000));
+  for (int i = 1; i < kRows; ++i) EXPECT_FALSE(window.shpLed[i]->isRed());
+  // Random on from the known duct count: orange.
+  QTest::mouseClick(window.cmdRnd[0], Qt::LeftButton);
+  EXPECT_EQ(window.cmdRnd[0]->palette().color(QPalette::Button), QColor(xav::colours::Orange));
+}
+
+TEST_F(WindowTest, RequestBoxKeysConfirmOrWithdrawTheRequest) {
+  ASSERT_TRUE(scan());
+  QLineEdit* req = window.txtRequest[0];
+  QTest::keyClicks(req, "7");
+  EXPECT_EQ(base(req), QColor(xav::colours::Cyan));
+  EXPECT_FALSE(window.engine().sendArmed(0));
+  EXPECT_EQ(window.engine().row(0).Request, "7");
+  QTest::keyClick(req, Qt::Key_Return);
+  EXPECT_EQ(base(req), QColor(xav::colours::White));
+  EXPECT_TRUE(window.engine().sendArmed(0));
+  EXPECT_EQ(req->text(), "7");
+  QTest::keyClick(req, Qt::Key_Backspace);
+  EXPECT_FALSE(window.engine().sendArmed(0));
+  EXPECT_TRUE(req->text().isEmpty());
+}
+
+TEST_F(WindowTest, DuctPanelAcceptsOnlyOneToSixtyTwo) {
+  window.engine().setAddress(0, "A");
+  window.txtAddr[0]->setText("A");
+  // Address typed, no sweep yet: the button asks for the number of ducts.
+  window.engine().cmdRnd_Click(0);
+  ASSERT_FALSE(window.Frame1->isHidden());
+  QTest::keyClicks(window.txtDucts, "0");
+  QTest::keyClick(window.txtDucts, Qt::Key_Return);
+  EXPECT_TRUE(window.txtDucts->text().isEmpty());
+  EXPECT_FALSE(window.Frame1->isHidden());
+  QTest::keyClicks(window.txtDucts, "63");
+  QTest::keyClick(window.txtDucts, Qt::Key_Return);
+  EXPECT_TRUE(window.txtDucts->text().isEmpty());
+  EXPECT_FALSE(window.Frame1->isHidden());
+  QTest::keyClicks(window.txtDucts, "62");
+  QTest::keyClick(window.txtDucts, Qt::Key_Return);
+  EXPECT_TRUE(window.Frame1->isHidden());
+  EXPECT_TRUE(window.txtDucts->text().isEmpty());
+  EXPECT_EQ(window.cmdRnd[0]->text(), "62");
+  EXPECT_EQ(window.engine().row(0).RandomLimit, "62");
+}
+
+TEST_F(WindowTest, DisplayOnlyBoxesSendTheFocusToExit) {
+  window.show();
+  window.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+  window.txtStat[3]->setFocus();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return window.cmdExit->hasFocus(); }, 2000));
+  window.txtAddr[3]->setFocus();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return window.txtAddr[3]->hasFocus(); }, 2000));
+  window.txtPosition[12]->setFocus();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return window.cmdExit->hasFocus(); }, 2000));
+}
+
+TEST_F(WindowTest, ExitWritesTheShutDownLine) {
+  QSignalSpy exits(&window, &PolmonWindow::exitRequested);
+  window.engine().setWallClock([] { return QDateTime(QDate(2026, 12, 6), QTime(9, 1, 2)); });
+  QTest::mouseClick(window.cmdExit, Qt::LeftButton);
+  EXPECT_EQ(exits.count(), 1);
+  QByteArray log;
+  ASSERT_TRUE(xav::readWholeFile(dir.filePath("Polmon.dbg"), &log));
+  EXPECT_EQ(log, QByteArray("Shut down 12/6/2026 9:01:02 AM\r\n"));
+}
