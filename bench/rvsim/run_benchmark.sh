@@ -10,7 +10,7 @@ set -euo pipefail
 cd "$(dirname "$0")/../.."
 pairs="${1:-45000}"
 dir="build-bench"
-cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=Release -DXAV_BUILD_TESTS=OFF >/dev/null
+cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=Release -DXAV_SANITIZE=OFF -DXAV_BUILD_TESTS=OFF >/dev/null
 cmake --build "$dir" -j2 --target xav-rvsim-host xav-modbus-reference xav-modbus-latency >/dev/null
 bin="$dir/bin"
 

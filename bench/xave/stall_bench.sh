@@ -6,7 +6,7 @@
 #   bench/xave/stall_bench.sh [TICKS]
 set -euo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
-build="${XAV_BENCH_BUILD:-$root/build-release}"
+build="${XAV_BENCH_BUILD:-$root/build-bench}"
 ticks="${1:-60}"
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DXAV_SANITIZE=OFF -DXAV_BUILD_TESTS=OFF >/dev/null
 cmake --build "$build" -j2 --target xave_stall_bench bench_ruinet bench_ruiping xav-bench-modules >/dev/null
