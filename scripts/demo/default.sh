@@ -1,3 +1,3 @@
 #!/usr/bin/env bash
-# The default demo: the configuration spine on the bench.
-exec bash "$(dirname "$0")/config.sh" "$@"
+# The default bench demo: RVSIM serving the simulated gateway.
+exec bash "$(dirname "$0")/rvsim.sh" "$@"
