@@ -126,7 +126,8 @@ void PollEngine::cmdRnd_Click(int i) {
   look.buttonColour = xav::colours::Orange;
   r.HoldUntil.reset();
   emit rowChanged(i);
-  emit ductEntryClosed();  // empties the duct box
+  // Another row may be waiting for its count in the panel: leave that open.
+  emit ductBoxEmptied();
 }
 
 bool PollEngine::txtDucts_Enter(const QString& text) {

@@ -122,6 +122,8 @@ class PollEngine : public QObject {
   void ductEntryRequested();
   // The duct panel closes and its box is emptied.
   void ductEntryClosed();
+  // Only the duct box is emptied; a panel that is open stays open.
+  void ductBoxEmptied();
   void frameSent(const QByteArray& frame);
   // A status query for this row goes out in the poll cycle.
   void pollStarted(int row);

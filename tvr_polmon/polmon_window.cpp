@@ -190,6 +190,7 @@ PolmonWindow::PolmonWindow(xav::SerialLink* link, QWidget* parent) : QWidget(par
     Frame1->hide();
     txtDucts->clear();
   });
+  connect(engine_, &PollEngine::ductBoxEmptied, txtDucts, &QLineEdit::clear);
 
   // Tab order: the top controls, then each row's editable boxes and button.
   QWidget* prev = cmbComm;

@@ -163,3 +163,30 @@ TEST_F(WindowTest, ExitWritesTheShutDownLine) {
   ASSERT_TRUE(xav::readWholeFile(dir.filePath("Polmon.dbg"), &log));
   EXPECT_EQ(log, QByteArray("Shut down 12/6/2026 9:01:02 AM\r\n"));
 }
+
+TEST_F(WindowTest, RandomOnFromADuctCountLeavesAnOpenDuctPanelOpen) {
+  ASSERT_TRUE(scan());
+  ASSERT_EQ(window.cmdRnd[0]->text(), " 9");
+  // Row 1 waits for its number of ducts in the panel.
+  window.txtAddr[1]->setText("B");
+  window.engine().setAddress(1, "B");
+  window.engine().cmdRnd_Click(1);
+  ASSERT_FALSE(window.Frame1->isHidden());
+  QTest::keyClicks(window.txtDucts, "1");
+  // Meanwhile row 0 switches random on from its known count: the duct box
+  // is emptied, but the panel (and the wait behind it) stays.
+  QTest::mouseClick(window.cmdRnd[0], Qt::LeftButton);
+  EXPECT_EQ(window.cmdRnd[0]->palette().color(QPalette::Button), QColor(xav::colours::Orange));
+  EXPECT_TRUE(window.txtDucts->text().isEmpty());
+  EXPECT_FALSE(window.Frame1->isHidden());
+  EXPECT_TRUE(window.engine().ductEntryOpen());
+  // The count can still be given, and the poll goes on.
+  QTest::keyClicks(window.txtDucts, "5");
+  QTest::keyClick(window.txtDucts, Qt::Key_Return);
+  EXPECT_TRUE(window.Frame1->isHidden());
+  EXPECT_FALSE(window.engine().ductEntryOpen());
+  EXPECT_EQ(window.engine().row(1).RandomLimit, "5");
+  EXPECT_EQ(window.cmdRnd[1]->text(), "5");
+  const QByteArray before = link.written();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return link.written().size() > before.size(); }, 5000));
+}
