@@ -40,6 +40,9 @@ QLineEdit* gridBox(QWidget* parent, const QString& name, int width) {
 
 bool isEnter(const QKeyEvent* k) { return k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter; }
 
+// Tab only moves the focus on; it types nothing into the box.
+bool isTab(const QKeyEvent* k) { return k->key() == Qt::Key_Tab || k->key() == Qt::Key_Backtab; }
+
 }  // namespace
 
 Lamp::Lamp(QWidget* parent) : QWidget(parent) { setFixedSize(14, 14); }
@@ -273,7 +276,7 @@ bool PolmonWindow::eventFilter(QObject* watched, QEvent* event) {
       if (watched == txtRequest[i]) {
         if (isEnter(k))
           engine_->txtRequest_KeyPress(i, true);
-        else if (!k->text().isEmpty())
+        else if (!k->text().isEmpty() && !isTab(k))
           engine_->txtRequest_KeyPress(i, false);
         return false;  // the key reaches the box as usual
       }

@@ -115,6 +115,11 @@ TEST_F(WindowTest, RequestBoxKeysConfirmOrWithdrawTheRequest) {
   EXPECT_EQ(base(req), QColor(xav::colours::White));
   EXPECT_TRUE(window.engine().sendArmed(0));
   EXPECT_EQ(req->text(), "7");
+  // Leaving the box with Tab types nothing: the request stays confirmed.
+  QTest::keyClick(req, Qt::Key_Tab);
+  QTest::keyClick(req, Qt::Key_Backtab, Qt::ShiftModifier);
+  EXPECT_EQ(base(req), QColor(xav::colours::White));
+  EXPECT_TRUE(window.engine().sendArmed(0));
   QTest::keyClick(req, Qt::Key_Backspace);
   EXPECT_FALSE(window.engine().sendArmed(0));
   EXPECT_TRUE(req->text().isEmpty());
