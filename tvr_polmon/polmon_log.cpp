@@ -19,7 +19,9 @@ QString logDateTime(const QDateTime& now) {
 }
 
 QString elapsedText(const QDateTime& now, const std::optional<QDateTime>& start) {
-  qint64 secs = start ? start->secsTo(now) : now.time().msecsSinceStartOfDay() / 1000;
+  // Both moments count in whole seconds, as the "Start" line shows them, so
+  // a fault 65 s after that line reads 00:01:05 whatever the milliseconds.
+  qint64 secs = start ? now.toSecsSinceEpoch() - start->toSecsSinceEpoch() : now.time().msecsSinceStartOfDay() / 1000;
   secs %= 86400;
   if (secs < 0) secs += 86400;  // a clock set back still gives a readable time
   return QStringLiteral("%1:%2:%3")

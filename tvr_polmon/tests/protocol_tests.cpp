@@ -121,6 +121,11 @@ TEST(PolmonLog, DateTimeAndElapsedForms) {
   EXPECT_EQ(elapsedText(now, std::nullopt), "14:05:07");
   // A clock set back does not give garbage.
   EXPECT_EQ(elapsedText(now, now.addSecs(10)), "23:59:50");
+  // Counted in whole seconds as the "Start" line shows them: 65 s after a
+  // start at 14:05:07 is 00:01:05, whatever the milliseconds of either.
+  const QDateTime lateStart(QDate(2026, 12, 6), QTime(14, 5, 7, 900));
+  EXPECT_EQ(elapsedText(QDateTime(QDate(2026, 12, 6), QTime(14, 6, 12, 100)), lateStart), "00:01:05");
+  EXPECT_EQ(elapsedText(QDateTime(QDate(2026, 12, 6), QTime(14, 6, 12, 999)), lateStart), "00:01:05");
 }
 
 TEST(PolmonLog, EntryTexts) {
