@@ -39,13 +39,9 @@ PollEngine::PollEngine(xav::SerialLink* link, QObject* parent) : QObject(parent)
 
   pauseTimer_.setSingleShot(true);
   pauseTimer_.setTimerType(Qt::PreciseTimer);
-  connect(&pauseTimer_, &QTimer::timeout, this, [this] {
-    if (held_) {
-      pauseDue_ = true;
-      return;
-    }
-    readDistQuery();
-  });
+  // The query follows the pause even when a duct entry opened during it: the
+  // entry then holds that query's wait, as if it had been asked for there.
+  connect(&pauseTimer_, &QTimer::timeout, this, &PollEngine::readDistQuery);
   idleTimer_.setSingleShot(true);
   connect(&idleTimer_, &QTimer::timeout, this, &PollEngine::pollLoop);
 }
@@ -70,7 +66,6 @@ void PollEngine::cmdScan_Click(const QString& comText) {
   exchangeThen_ = nullptr;
   exchangeTimer_.stop();
   pauseTimer_.stop();
-  pauseDue_ = false;
   idleTimer_.stop();
   stepBusy_ = false;
   quietSteps_ = 0;
@@ -175,9 +170,6 @@ void PollEngine::release() {
   held_ = false;
   if (exchangeActive_) {
     checkExchange();
-  } else if (pauseDue_) {
-    pauseDue_ = false;
-    readDistQuery();
   } else if (phase_ == Phase::Polling && !stepBusy_) {
     pollLoop();
   }
@@ -366,6 +358,9 @@ void PollEngine::ReadDist() {
     endStep(false);
     return;
   }
+  // The address is taken now: the pause below processes events, which the
+  // user's handlers must not turn into a different query for this step.
+  stepAddress_ = r.Address;
   if (slowScan_) {
     // The pause runs on a timer; what the user does meanwhile acts as if
     // it had happened during the query that follows.
@@ -376,14 +371,9 @@ void PollEngine::ReadDist() {
 }
 
 void PollEngine::readDistQuery() {
-  const DriveRow& r = rows_[static_cast<size_t>(PollRow_)];
-  if (r.Address.isEmpty()) {  // emptied by the user during the pause
-    endStep(false);
-    return;
-  }
   const quint64 g = gen_;
   moveLamp(PollRow_);
-  CurAddr_ = r.Address;
+  CurAddr_ = stepAddress_;
   emit pollStarted(PollRow_);
   if (g != gen_) return;  // a handler of the signal started a new scan
   if (!GetStatus([this, g] {

@@ -197,7 +197,7 @@ class PollEngine : public QObject {
   bool looping_ = false;
   int quietSteps_ = 0;
   QTimer pauseTimer_;  // "Slow Scan"
-  bool pauseDue_ = false;
+  QString stepAddress_;  // the address the running step queries
   QTimer idleTimer_;
 
   // Duct entry: while open, the cycle and the sweep stand still.

@@ -541,3 +541,52 @@ TEST_F(EngineTest, SlowScanPausesBeforeEachPollWithoutBlockingEvents) {
   EXPECT_GE(t.elapsed(), 290);
   EXPECT_GT(ticks, 3);
 }
+
+TEST_F(EngineTest, SlowScanPauseActsLikeTheBusyWaitBeforeTheQuery) {
+  net.drives['A'] = {'P', 1, {}, {}};  // no duct count: the button asks for one
+  net.drives['C'] = {'P', 6, 12, {}};
+  ASSERT_TRUE(sweep());
+  engine.setSlowScan(true);
+  ASSERT_TRUE(completePoll(0));
+  // Runs `act` inside the next pause before row 0's query: rows 1 to 19 have
+  // no address, so row 19's empty step comes right before that pause starts.
+  auto duringNextPause = [&](std::function<void()> act) {
+    auto fired = std::make_shared<bool>(false);
+    auto conn = std::make_shared<QMetaObject::Connection>();
+    *conn = QObject::connect(&engine, &PollEngine::rowChanged, &engine, [this, fired, conn, act](int r) {
+      if (r != 19 || *fired) return;
+      *fired = true;
+      QObject::disconnect(*conn);
+      QTimer::singleShot(0, &engine, act);
+    });
+  };
+
+  // An address typed during the pause is not this step's query: it still
+  // goes to A, whose reply puts A back into the box.
+  qsizetype at = -1;
+  duringNextPause([&] {
+    engine.setAddress(0, "C");
+    at = net.frames.size();
+  });
+  ASSERT_TRUE(QTest::qWaitFor([&] { return at >= 0 && net.frames.size() > at; }, 5000));
+  EXPECT_EQ(net.frames.at(at), QByteArray("AS"));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return engine.row(0).Address == "A"; }, 5000));
+
+  // A duct entry opened during the pause: the query still goes out after
+  // it, and its wait is what the entry holds.
+  at = -1;
+  duringNextPause([&] {
+    engine.cmdRnd_Click(0);
+    at = net.frames.size();
+  });
+  ASSERT_TRUE(QTest::qWaitFor([&] { return at >= 0 && net.frames.size() > at; }, 5000));
+  EXPECT_TRUE(engine.ductEntryOpen());
+  EXPECT_EQ(net.frames.at(at), QByteArray("AS"));
+  EXPECT_TRUE(engine.queryWaiting());
+  QTest::qWait(100);
+  EXPECT_EQ(net.frames.size(), at + 1);  // held: nothing more
+  ASSERT_TRUE(engine.txtDucts_Enter("4"));
+  EXPECT_FALSE(engine.queryWaiting() && engine.ductEntryOpen());
+  EXPECT_TRUE(completePoll(0));
+  EXPECT_EQ(engine.row(0).RandomLimit, "4");
+}
