@@ -600,6 +600,15 @@ bool FrmXAV::saveSerial(int mode) {
     }
     return false;
   }
+  // A port that went away (adapter unplugged) would swallow the record
+  // while the window showed the module as configured.
+  if (!serial_->portOpen()) {
+    xav::showMessage(this, xav::MessageIcon::Exclamation, QString(),
+                     QStringLiteral("The serial port ") + cmbComm->currentText() +
+                         QStringLiteral(" is no longer open.\r\n\r\nNothing was sent to the XAV module. "
+                                        "Check the cable, then close the tool and start it again."));
+    return false;
+  }
   serial_->ModuleRecord = r.record;
   serial_->SendToModule(r.record + '\r');
   return true;

@@ -187,6 +187,13 @@ TEST(FrmXAVSerial, ModbusScannerFieldsAndOversizedValuesAreRefusedAtSave) {
   EXPECT_TRUE(w.FrOptions[4]->isVisible());
   w.txtSlave->setText(QStringLiteral("12"));
   w.txtBaseReg->clear();
+  r.link.close();  // the adapter went away: the record must not vanish unnoticed
+  w.cmdUpdateXAV_Click();
+  EXPECT_TRUE(r.link.writes.isEmpty());
+  EXPECT_TRUE(r.messages.lastText().contains(QLatin1String("no longer open")));
+  EXPECT_TRUE(w.cmdUpdateXAV->isEnabled());
+  EXPECT_TRUE(w.optMode[4]->isEnabled());
+  r.link.open(1);
   w.cmdUpdateXAV_Click();
   EXPECT_EQ(r.link.written(), "@4" "00000" "12" "09600" + QByteArray(31, ' ') + "\r");
 }
