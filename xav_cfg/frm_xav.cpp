@@ -617,10 +617,12 @@ bool FrmXAV::saveSerial(int mode) {
 // ---------------------------------------------------------------- Ethernet
 
 void FrmXAV::DiscoverModules() {
-  const QStringList entries = xavcfg::DiscoverModules(*network_);
+  const QStringList listing = answeringModules(*network_);
+  // The old entries go before the titles are fetched, so none of them can
+  // be taken for a module of this run.
   LV1->clear();
   LV1->repaint();
-  LV1->addItems(entries);
+  for (const QString& address : listing) LV1->addItem(moduleEntry(address, GetModuleTitle(*network_, address)));
   if (LV1->count() == 1) {
     LV1->setCurrentRow(0);
     LV1_Click();

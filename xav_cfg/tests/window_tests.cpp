@@ -429,6 +429,12 @@ TEST(FrmXAVEthernet, TwoModulesAreListedNoneChosenAndSaveNeedsAModule) {
   EXPECT_EQ(w.LV1->item(1)->text(), QStringLiteral("127.0.0.22 : Kiln"));
   EXPECT_EQ(w.LV1->currentRow(), -1);
   EXPECT_TRUE(w.ModuleIP.isEmpty());
+  QList<int> listedDuringFetch;  // a re-scan empties the list before the titles are fetched
+  r.host.onFetch = [&] { listedDuringFetch << w.LV1->count(); };
+  w.cmdReScan_Click();
+  r.host.onFetch = nullptr;
+  EXPECT_EQ(listedDuringFetch, (QList<int>{0, 1}));
+  ASSERT_EQ(w.LV1->count(), 2);
 
   w.optEthMode_Click(3);
   w.txtIPAddress->setText(QStringLiteral("127.0.0.1"));
