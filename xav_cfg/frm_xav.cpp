@@ -707,6 +707,13 @@ void FrmXAV::closeHandling() {
 }
 
 void FrmXAV::closeEvent(QCloseEvent* event) {
+  if (!isEnabled()) {
+    // A utility is running and input is blocked until it ends; closing now
+    // would delete Config.csv under the loader. Close once it has ended.
+    event->ignore();
+    QTimer::singleShot(100, this, [this] { close(); });
+    return;
+  }
   closeHandling();
   event->accept();
 }

@@ -416,6 +416,26 @@ TEST(FrmXAVEthernet, SingleModuleIsPickedAndReadBackAndSaveUploadsTheGeneratedFi
   EXPECT_TRUE(w.cmdUpdateXAV->isEnabled());
 }
 
+TEST(FrmXAVEthernet, ClosingWhileTheLoaderRunsWaitsForItToEnd) {
+  Rig r(frmSelect::kEthernet);
+  r.host.setTable({QStringLiteral("  127.0.0.21  00-50-4e-00-00-01  dynamic")});
+  r.host.answering = {QStringLiteral("127.0.0.21")};
+  r.host.configs[QStringLiteral("127.0.0.21")] =
+      xavcfg::testing::configWithTitle(QStringLiteral("//3-MODBUS/TCP, 127.0.0.1, 40001"), QStringLiteral("Press"));
+  ASSERT_TRUE(r.load());
+  FrmXAV& w = *r.w;
+  const QString loader = QDir::current().filePath(QStringLiteral("ruinet.exe"));
+  xav::writeWholeFile(loader, "#!/bin/sh\ncase \"$*\" in *-u0*) sleep 1; cp Config.csv uploaded.csv ;; esac\n");
+  QFile::setPermissions(loader, QFile::permissions(loader) | QFile::ExeOwner);
+  QTimer::singleShot(200, &w, [&] { w.close(); });  // the operator closes the window mid-upload
+  w.cmdUpdateXAV_Click();
+  QByteArray uploaded;
+  EXPECT_TRUE(xav::readWholeFile(QStringLiteral("uploaded.csv"), &uploaded));
+  EXPECT_TRUE(uploaded.startsWith("//3-MODBUS/TCP, 127.0.0.1, 40001\r\n"));
+  QTRY_VERIFY(!w.isVisible());  // and then it closes
+  EXPECT_FALSE(QFile::exists(QStringLiteral("Config.csv")));
+}
+
 TEST(FrmXAVEthernet, TwoModulesAreListedNoneChosenAndSaveNeedsAModule) {
   Rig r(frmSelect::kEthernet);
   r.host.setTable({QStringLiteral("  127.0.0.21  00-50-4e-00-00-01  dynamic"),
