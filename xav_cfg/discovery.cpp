@@ -81,15 +81,19 @@ QString GetModuleTitle(NetworkHost& host, const QString& address) {
   return titleFromConfig(data);
 }
 
-QStringList DiscoverModules(NetworkHost& host) {
+QStringList answeringModules(NetworkHost& host) {
   host.broadcastPing();
   const QStringList candidates = modulesInAddressTable(host.addressTable());
   QStringList listing;
   for (const QString& address : candidates) {
     if (host.answersPing(address)) listing << address;
   }
+  return listing;
+}
+
+QStringList DiscoverModules(NetworkHost& host) {
   QStringList entries;
-  for (const QString& address : listing) entries << moduleEntry(address, GetModuleTitle(host, address));
+  for (const QString& address : answeringModules(host)) entries << moduleEntry(address, GetModuleTitle(host, address));
   return entries;
 }
 

@@ -66,6 +66,10 @@ class SystemNetworkHost : public NetworkHost {
 // cannot lend this module its title.
 QString GetModuleTitle(NetworkHost& host, const QString& address);
 
+// The first half of the discovery: broadcast ping, address table, one ping
+// per candidate; the addresses that answered, in table order.
+QStringList answeringModules(NetworkHost& host);
+
 // DiscoverModules without the list box: the entries of LV1, in order.
 QStringList DiscoverModules(NetworkHost& host);
 

@@ -600,6 +600,15 @@ bool FrmXAV::saveSerial(int mode) {
     }
     return false;
   }
+  // A port that went away (adapter unplugged) would swallow the record
+  // while the window showed the module as configured.
+  if (!serial_->portOpen()) {
+    xav::showMessage(this, xav::MessageIcon::Exclamation, QString(),
+                     QStringLiteral("The serial port ") + cmbComm->currentText() +
+                         QStringLiteral(" is no longer open.\r\n\r\nNothing was sent to the XAV module. "
+                                        "Check the cable, then close the tool and start it again."));
+    return false;
+  }
   serial_->ModuleRecord = r.record;
   serial_->SendToModule(r.record + '\r');
   return true;
@@ -608,10 +617,12 @@ bool FrmXAV::saveSerial(int mode) {
 // ---------------------------------------------------------------- Ethernet
 
 void FrmXAV::DiscoverModules() {
-  const QStringList entries = xavcfg::DiscoverModules(*network_);
+  const QStringList listing = answeringModules(*network_);
+  // The old entries go before the titles are fetched, so none of them can
+  // be taken for a module of this run.
   LV1->clear();
   LV1->repaint();
-  LV1->addItems(entries);
+  for (const QString& address : listing) LV1->addItem(moduleEntry(address, GetModuleTitle(*network_, address)));
   if (LV1->count() == 1) {
     LV1->setCurrentRow(0);
     LV1_Click();
@@ -696,6 +707,13 @@ void FrmXAV::closeHandling() {
 }
 
 void FrmXAV::closeEvent(QCloseEvent* event) {
+  if (!isEnabled()) {
+    // A utility is running and input is blocked until it ends; closing now
+    // would delete Config.csv under the loader. Close once it has ended.
+    event->ignore();
+    QTimer::singleShot(100, this, [this] { close(); });
+    return;
+  }
   closeHandling();
   event->accept();
 }

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QMap>
 #include <QTemporaryDir>
+#include <functional>
 
 #include "discovery.h"
 #include "files.h"
@@ -61,6 +62,7 @@ class FakeNetworkHost : public NetworkHost {
   }
   bool fetchConfiguration(const QString& address) override {
     calls << QStringLiteral("fetch ") + address;
+    if (onFetch) onFetch();
     if (configs.contains(address)) xav::writeWholeFile(QDir::current().filePath(QStringLiteral("Config.csv")), configs[address]);
     return true;
   }
@@ -74,6 +76,7 @@ class FakeNetworkHost : public NetworkHost {
   QStringList answering;
   QMap<QString, QByteArray> configs;
   QStringList calls;
+  std::function<void()> onFetch;  // runs as each fetch starts
 };
 
 // A loader stand-in for the working directory: a send (-u0) leaves a copy of

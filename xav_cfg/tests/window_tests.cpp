@@ -187,6 +187,13 @@ TEST(FrmXAVSerial, ModbusScannerFieldsAndOversizedValuesAreRefusedAtSave) {
   EXPECT_TRUE(w.FrOptions[4]->isVisible());
   w.txtSlave->setText(QStringLiteral("12"));
   w.txtBaseReg->clear();
+  r.link.close();  // the adapter went away: the record must not vanish unnoticed
+  w.cmdUpdateXAV_Click();
+  EXPECT_TRUE(r.link.writes.isEmpty());
+  EXPECT_TRUE(r.messages.lastText().contains(QLatin1String("no longer open")));
+  EXPECT_TRUE(w.cmdUpdateXAV->isEnabled());
+  EXPECT_TRUE(w.optMode[4]->isEnabled());
+  r.link.open(1);
   w.cmdUpdateXAV_Click();
   EXPECT_EQ(r.link.written(), "@4" "00000" "12" "09600" + QByteArray(31, ' ') + "\r");
 }
@@ -409,6 +416,26 @@ TEST(FrmXAVEthernet, SingleModuleIsPickedAndReadBackAndSaveUploadsTheGeneratedFi
   EXPECT_TRUE(w.cmdUpdateXAV->isEnabled());
 }
 
+TEST(FrmXAVEthernet, ClosingWhileTheLoaderRunsWaitsForItToEnd) {
+  Rig r(frmSelect::kEthernet);
+  r.host.setTable({QStringLiteral("  127.0.0.21  00-50-4e-00-00-01  dynamic")});
+  r.host.answering = {QStringLiteral("127.0.0.21")};
+  r.host.configs[QStringLiteral("127.0.0.21")] =
+      xavcfg::testing::configWithTitle(QStringLiteral("//3-MODBUS/TCP, 127.0.0.1, 40001"), QStringLiteral("Press"));
+  ASSERT_TRUE(r.load());
+  FrmXAV& w = *r.w;
+  const QString loader = QDir::current().filePath(QStringLiteral("ruinet.exe"));
+  xav::writeWholeFile(loader, "#!/bin/sh\ncase \"$*\" in *-u0*) sleep 1; cp Config.csv uploaded.csv ;; esac\n");
+  QFile::setPermissions(loader, QFile::permissions(loader) | QFile::ExeOwner);
+  QTimer::singleShot(200, &w, [&] { w.close(); });  // the operator closes the window mid-upload
+  w.cmdUpdateXAV_Click();
+  QByteArray uploaded;
+  EXPECT_TRUE(xav::readWholeFile(QStringLiteral("uploaded.csv"), &uploaded));
+  EXPECT_TRUE(uploaded.startsWith("//3-MODBUS/TCP, 127.0.0.1, 40001\r\n"));
+  QTRY_VERIFY(!w.isVisible());  // and then it closes
+  EXPECT_FALSE(QFile::exists(QStringLiteral("Config.csv")));
+}
+
 TEST(FrmXAVEthernet, TwoModulesAreListedNoneChosenAndSaveNeedsAModule) {
   Rig r(frmSelect::kEthernet);
   r.host.setTable({QStringLiteral("  127.0.0.21  00-50-4e-00-00-01  dynamic"),
@@ -422,6 +449,12 @@ TEST(FrmXAVEthernet, TwoModulesAreListedNoneChosenAndSaveNeedsAModule) {
   EXPECT_EQ(w.LV1->item(1)->text(), QStringLiteral("127.0.0.22 : Kiln"));
   EXPECT_EQ(w.LV1->currentRow(), -1);
   EXPECT_TRUE(w.ModuleIP.isEmpty());
+  QList<int> listedDuringFetch;  // a re-scan empties the list before the titles are fetched
+  r.host.onFetch = [&] { listedDuringFetch << w.LV1->count(); };
+  w.cmdReScan_Click();
+  r.host.onFetch = nullptr;
+  EXPECT_EQ(listedDuringFetch, (QList<int>{0, 1}));
+  ASSERT_EQ(w.LV1->count(), 2);
 
   w.optEthMode_Click(3);
   w.txtIPAddress->setText(QStringLiteral("127.0.0.1"));
