@@ -299,6 +299,10 @@ void FrmXAV::LV1_Click() {
   FrOptions_->show();
   cmdUpdateXAV_->setEnabled(true);
   moduleIp_ = moduleIpFromEntry(item->text());
+  // The tail belongs to the module it was read from; a save to this one
+  // (also after a refused ping, when the options may still be enabled) must
+  // not carry it.
+  captionsTail_.clear();
 
   if (!pingHost(moduleIp_)) {
     if (LV1_->count() == 1) {

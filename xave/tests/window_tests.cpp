@@ -254,5 +254,26 @@ TEST_F(XaveWindowTest, CaptionsOfOneModuleNeverReachAnother) {
   EXPECT_FALSE(saved.contains("//RVSIM_Captions"));
 }
 
+TEST_F(XaveWindowTest, CaptionsAreNotCarriedToAModuleThatDidNotAnswer) {
+  env.addModule("127.0.0.73", "WITH", makeConfig(gw::kModbusTcp, "10.0.0.9", "40001", "", "With", kTail));
+  env.addModule("127.0.0.74", "FAR", makeConfig(gw::kModbusTcp, "10.0.0.7", "40001", "", "Far"));
+  env.setPingDown({"127.0.0.74"});
+  start();
+  pick("127.0.0.73");
+  ASSERT_FALSE(window->captionsTail().isEmpty());
+  pick("127.0.0.74");
+  ASSERT_EQ(messages.messages().size(), 1u);
+  // The options stay enabled from the earlier selection, so a save to this module is still possible.
+  ASSERT_TRUE(option(3)->isEnabled());
+  QTest::mouseClick(option(3), Qt::LeftButton, {}, QPoint(8, option(3)->height() / 2));
+  ASSERT_TRUE(option(3)->isChecked());
+  type("txtIPAddress", "10.0.0.7");
+  click("cmdUpdateXAV");
+  EXPECT_EQ(window->moduleIp(), "127.0.0.74");
+  const QByteArray saved = env.moduleFile("127.0.0.74", "Config.csv");
+  EXPECT_EQ(saved, makeConfig(gw::kModbusTcp, "10.0.0.7", "40001", "", "With"));
+  EXPECT_FALSE(saved.contains("//RVSIM_Captions"));
+}
+
 }  // namespace
 }  // namespace xave::testing
