@@ -164,8 +164,11 @@ QString normalPlcIp(const QString& fieldText) {
 bool isValidPlcAddress(const QString& text) {
   const QStringList parts = text.split(u'.');
   if (parts.size() != 4) return false;
-  for (const QString& p : parts)
-    if (p.isEmpty() || xav::leadingNumber(p) > 255) return false;
+  for (const QString& p : parts) {
+    // A negative part would reach the gateway's file as "-1": refuse it too.
+    const double v = xav::leadingNumber(p);
+    if (p.isEmpty() || v > 255 || v < 0) return false;
+  }
   return true;
 }
 

@@ -155,7 +155,7 @@ TEST(ConfigFile, TheSummaryLineReadsBackToTheSameEntries) {
 TEST(EntryRules, PlcAddress) {
   for (const char* ok : {"192.168.1.1", "0.0.0.0", "255.255.255.255", "a.b.c.d", "010.001.002.003", " 1.2.3.4"})
     EXPECT_TRUE(gw::isValidPlcAddress(ok)) << ok;
-  for (const char* bad : {"192.168.1", "192.168..1", "192.168.1.300", "1.2.3.4.5", "", "256.1.1.1"})
+  for (const char* bad : {"192.168.1", "192.168..1", "192.168.1.300", "1.2.3.4.5", "", "256.1.1.1", "-1.2.3.4", "10.1.2.-3"})
     EXPECT_FALSE(gw::isValidPlcAddress(bad)) << bad;
   EXPECT_EQ(gw::normalPlcIp("192.168.001.010"), "192.168.1.10");
   EXPECT_EQ(gw::normalPlcIp("a.b.c.d"), "0.0.0.0");
