@@ -1,6 +1,7 @@
 #include "form1.h"
 
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QFocusEvent>
@@ -321,6 +322,13 @@ Form1::~Form1() = default;
 void Form1::showEvent(QShowEvent* e) {
   QWidget::showEvent(e);
   firstActivation();
+}
+
+void Form1::closeEvent(QCloseEvent* e) {
+  // A caption being typed when the window goes (Alt+X, the title bar's
+  // close) never loses the focus the usual way; keep it all the same.
+  if (qobject_cast<CaptionBox*>(focusWidget())) createCaptionFile();
+  QWidget::closeEvent(e);
 }
 
 void Form1::firstActivation() {

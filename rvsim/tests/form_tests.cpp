@@ -357,3 +357,17 @@ TEST_F(FormTest, ExitClosesTheSocketAndEndsTheProgram) {
   EXPECT_EQ(end.at(0).at(0).toInt(), 0);
   EXPECT_EQ(f.server()->state(), StateClosed);
 }
+
+TEST_F(FormTest, ExitByItsKeyKeepsTheCaptionBeingTyped) {
+  // Alt+X leaves the focus where it is, so the caption box never loses it
+  // before the window goes.
+  Form1& f = open();
+  QSignalSpy end(&f, &Form1::programEnd);
+  f.capReg(3)->setFocus(Qt::OtherFocusReason);
+  QTest::keyClicks(f.capReg(3), QStringLiteral("Pump"));
+  QTest::keyClick(f.capReg(3), Qt::Key_X, Qt::AltModifier);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return end.count() == 1; }, 5000));  // the button's click is animated
+  QByteArray data;
+  ASSERT_TRUE(xav::readWholeFile(xav::platform::captionsFilePath(), &data));
+  EXPECT_EQ(data, "\r\n\r\n\r\nPump\r\n" + QByteArray("\r\n").repeated(17));
+}
