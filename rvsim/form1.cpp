@@ -76,6 +76,8 @@ RequestBox::RequestBox(int index, QWidget* parent) : QLineEdit(parent), index_(i
   // Only typed digits may reach a request: no paste, no drops.
   setContextMenuPolicy(Qt::NoContextMenu);
   setAcceptDrops(false);
+  // An input method's composed text would bypass the key rules.
+  setAttribute(Qt::WA_InputMethodEnabled, false);
   setEntry(false);
   connect(this, &QLineEdit::textChanged, this, [this](const QString& t) {
     if (!inEntry_ && xav::leadingInteger(t) == 0 && t != QStringLiteral("0")) setText(QStringLiteral("0"));
@@ -101,7 +103,6 @@ void RequestBox::keyPressEvent(QKeyEvent* e) {
     if (index_ + delta >= 1 && index_ + delta <= kRows) emit stepFocus(index_, delta);
     return;
   }
-  if (e->matches(QKeySequence::Paste) || e->matches(QKeySequence::Cut)) return;
   if (key == Qt::Key_Delete) {
     // The entry begins with the text kept; the box then deletes as usual.
     // Within an entry the saved copy stays: it must never become a
@@ -119,7 +120,10 @@ void RequestBox::keyPressEvent(QKeyEvent* e) {
   const bool producesCharacter = enter || backspace || !e->text().isEmpty() ||
                                  (control && key >= Qt::Key_A && key <= Qt::Key_Z);
   if (!producesCharacter) {
-    QLineEdit::keyPressEvent(e);  // caret movement and the like
+    // Caret movement and the like; a paste key that types nothing
+    // (Shift+Insert) is swallowed. Ctrl+V and Ctrl+X type a control
+    // character: they start an entry below and are refused like any letter.
+    if (!e->matches(QKeySequence::Paste)) QLineEdit::keyPressEvent(e);
     return;
   }
   if (!inEntry_) {
@@ -154,6 +158,8 @@ void RequestBox::focusOutEvent(QFocusEvent* e) {
   commit();
   emit lostFocus(index_);
 }
+
+void RequestBox::inputMethodEvent(QInputMethodEvent* e) { e->ignore(); }
 
 void RequestBox::mousePressEvent(QMouseEvent* e) {
   if (e->button() == Qt::MiddleButton) return;  // X11 selection paste
@@ -275,6 +281,7 @@ Form1::Form1(const Options& options, QWidget* parent)
   txtMonitor_->setObjectName(QStringLiteral("txtMonitor"));
   txtMonitor_->setMaximumBlockCount(kMonitorMaxLines);
   txtMonitor_->setLineWrapMode(QPlainTextEdit::NoWrap);
+  txtMonitor_->setTabChangesFocus(true);  // Tab must not trap the keyboard in the box
   txtMonitor_->setGeometry(panelLeft, monitorTop + fh + 12, panelWidth, 150);
 
   const int bottom = kTemplateTop + (kRows + 1) * (rowHeight_ + kRowGap);

@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QInputMethodEvent>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -206,6 +209,24 @@ TEST_F(FormTest, OtherKeysAreSwallowedAndLeavingCommits) {
   f.reqReg(9)->setText(QStringLiteral("00"));
   EXPECT_EQ(f.reqReg(9)->text(), QStringLiteral("0"));
 
+  // Paste keys type nothing: Ctrl+V starts an entry like any other key and
+  // is refused, Shift+Insert and an input method's text are dropped.
+  QGuiApplication::clipboard()->setText(QStringLiteral("199"));
+  box = f.reqReg(10);
+  box->setText(QStringLiteral("21"));
+  box->setFocus(Qt::OtherFocusReason);
+  QTest::keyClick(box, Qt::Key_Insert, Qt::ShiftModifier);
+  EXPECT_EQ(box->text(), QStringLiteral("21"));
+  EXPECT_FALSE(box->inEntry());
+  QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
+  EXPECT_EQ(box->text(), QString());
+  EXPECT_TRUE(box->inEntry());
+  EXPECT_EQ(readByte(10), 21);
+  QInputMethodEvent composed;
+  composed.setCommitString(QStringLiteral("199"));
+  QCoreApplication::sendEvent(box, &composed);
+  EXPECT_EQ(box->text(), QString());
+
   // Delete begins an entry that keeps the text.
   box = f.reqReg(8);
   box->setText(QStringLiteral("96"));
@@ -232,6 +253,18 @@ TEST_F(FormTest, DisplayBoxesPassTheFocusOn) {
   f.reqReg(5)->setFocus(Qt::OtherFocusReason);
   QTest::mouseClick(f.remoteIP(), Qt::LeftButton);
   EXPECT_EQ(f.focusWidget(), f.reqReg(1));
+}
+
+TEST_F(FormTest, TabWalksOnThroughTheMonitor) {
+  Form1& f = open();
+  f.chkMonitor()->setFocus(Qt::TabFocusReason);
+  QTest::keyClick(f.chkMonitor(), Qt::Key_Tab);
+  EXPECT_EQ(f.focusWidget(), f.cmdMonitorClear());
+  QTest::keyClick(f.cmdMonitorClear(), Qt::Key_Tab);
+  EXPECT_EQ(f.focusWidget(), f.txtMonitor());
+  QTest::keyClick(f.txtMonitor(), Qt::Key_Tab);
+  EXPECT_EQ(f.focusWidget(), f.cmdClrCap());
+  EXPECT_EQ(f.txtMonitor()->toPlainText(), QString());
 }
 
 TEST_F(FormTest, CaptionsLiveInTheirFile) {
