@@ -198,6 +198,8 @@ Form1::Form1(const Options& options, QWidget* parent)
     : QWidget(parent), options_(options), processor_(options.partialFrameExpiryMs),
       winsock1_(new ModbusServer(options.port, options.idleTimeoutMs, this)), timer1_(new QTimer(this)) {
   setObjectName(QStringLiteral("Form1"));
+  winsock1_->setObjectName(QStringLiteral("Winsock1"));
+  timer1_->setObjectName(QStringLiteral("Timer1"));
   setWindowTitle(QStringLiteral("RVSIM Modbus/TCP PLC Simulator 2.0"));
   clock_.start();
   rowHeight_ = std::max(20, fontMetrics().height() + 6);
@@ -334,14 +336,14 @@ void Form1::showEvent(QShowEvent* e) {
 void Form1::closeEvent(QCloseEvent* e) {
   // A caption being typed when the window goes (Alt+X, the title bar's
   // close) never loses the focus the usual way; keep it all the same.
-  if (qobject_cast<CaptionBox*>(focusWidget())) createCaptionFile();
+  if (qobject_cast<CaptionBox*>(focusWidget())) CreateCaptionFile();
   QWidget::closeEvent(e);
 }
 
 void Form1::firstActivation() {
   if (activated_) return;
   activated_ = true;
-  buildRegisterRows();
+  BuildRegisterRows();
   QString error;
   if (!winsock1_->listen(&error)) {
     endProgram(1, error);
@@ -352,7 +354,7 @@ void Form1::firstActivation() {
   reqReg_[1]->setFocus(Qt::OtherFocusReason);
 }
 
-void Form1::buildRegisterRows() {
+void Form1::BuildRegisterRows() {
   const int pitch = rowHeight_ + kRowGap;
   for (int i = 1; i <= kRows; ++i) {
     const int boxTop = kTemplateTop + i * pitch;
@@ -394,7 +396,7 @@ void Form1::buildRegisterRows() {
     connect(req, &RequestBox::gainedFocus, this, [this](int at) { setBackground(capReg_[at], xav::colours::Yellow); });
     connect(req, &RequestBox::lostFocus, this, [this](int at) { setBackground(capReg_[at], xav::colours::White); });
     connect(cap, &CaptionBox::enterPressed, this, [this](int at) { reqReg_[at]->setFocus(Qt::OtherFocusReason); });
-    connect(cap, &CaptionBox::lostFocus, this, [this](int) { createCaptionFile(); });
+    connect(cap, &CaptionBox::lostFocus, this, [this](int) { CreateCaptionFile(); });
     syncRequest(i);
   }
   // Tab walks the requests first, then the captions, then the buttons.
@@ -405,7 +407,7 @@ void Form1::buildRegisterRows() {
                      static_cast<QWidget*>(txtMonitor_), static_cast<QWidget*>(cmdClrCap_), static_cast<QWidget*>(cmdExit_)}) {
     setTabOrder(std::exchange(previous, w), w);
   }
-  openCaptions();
+  OpenCaptions();
 }
 
 void Form1::syncRequest(int i) {
@@ -500,9 +502,9 @@ void Form1::endProgram(int exitCode, const QString& message) {
   close();
 }
 
-void Form1::openCaptions() {
+void Form1::OpenCaptions() {
   const QString path = xav::platform::captionsFilePath();
-  if (!QFileInfo::exists(path)) createCaptionFile();
+  if (!QFileInfo::exists(path)) CreateCaptionFile();
   QByteArray contents;
   QString error;
   if (!xav::readWholeFile(path, &contents, &error)) {
@@ -514,7 +516,7 @@ void Form1::openCaptions() {
   for (int i = 1; i <= kRows; ++i) capReg_[i]->setText(captions[i - 1]);
 }
 
-void Form1::createCaptionFile() {
+void Form1::CreateCaptionFile() {
   QStringList captions;
   for (int i = 1; i <= kRows; ++i) captions << (capReg_[i] ? capReg_[i]->text() : QString());
   const QString path = xav::platform::captionsFilePath();
@@ -529,7 +531,7 @@ void Form1::clearCaptions() {
   for (int i = 0; i <= kRows; ++i) {
     if (capReg_[i]) capReg_[i]->clear();
   }
-  createCaptionFile();
+  CreateCaptionFile();
 }
 
 }  // namespace rvsim

@@ -125,8 +125,8 @@ class Form1 : public QWidget {
   // Handles one arrival as the socket would deliver it.
   void dataArrival(const QByteArray& bytes);
 
-  void openCaptions();
-  void createCaptionFile();
+  void OpenCaptions();
+  void CreateCaptionFile();
 
  signals:
   // The program is to end with this exit code (Exit, or a socket failure).
@@ -138,7 +138,7 @@ class Form1 : public QWidget {
   bool eventFilter(QObject* watched, QEvent* e) override;
 
  private:
-  void buildRegisterRows();
+  void BuildRegisterRows();
   void syncRequest(int i);
   void showPositions();
   void showLabels();
