@@ -384,11 +384,16 @@ TEST_F(FormTest, ABusyPortIsExplainedAndEndsTheProgram) {
 
 TEST_F(FormTest, ExitClosesTheSocketAndEndsTheProgram) {
   Form1& f = open();
+  QTcpSocket gateway;
+  gateway.connectToHost(QHostAddress::LocalHost, f.server()->localPort());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return f.server()->state() == StateConnected; }, 10000));
   QSignalSpy end(&f, &Form1::programEnd);
   QTest::mouseClick(f.cmdExit(), Qt::LeftButton);
   ASSERT_EQ(end.count(), 1);
   EXPECT_EQ(end.at(0).at(0).toInt(), 0);
   EXPECT_EQ(f.server()->state(), StateClosed);
+  // The gateway sees its connection end.
+  EXPECT_TRUE(QTest::qWaitFor([&] { return gateway.state() == QAbstractSocket::UnconnectedState; }, 10000));
 }
 
 TEST_F(FormTest, ExitByItsKeyKeepsTheCaptionBeingTyped) {
