@@ -134,7 +134,8 @@ void RequestBox::keyPressEvent(QKeyEvent* e) {
   }
   const QString t = e->text();
   if (t.size() == 1 && t[0] >= u'0' && t[0] <= u'9' && !control) {
-    const int caret = cursorPosition();
+    // The caret is where the selection starts, whichever way it was made.
+    const int caret = hasSelectedText() ? selectionStart() : cursorPosition();
     const QString prospective = text().left(caret) + t + text().mid(caret);
     if (xav::leadingInteger(prospective) > kMaxRequest) return;
     QLineEdit::keyPressEvent(e);

@@ -156,6 +156,16 @@ TEST_F(FormTest, TypingStartsANewValueAndReadsSeeTheOldOneUntilCommitted) {
   EXPECT_EQ(box->text(), QStringLiteral("54"));
   QTest::keyClick(box, '1');
   EXPECT_EQ(box->text(), QStringLiteral("154"));
+  // With a selection the digit goes in front of it and the selection still
+  // counts: "1" of "12" selected, 9 makes 912 (refused), 0 makes 012 (taken,
+  // replacing the selection).
+  type(11, QStringLiteral("12"));
+  box = f.reqReg(11);
+  box->setSelection(0, 1);
+  QTest::keyClick(box, '9');
+  EXPECT_EQ(box->text(), QStringLiteral("12"));
+  QTest::keyClick(box, '0');
+  EXPECT_EQ(box->text(), QStringLiteral("02"));
 
   // Leading zeros go at Enter; Enter in a committed box commits 0.
   type(6, QStringLiteral("007"));
