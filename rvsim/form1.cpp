@@ -1,6 +1,7 @@
 #include "form1.h"
 
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QFocusEvent>
@@ -75,6 +76,8 @@ RequestBox::RequestBox(int index, QWidget* parent) : QLineEdit(parent), index_(i
   // Only typed digits may reach a request: no paste, no drops.
   setContextMenuPolicy(Qt::NoContextMenu);
   setAcceptDrops(false);
+  // An input method's composed text would bypass the key rules.
+  setAttribute(Qt::WA_InputMethodEnabled, false);
   setEntry(false);
   connect(this, &QLineEdit::textChanged, this, [this](const QString& t) {
     if (!inEntry_ && xav::leadingInteger(t) == 0 && t != QStringLiteral("0")) setText(QStringLiteral("0"));
@@ -100,7 +103,6 @@ void RequestBox::keyPressEvent(QKeyEvent* e) {
     if (index_ + delta >= 1 && index_ + delta <= kRows) emit stepFocus(index_, delta);
     return;
   }
-  if (e->matches(QKeySequence::Paste) || e->matches(QKeySequence::Cut)) return;
   if (key == Qt::Key_Delete) {
     // The entry begins with the text kept; the box then deletes as usual.
     // Within an entry the saved copy stays: it must never become a
@@ -118,7 +120,10 @@ void RequestBox::keyPressEvent(QKeyEvent* e) {
   const bool producesCharacter = enter || backspace || !e->text().isEmpty() ||
                                  (control && key >= Qt::Key_A && key <= Qt::Key_Z);
   if (!producesCharacter) {
-    QLineEdit::keyPressEvent(e);  // caret movement and the like
+    // Caret movement and the like; a paste key that types nothing
+    // (Shift+Insert) is swallowed. Ctrl+V and Ctrl+X type a control
+    // character: they start an entry below and are refused like any letter.
+    if (!e->matches(QKeySequence::Paste)) QLineEdit::keyPressEvent(e);
     return;
   }
   if (!inEntry_) {
@@ -129,7 +134,8 @@ void RequestBox::keyPressEvent(QKeyEvent* e) {
   }
   const QString t = e->text();
   if (t.size() == 1 && t[0] >= u'0' && t[0] <= u'9' && !control) {
-    const int caret = cursorPosition();
+    // The caret is where the selection starts, whichever way it was made.
+    const int caret = hasSelectedText() ? selectionStart() : cursorPosition();
     const QString prospective = text().left(caret) + t + text().mid(caret);
     if (xav::leadingInteger(prospective) > kMaxRequest) return;
     QLineEdit::keyPressEvent(e);
@@ -153,6 +159,8 @@ void RequestBox::focusOutEvent(QFocusEvent* e) {
   commit();
   emit lostFocus(index_);
 }
+
+void RequestBox::inputMethodEvent(QInputMethodEvent* e) { e->ignore(); }
 
 void RequestBox::mousePressEvent(QMouseEvent* e) {
   if (e->button() == Qt::MiddleButton) return;  // X11 selection paste
@@ -191,6 +199,8 @@ Form1::Form1(const Options& options, QWidget* parent)
     : QWidget(parent), options_(options), processor_(options.partialFrameExpiryMs),
       winsock1_(new ModbusServer(options.port, options.idleTimeoutMs, this)), timer1_(new QTimer(this)) {
   setObjectName(QStringLiteral("Form1"));
+  winsock1_->setObjectName(QStringLiteral("Winsock1"));
+  timer1_->setObjectName(QStringLiteral("Timer1"));
   setWindowTitle(QStringLiteral("RVSIM Modbus/TCP PLC Simulator 2.0"));
   clock_.start();
   rowHeight_ = std::max(20, fontMetrics().height() + 6);
@@ -274,6 +284,7 @@ Form1::Form1(const Options& options, QWidget* parent)
   txtMonitor_->setObjectName(QStringLiteral("txtMonitor"));
   txtMonitor_->setMaximumBlockCount(kMonitorMaxLines);
   txtMonitor_->setLineWrapMode(QPlainTextEdit::NoWrap);
+  txtMonitor_->setTabChangesFocus(true);  // Tab must not trap the keyboard in the box
   txtMonitor_->setGeometry(panelLeft, monitorTop + fh + 12, panelWidth, 150);
 
   const int bottom = kTemplateTop + (kRows + 1) * (rowHeight_ + kRowGap);
@@ -323,10 +334,17 @@ void Form1::showEvent(QShowEvent* e) {
   firstActivation();
 }
 
+void Form1::closeEvent(QCloseEvent* e) {
+  // A caption being typed when the window goes (Alt+X, the title bar's
+  // close) never loses the focus the usual way; keep it all the same.
+  if (qobject_cast<CaptionBox*>(focusWidget())) CreateCaptionFile();
+  QWidget::closeEvent(e);
+}
+
 void Form1::firstActivation() {
   if (activated_) return;
   activated_ = true;
-  buildRegisterRows();
+  BuildRegisterRows();
   QString error;
   if (!winsock1_->listen(&error)) {
     endProgram(1, error);
@@ -337,7 +355,7 @@ void Form1::firstActivation() {
   reqReg_[1]->setFocus(Qt::OtherFocusReason);
 }
 
-void Form1::buildRegisterRows() {
+void Form1::BuildRegisterRows() {
   const int pitch = rowHeight_ + kRowGap;
   for (int i = 1; i <= kRows; ++i) {
     const int boxTop = kTemplateTop + i * pitch;
@@ -379,7 +397,7 @@ void Form1::buildRegisterRows() {
     connect(req, &RequestBox::gainedFocus, this, [this](int at) { setBackground(capReg_[at], xav::colours::Yellow); });
     connect(req, &RequestBox::lostFocus, this, [this](int at) { setBackground(capReg_[at], xav::colours::White); });
     connect(cap, &CaptionBox::enterPressed, this, [this](int at) { reqReg_[at]->setFocus(Qt::OtherFocusReason); });
-    connect(cap, &CaptionBox::lostFocus, this, [this](int) { createCaptionFile(); });
+    connect(cap, &CaptionBox::lostFocus, this, [this](int) { CreateCaptionFile(); });
     syncRequest(i);
   }
   // Tab walks the requests first, then the captions, then the buttons.
@@ -390,7 +408,7 @@ void Form1::buildRegisterRows() {
                      static_cast<QWidget*>(txtMonitor_), static_cast<QWidget*>(cmdClrCap_), static_cast<QWidget*>(cmdExit_)}) {
     setTabOrder(std::exchange(previous, w), w);
   }
-  openCaptions();
+  OpenCaptions();
 }
 
 void Form1::syncRequest(int i) {
@@ -485,9 +503,9 @@ void Form1::endProgram(int exitCode, const QString& message) {
   close();
 }
 
-void Form1::openCaptions() {
+void Form1::OpenCaptions() {
   const QString path = xav::platform::captionsFilePath();
-  if (!QFileInfo::exists(path)) createCaptionFile();
+  if (!QFileInfo::exists(path)) CreateCaptionFile();
   QByteArray contents;
   QString error;
   if (!xav::readWholeFile(path, &contents, &error)) {
@@ -499,7 +517,7 @@ void Form1::openCaptions() {
   for (int i = 1; i <= kRows; ++i) capReg_[i]->setText(captions[i - 1]);
 }
 
-void Form1::createCaptionFile() {
+void Form1::CreateCaptionFile() {
   QStringList captions;
   for (int i = 1; i <= kRows; ++i) captions << (capReg_[i] ? capReg_[i]->text() : QString());
   const QString path = xav::platform::captionsFilePath();
@@ -514,7 +532,7 @@ void Form1::clearCaptions() {
   for (int i = 0; i <= kRows; ++i) {
     if (capReg_[i]) capReg_[i]->clear();
   }
-  createCaptionFile();
+  CreateCaptionFile();
 }
 
 }  // namespace rvsim

@@ -47,6 +47,7 @@ class RequestBox : public QLineEdit {
   void keyPressEvent(QKeyEvent* e) override;
   void focusInEvent(QFocusEvent* e) override;
   void focusOutEvent(QFocusEvent* e) override;
+  void inputMethodEvent(QInputMethodEvent* e) override;
   void mousePressEvent(QMouseEvent* e) override;
   void mouseReleaseEvent(QMouseEvent* e) override;
 
@@ -124,8 +125,8 @@ class Form1 : public QWidget {
   // Handles one arrival as the socket would deliver it.
   void dataArrival(const QByteArray& bytes);
 
-  void openCaptions();
-  void createCaptionFile();
+  void OpenCaptions();
+  void CreateCaptionFile();
 
  signals:
   // The program is to end with this exit code (Exit, or a socket failure).
@@ -133,10 +134,11 @@ class Form1 : public QWidget {
 
  protected:
   void showEvent(QShowEvent* e) override;
+  void closeEvent(QCloseEvent* e) override;
   bool eventFilter(QObject* watched, QEvent* e) override;
 
  private:
-  void buildRegisterRows();
+  void BuildRegisterRows();
   void syncRequest(int i);
   void showPositions();
   void showLabels();

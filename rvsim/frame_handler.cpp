@@ -45,11 +45,35 @@ void showPosition(RegisterRow& row, quint8 v) {
   }
 }
 
+// Shows the positions of the registers written (the k-th register's low byte
+// sits at 12 + 2k) and, right after drive D's row, applies the monitor rule.
+void FillPositionRegs(QByteArrayView frame, int registers, RegisterImage& image, bool monitorOn,
+                      const std::function<QString()>& timeText, FrameOutcome& out) {
+  for (int i = 1; i <= registers; ++i) {
+    RegisterRow& row = image.row(i);
+    showPosition(row, at(frame, 12 + 2 * i));
+    if (i == 4 && monitorOn && xav::leadingInteger(row.request) > 1 && row.request != row.position) {
+      out.monitorLine = row.position + QStringLiteral(", ") + row.request + QStringLiteral(", - ") +
+                        (timeText ? timeText() : QString());
+    }
+  }
+  out.positionsWritten = true;
+}
+
+// The 20 request values into the low bytes 10, 12, ..., 48 of a read reply.
+void ReadReqRegs(const RegisterImage& image, QByteArray& reply) {
+  for (int i = 1; i <= kRows; ++i) {
+    const RegisterRow& row = image.row(i);
+    // A box being typed into answers with the value it had before.
+    reply[10 + 2 * (i - 1)] = static_cast<char>(requestByte(row.inEntry ? row.savedRequest : row.request));
+  }
+}
+
 FrameOutcome handleWrite(QByteArrayView frame, RegisterImage& image, bool monitorOn,
                          const std::function<QString()>& timeText) {
   FrameOutcome out;
-  // The k-th register's low byte sits at 12 + 2k; a write that carries none
-  // (cut short by the client) is not acknowledged and changes nothing.
+  // A write that carries no whole register (cut short by the client) is not
+  // acknowledged and changes nothing.
   const int registers = static_cast<int>(std::clamp<qsizetype>((frame.size() - 13) / 2, 0, kRows));
   if (registers == 0) return out;
 
@@ -62,16 +86,7 @@ FrameOutcome handleWrite(QByteArrayView frame, RegisterImage& image, bool monito
     relabel(image, first);
     out.relabelled = true;
   }
-
-  for (int i = 1; i <= registers; ++i) {
-    RegisterRow& row = image.row(i);
-    showPosition(row, at(frame, 12 + 2 * i));
-    if (i == 4 && monitorOn && xav::leadingInteger(row.request) > 1 && row.request != row.position) {
-      out.monitorLine = row.position + QStringLiteral(", ") + row.request + QStringLiteral(", - ") +
-                        (timeText ? timeText() : QString());
-    }
-  }
-  out.positionsWritten = true;
+  FillPositionRegs(frame, registers, image, monitorOn, timeText, out);
   return out;
 }
 
@@ -79,11 +94,7 @@ FrameOutcome handleRead(QByteArrayView frame, const RegisterImage& image) {
   FrameOutcome out;
   out.reply = replyHeader(frame, kReadReplySize, 43);
   out.reply[8] = 2 * kRows;
-  for (int i = 1; i <= kRows; ++i) {
-    const RegisterRow& row = image.row(i);
-    // A box being typed into answers with the value it had before.
-    out.reply[10 + 2 * (i - 1)] = static_cast<char>(requestByte(row.inEntry ? row.savedRequest : row.request));
-  }
+  ReadReqRegs(image, out.reply);
   return out;
 }
 

@@ -38,7 +38,7 @@ int main(int argc, char** argv) {
       for (int r = 0; r < values.size() && r < rvsim::kRows; ++r) form.reqReg(r + 1)->setText(values[r]);
     } else if (a == QStringLiteral("--captions")) {
       for (int r = 0; r < values.size() && r < rvsim::kRows; ++r) form.capReg(r + 1)->setText(values[r]);
-      form.createCaptionFile();
+      form.CreateCaptionFile();
     } else if (a == QStringLiteral("--screenshot")) {
       screenshot = value;
     } else if (a == QStringLiteral("--after")) {

@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QInputMethodEvent>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -153,6 +156,16 @@ TEST_F(FormTest, TypingStartsANewValueAndReadsSeeTheOldOneUntilCommitted) {
   EXPECT_EQ(box->text(), QStringLiteral("54"));
   QTest::keyClick(box, '1');
   EXPECT_EQ(box->text(), QStringLiteral("154"));
+  // With a selection the digit goes in front of it and the selection still
+  // counts: "1" of "12" selected, 9 makes 912 (refused), 0 makes 012 (taken,
+  // replacing the selection).
+  type(11, QStringLiteral("12"));
+  box = f.reqReg(11);
+  box->setSelection(0, 1);
+  QTest::keyClick(box, '9');
+  EXPECT_EQ(box->text(), QStringLiteral("12"));
+  QTest::keyClick(box, '0');
+  EXPECT_EQ(box->text(), QStringLiteral("02"));
 
   // Leading zeros go at Enter; Enter in a committed box commits 0.
   type(6, QStringLiteral("007"));
@@ -206,6 +219,24 @@ TEST_F(FormTest, OtherKeysAreSwallowedAndLeavingCommits) {
   f.reqReg(9)->setText(QStringLiteral("00"));
   EXPECT_EQ(f.reqReg(9)->text(), QStringLiteral("0"));
 
+  // Paste keys type nothing: Ctrl+V starts an entry like any other key and
+  // is refused, Shift+Insert and an input method's text are dropped.
+  QGuiApplication::clipboard()->setText(QStringLiteral("199"));
+  box = f.reqReg(10);
+  box->setText(QStringLiteral("21"));
+  box->setFocus(Qt::OtherFocusReason);
+  QTest::keyClick(box, Qt::Key_Insert, Qt::ShiftModifier);
+  EXPECT_EQ(box->text(), QStringLiteral("21"));
+  EXPECT_FALSE(box->inEntry());
+  QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
+  EXPECT_EQ(box->text(), QString());
+  EXPECT_TRUE(box->inEntry());
+  EXPECT_EQ(readByte(10), 21);
+  QInputMethodEvent composed;
+  composed.setCommitString(QStringLiteral("199"));
+  QCoreApplication::sendEvent(box, &composed);
+  EXPECT_EQ(box->text(), QString());
+
   // Delete begins an entry that keeps the text.
   box = f.reqReg(8);
   box->setText(QStringLiteral("96"));
@@ -232,6 +263,18 @@ TEST_F(FormTest, DisplayBoxesPassTheFocusOn) {
   f.reqReg(5)->setFocus(Qt::OtherFocusReason);
   QTest::mouseClick(f.remoteIP(), Qt::LeftButton);
   EXPECT_EQ(f.focusWidget(), f.reqReg(1));
+}
+
+TEST_F(FormTest, TabWalksOnThroughTheMonitor) {
+  Form1& f = open();
+  f.chkMonitor()->setFocus(Qt::TabFocusReason);
+  QTest::keyClick(f.chkMonitor(), Qt::Key_Tab);
+  EXPECT_EQ(f.focusWidget(), f.cmdMonitorClear());
+  QTest::keyClick(f.cmdMonitorClear(), Qt::Key_Tab);
+  EXPECT_EQ(f.focusWidget(), f.txtMonitor());
+  QTest::keyClick(f.txtMonitor(), Qt::Key_Tab);
+  EXPECT_EQ(f.focusWidget(), f.cmdClrCap());
+  EXPECT_EQ(f.txtMonitor()->toPlainText(), QString());
 }
 
 TEST_F(FormTest, CaptionsLiveInTheirFile) {
@@ -351,9 +394,28 @@ TEST_F(FormTest, ABusyPortIsExplainedAndEndsTheProgram) {
 
 TEST_F(FormTest, ExitClosesTheSocketAndEndsTheProgram) {
   Form1& f = open();
+  QTcpSocket gateway;
+  gateway.connectToHost(QHostAddress::LocalHost, f.server()->localPort());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return f.server()->state() == StateConnected; }, 10000));
   QSignalSpy end(&f, &Form1::programEnd);
   QTest::mouseClick(f.cmdExit(), Qt::LeftButton);
   ASSERT_EQ(end.count(), 1);
   EXPECT_EQ(end.at(0).at(0).toInt(), 0);
   EXPECT_EQ(f.server()->state(), StateClosed);
+  // The gateway sees its connection end.
+  EXPECT_TRUE(QTest::qWaitFor([&] { return gateway.state() == QAbstractSocket::UnconnectedState; }, 10000));
+}
+
+TEST_F(FormTest, ExitByItsKeyKeepsTheCaptionBeingTyped) {
+  // Alt+X leaves the focus where it is, so the caption box never loses it
+  // before the window goes.
+  Form1& f = open();
+  QSignalSpy end(&f, &Form1::programEnd);
+  f.capReg(3)->setFocus(Qt::OtherFocusReason);
+  QTest::keyClicks(f.capReg(3), QStringLiteral("Pump"));
+  QTest::keyClick(f.capReg(3), Qt::Key_X, Qt::AltModifier);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return end.count() == 1; }, 5000));  // the button's click is animated
+  QByteArray data;
+  ASSERT_TRUE(xav::readWholeFile(xav::platform::captionsFilePath(), &data));
+  EXPECT_EQ(data, "\r\n\r\n\r\nPump\r\n" + QByteArray("\r\n").repeated(17));
 }
