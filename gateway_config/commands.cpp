@@ -8,7 +8,11 @@ namespace {
 
 const QString kCrLf = QStringLiteral("\r\n");
 
-QString interpreter(Flavour f) {
+QChar separator(Flavour f) { return f == Flavour::Windows ? u'\\' : u'/'; }
+
+}  // namespace
+
+QString interpreterFor(Flavour f) {
   if (f == Flavour::Posix) return QStringLiteral("/bin/sh");
   // Environment names are case-blind on Windows; on other hosts (tests) both
   // spellings are tried before the usual location.
@@ -18,17 +22,12 @@ QString interpreter(Flavour f) {
   return comspec;
 }
 
-QChar separator(Flavour f) { return f == Flavour::Windows ? u'\\' : u'/'; }
-
-// The working directory as the flavour writes paths.
-QString dirText(const QString& workDir, Flavour f) {
+QString directoryText(const QString& workDir, Flavour f) {
   if (f != Flavour::Windows) return workDir;
   QString d = workDir;
   d.replace(u'/', u'\\');
   return d;
 }
-
-}  // namespace
 
 Flavour hostFlavour() {
 #ifdef Q_OS_WIN
@@ -63,13 +62,13 @@ QString uploadConfigurationCommand(const QString& moduleIp) {
 
 QString fetchConfigurationCommand(const QString& workDir, const QString& moduleIp, Flavour f) {
   if (!isDottedIPv4(moduleIp)) return {};
-  return u'"' + dirText(workDir, f) + separator(f) + QStringLiteral("ruinet.exe") + u'"' +
+  return u'"' + directoryText(workDir, f) + separator(f) + QStringLiteral("ruinet.exe") + u'"' +
          QStringLiteral(" -i ") + moduleIp + QStringLiteral(" -u1 -fConfig.csv") + kCrLf;
 }
 
 QString fetchNetworkSettingsCommand(const QString& moduleIp, Flavour f) {
   if (!isDottedIPv4(moduleIp)) return {};
-  return interpreter(f) + QStringLiteral(" /c RuiNet.exe ruinet.exe") + QStringLiteral(" -i ") + moduleIp +
+  return interpreterFor(f) + QStringLiteral(" /c RuiNet.exe ruinet.exe") + QStringLiteral(" -i ") + moduleIp +
          QStringLiteral(" -u1 -ffs_tcp.ini") + kCrLf;
 }
 
@@ -80,11 +79,11 @@ QString uploadNetworkSettingsCommand(const QString& moduleIp) {
 }
 
 QString addressModeCommand(const QString& workDir, Flavour f) {
-  return dirText(workDir, f) + separator(f) + QStringLiteral("RuiNet.exe") + QStringLiteral(" -m1 ");
+  return directoryText(workDir, f) + separator(f) + QStringLiteral("RuiNet.exe") + QStringLiteral(" -m1 ");
 }
 
 QString discoveryCommand(Flavour f) {
-  return interpreter(f) + QStringLiteral(" /c RuiPing.exe ruiping.exe -r0 > C.txt");
+  return interpreterFor(f) + QStringLiteral(" /c RuiPing.exe ruiping.exe -r0 > C.txt");
 }
 
 QString pingCommand(const QString& workDir, const QString& address, Flavour f) {
@@ -92,7 +91,7 @@ QString pingCommand(const QString& workDir, const QString& address, Flavour f) {
   // One echo, 100 ms time-out, in each system's ping dialect.
   const QString options = f == Flavour::Windows ? QStringLiteral(" /c ping -n 1 -w 100 ")
                                                 : QStringLiteral(" /c ping -c 1 -W 0.1 ");
-  return interpreter(f) + options + address + QStringLiteral(" >") + u'"' + dirText(workDir, f) + separator(f) +
+  return interpreterFor(f) + options + address + QStringLiteral(" >") + u'"' + directoryText(workDir, f) + separator(f) +
          QStringLiteral("png.txt") + u'"';
 }
 

@@ -23,6 +23,11 @@ namespace gw {
 enum class Flavour { Windows, Posix };
 Flavour hostFlavour();
 
+// The interpreter command texts start with: comspec (Windows), /bin/sh.
+QString interpreterFor(Flavour f);
+// The working directory as the flavour writes paths ("\" on Windows).
+QString directoryText(const QString& workDir, Flavour f);
+
 // Four dot-separated decimal parts of 1 to 3 digits, each 0..255.
 bool isDottedIPv4(const QString& address);
 

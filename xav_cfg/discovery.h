@@ -9,6 +9,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "commands.h"
+
 namespace xavcfg {
 
 inline constexpr char kBroadcastAddress[] = "192.168.0.255";
@@ -74,12 +76,12 @@ QStringList answeringModules(NetworkHost& host);
 QStringList DiscoverModules(NetworkHost& host);
 
 // Command texts of the host's system (a POSIX twin of each Windows text).
-QString broadcastPingCommand();
-QString addressTableCommand(const QString& workDir);
+QString broadcastPingCommand(gw::Flavour f = gw::hostFlavour());
+QString addressTableCommand(const QString& workDir, gw::Flavour f = gw::hostFlavour());
 // Whether the address-table command leaves the "arp -a" form (Windows) or
 // the kernel's neighbour table (elsewhere).
-bool addressTableIsArpForm();
+bool addressTableIsArpForm(gw::Flavour f = gw::hostFlavour());
 // The outside toolbox, started from its own directory.
-QString toolboxCommand(const QString& toolboxDir);
+QString toolboxCommand(const QString& toolboxDir, gw::Flavour f = gw::hostFlavour());
 
 }  // namespace xavcfg

@@ -74,12 +74,22 @@ TEST(Discovery, PingsEachCandidateOnceAndFetchesTitlesOfTheAnsweringOnes) {
                                      QStringLiteral("fetch 127.0.0.13")}));
 }
 
-TEST(DiscoveryCommands, KeepOneEchoTheTimeOutsAndTheBroadcastAddress) {
-  const QString broadcast = broadcastPingCommand();
-  EXPECT_TRUE(broadcast.contains(QLatin1String("192.168.0.255")));
-  if (!addressTableIsArpForm()) {
-    EXPECT_TRUE(broadcast.contains(QLatin1String("-c 1")));
-    EXPECT_TRUE(broadcast.contains(QLatin1String("-W 0.15")));
-    EXPECT_TRUE(addressTableCommand(QStringLiteral("/tmp/w")).contains(QLatin1String(">\"/tmp/w/arp.txt\"")));
-  }
+TEST(DiscoveryCommands, WindowsTextsAreTheOriginals) {
+  qputenv("comspec", "C:\\WINDOWS\\system32\\cmd.exe");
+  const gw::Flavour w = gw::Flavour::Windows;
+  EXPECT_EQ(broadcastPingCommand(w), "C:\\WINDOWS\\system32\\cmd.exe /c ping -n 1 -w 150 192.168.0.255");
+  EXPECT_EQ(addressTableCommand(QStringLiteral("C:/XAV tools"), w),
+            "C:\\WINDOWS\\system32\\cmd.exe /c arp -a>\"C:\\XAV tools\\arp.txt\"");
+  EXPECT_EQ(toolboxCommand(QStringLiteral("C:/XAV/Toolbox"), w), "C:\\XAV\\Toolbox\\FieldServerToolbox.exe ");
+  EXPECT_TRUE(addressTableIsArpForm(w));
+  qunsetenv("comspec");
+}
+
+TEST(DiscoveryCommands, PosixTwinsKeepOneEchoTheTimeOutsAndTheBroadcastAddress) {
+  const gw::Flavour p = gw::Flavour::Posix;
+  EXPECT_EQ(broadcastPingCommand(p), "/bin/sh /c ping -b -n -c 1 -W 0.15 192.168.0.255 >/dev/null 2>&1");
+  EXPECT_EQ(addressTableCommand(QStringLiteral("/tmp/w"), p),
+            "/bin/sh /c ip neigh show >\"/tmp/w/arp.txt\" 2>/dev/null || cat /proc/net/arp >\"/tmp/w/arp.txt\"");
+  EXPECT_EQ(toolboxCommand(QStringLiteral("/opt/xav/Toolbox"), p), "/opt/xav/Toolbox/FieldServerToolbox.exe ");
+  EXPECT_FALSE(addressTableIsArpForm(p));
 }
