@@ -28,8 +28,8 @@ std::optional<StatusReply> decodeStatus(const QByteArray& reply, const QString& 
   if (reply.size() != kReplyLength) return std::nullopt;
   if (address < QStringLiteral("A") || address > QStringLiteral("U")) return std::nullopt;
   StatusReply out;
-  out.status = QString(QChar(static_cast<unsigned char>(reply.at(0))));
-  out.position = QString::number(static_cast<unsigned char>(reply.at(1)) - 48);
+  out.status = reply.at(0);
+  out.position = static_cast<unsigned char>(reply.at(1)) - 48;
   return out;
 }
 
@@ -50,12 +50,6 @@ std::optional<long long> randomTarget(double limit, double current, const std::f
     if (static_cast<double>(t) != current) return t;
   }
   return std::nullopt;
-}
-
-bool holdsNumber(const QString& text) {
-  bool ok = false;
-  text.trimmed().toDouble(&ok);
-  return ok;
 }
 
 }  // namespace polmon

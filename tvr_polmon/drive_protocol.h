@@ -23,6 +23,11 @@ inline constexpr int kReplyLength = 3;
 inline constexpr int kReplyTimeoutMs = 100;
 // A drive that has just finished a move rests this long before the next one.
 inline constexpr int kHoldAfterMoveMs = 10000;
+// A frame is two bytes and the first byte of a reply needs its own wire time,
+// so at 9600 baud (10 bits a byte) nothing that answers a query can be there
+// sooner than three byte times after the query was written.
+inline constexpr qint64 kByteTimeNs = 10LL * 1000000000LL / 9600;
+inline constexpr qint64 kEarliestReplyNs = 3LL * kByteTimeNs;
 
 // Row 0..19 of an address (its first character: A..R are rows 0..17, T and U
 // rows 18 and 19); -1 when the address has no row (S, empty, anything else).
@@ -38,10 +43,10 @@ QByteArray commandFrame(const QString& address, char command);
 // cannot be carried by one byte (below 0 or above 255).
 std::optional<unsigned char> moveByte(const QString& request);
 
-// A status reply as shown on the row.
+// A decoded status reply.
 struct StatusReply {
-  QString status;    // the status letter
-  QString position;  // the duct number in decimal, negative below "0"
+  char status = 0;   // the status letter (the reply's first byte)
+  int position = 0;  // the duct number, negative when the byte lies below "0"
 };
 
 // Decodes a status reply for the queried address: valid only with exactly
@@ -58,9 +63,5 @@ std::optional<int> decodeDuctCount(const QByteArray& reply);
 // one duct and the drive stands on it) no target is chosen, instead of
 // drawing for ever.
 std::optional<long long> randomTarget(double limit, double current, const std::function<double()>& uniform);
-
-// The texts that "hold a number": a number in decimal in a text box, as the
-// grid compares positions and captions.
-bool holdsNumber(const QString& text);
 
 }  // namespace polmon

@@ -2,7 +2,6 @@
 
 #include <random>
 
-#include "colours.h"
 #include "drive_letters.h"
 #include "files.h"
 #include "numbers.h"
@@ -11,16 +10,7 @@
 
 namespace polmon {
 
-namespace {
-const QString kP = QStringLiteral("P");
-const QString kM = QStringLiteral("M");
-const QString kRnd = QStringLiteral("Rnd");
-const QString kReset = QStringLiteral("Reset");
-}  // namespace
-
-RowLook::RowLook() : statusColour(xav::colours::LightGrey), requestColour(xav::colours::White) {}
-
-PollEngine::PollEngine(xav::SerialLink* link, QObject* parent) : QObject(parent), link_(link) {
+PollEngine::PollEngine(xav::SerialLink* link, QObject* parent) : QObject(parent), link_(link), line_(link) {
   logPath_ = QString::fromLatin1(kLogFileName);
   monotonicBase_.start();
   monotonicMs_ = [this] { return monotonicBase_.elapsed(); };
@@ -31,11 +21,7 @@ PollEngine::PollEngine(xav::SerialLink* link, QObject* parent) : QObject(parent)
     const double r = std::generate_canonical<double, 53>(*gen);
     return r < 1.0 ? r : 0.0;
   };
-
-  exchangeTimer_.setSingleShot(true);
-  exchangeTimer_.setTimerType(Qt::PreciseTimer);
-  connect(&exchangeTimer_, &QTimer::timeout, this, &PollEngine::checkExchange);
-  connect(link_, &xav::SerialLink::dataArrived, this, &PollEngine::checkExchange);
+  connect(&line_, &DriveLine::frameSent, this, &PollEngine::frameSent);
 
   pauseTimer_.setSingleShot(true);
   pauseTimer_.setTimerType(Qt::PreciseTimer);
@@ -59,12 +45,18 @@ QStringList PollEngine::ListComPorts() {
 
 // ---------------------------------------------------------------- controls
 
-void PollEngine::cmdScan_Click(const QString& comText) {
+void PollEngine::startScan(const QString& portText) {
+  stopActivity();
+  line_.cancel();
+  if (!link_->isOpen()) link_->open(xav::platform::comNumberFromText(portText));
+  emit scanStarted();
+  ClearGrid();
+  Scanner();
+}
+
+void PollEngine::stopActivity() {
   // Everything that belonged to the previous press ends here.
   ++gen_;
-  exchangeActive_ = false;
-  exchangeThen_ = nullptr;
-  exchangeTimer_.stop();
   pauseTimer_.stop();
   idleTimer_.stop();
   stepBusy_ = false;
@@ -74,65 +66,62 @@ void PollEngine::cmdScan_Click(const QString& comText) {
     // A duct entry left open belongs to the abandoned cycle.
     held_ = false;
     ductRows_.clear();
+    line_.setHeld(false);
     emit ductEntryClosed();
   }
-
-  if (!link_->isOpen()) link_->open(xav::platform::comNumberFromText(comText));
-  emit scanStarted();
-  ClearGrid();
-  Scanner();
 }
 
-void PollEngine::cmdRnd_Click(int i) {
+void PollEngine::pressRowButton(int i) {
   if (i < 0 || i >= kRows) return;
   DriveRow& r = rows_[static_cast<size_t>(i)];
-  RowLook& look = looks_[static_cast<size_t>(i)];
-  if (r.Address.isEmpty()) return;
-  SendArmed_[static_cast<size_t>(i)] = true;
-  if (look.caption == kReset) {
-    r.ResetPending = true;
-    if (!r.DuctCount.isEmpty()) {
-      look.caption = r.DuctCount;
-      look.buttonColour = xav::colours::Cyan;
-    }
-    emit rowChanged(i);
-    return;
-  }
-  if (!r.RandomLimit.isEmpty()) {
+  RowButton& b = r.button;
+  if (r.address.isEmpty()) return;
+  r.sendArmed = true;
+  if (b.caption == ButtonCaption::Reset) {
+    r.resetPending = true;
+    if (r.ductCount) b = {b.visible, ButtonCaption::Count, static_cast<double>(*r.ductCount), ButtonMark::CountKnown};
+  } else if (r.randomLimit) {
     // Random off. Without a known duct count the button goes back to "Rnd"
     // rather than to an empty caption.
-    look.caption = r.DuctCount.isEmpty() ? kRnd : r.DuctCount;
-    r.RandomLimit.clear();
-    look.buttonColour = xav::colours::Cyan;
-    r.HoldUntil.reset();
-    emit rowChanged(i);
-    return;
-  }
-  if (xav::leadingNumber(look.caption) == 0) {
+    b.caption = r.ductCount ? ButtonCaption::Count : ButtonCaption::AskCount;
+    b.count = r.ductCount.value_or(0);
+    b.mark = ButtonMark::CountKnown;
+    r.randomLimit.reset();
+    r.holdUntilMs.reset();
+  } else if (b.asksForCount()) {
     // Ask for the number of ducts; the cycle stands still until it is given.
     if (!ductRows_.contains(i)) ductRows_.append(i);
     if (!held_) {
       held_ = true;
+      line_.setHeld(true);
       emit ductEntryRequested();
     }
     return;
+  } else {
+    if (r.ductCount)
+      r.randomLimit = *r.ductCount;
+    else
+      r.randomLimit.reset();
+    b.mark = ButtonMark::RandomFromCount;
+    r.holdUntilMs.reset();
+    emit rowChanged(i);
+    // Another row may be waiting for its count in the panel: leave that open.
+    emit ductBoxEmptied();
+    return;
   }
-  r.RandomLimit = r.DuctCount;
-  look.buttonColour = xav::colours::Orange;
-  r.HoldUntil.reset();
   emit rowChanged(i);
-  // Another row may be waiting for its count in the panel: leave that open.
-  emit ductBoxEmptied();
 }
 
-bool PollEngine::txtDucts_Enter(const QString& text) {
+bool PollEngine::enterDuctCount(const QString& text) {
   const double n = xav::leadingNumber(text);
   if (n < 1 || n > 62) return false;
-  const QList<int> rows = ductRows_;
+  const QList<int> waiting = ductRows_;
   ductRows_.clear();
-  for (int i : rows) {
-    rows_[static_cast<size_t>(i)].RandomLimit = text;
-    looks_[static_cast<size_t>(i)].caption = text;
+  for (int i : waiting) {
+    DriveRow& r = rows_[static_cast<size_t>(i)];
+    r.randomLimit = n;
+    r.button.caption = ButtonCaption::Count;
+    r.button.count = n;
     emit rowChanged(i);
   }
   emit ductEntryClosed();
@@ -140,110 +129,82 @@ bool PollEngine::txtDucts_Enter(const QString& text) {
   return true;
 }
 
-void PollEngine::txtRequest_KeyPress(int i, bool enter) {
+void PollEngine::confirmRequest(int i, const QString& text) {
   if (i < 0 || i >= kRows) return;
-  SendArmed_[static_cast<size_t>(i)] = enter;
-  looks_[static_cast<size_t>(i)].requestColour = enter ? xav::colours::White : xav::colours::Cyan;
+  DriveRow& r = rows_[static_cast<size_t>(i)];
+  r.request = text;
+  r.sendArmed = true;
+  r.requestEntry = RequestEntry::Confirmed;
   emit rowChanged(i);
 }
 
-void PollEngine::setAddress(int i, const QString& text) {
-  if (i >= 0 && i < kRows) rows_[static_cast<size_t>(i)].Address = text;
+void PollEngine::editRequest(int i, const QString& text) {
+  if (i >= 0 && i < kRows) rows_[static_cast<size_t>(i)].request = text;
 }
 
-void PollEngine::setRequest(int i, const QString& text) {
-  if (i >= 0 && i < kRows) rows_[static_cast<size_t>(i)].Request = text;
+void PollEngine::withdrawRequest(int i) {
+  if (i < 0 || i >= kRows) return;
+  DriveRow& r = rows_[static_cast<size_t>(i)];
+  r.sendArmed = false;
+  r.requestEntry = RequestEntry::Editing;
+  emit rowChanged(i);
 }
 
-void PollEngine::cmdExit_Click() {
+void PollEngine::editAddress(int i, const QString& text) {
+  if (i >= 0 && i < kRows) rows_[static_cast<size_t>(i)].address = text;
+}
+
+void PollEngine::shutDown() {
   writeLog(exitEntry(now_()));
-  ++gen_;
-  phase_ = Phase::Idle;
-  exchangeActive_ = false;
-  exchangeThen_ = nullptr;
-  exchangeTimer_.stop();
-  pauseTimer_.stop();
-  idleTimer_.stop();
+  stopActivity();
+  line_.cancel();
 }
 
 void PollEngine::release() {
   held_ = false;
-  if (exchangeActive_) {
-    checkExchange();
-  } else if (phase_ == Phase::Polling && !stepBusy_) {
-    pollLoop();
-  }
+  const bool waiting = line_.busy();
+  line_.setHeld(false);  // a query in flight is judged now
+  if (!waiting && phase_ == Phase::Polling && !stepBusy_) pollLoop();
 }
 
 // ---------------------------------------------------------------- exchanges
 
-bool PollEngine::GetStatus(std::function<void()> then) { return startExchange(kStatusCommand, std::move(then)); }
+bool PollEngine::GetStatus(Then then) { return queryCurrent(kStatusCommand, std::move(then)); }
 
-bool PollEngine::GetDucts(std::function<void()> then) { return startExchange(kDuctsCommand, std::move(then)); }
+bool PollEngine::GetDucts(Then then) { return queryCurrent(kDuctsCommand, std::move(then)); }
 
-bool PollEngine::startExchange(char command, std::function<void()> then) {
-  if (!link_->isOpen() || CurAddr_.isEmpty()) return false;
-  link_->readAll();
-  Reply_.clear();
-  link_->discardInput();
-  const QByteArray frame = commandFrame(CurAddr_, command);
-  link_->write(frame);
-  emit frameSent(frame);
-  exchangeActive_ = true;
-  exchangeThen_ = std::move(then);
-  exchangeClock_.start();
-  exchangeTimer_.start(replyTimeoutMs_);
-  return true;
+bool PollEngine::queryCurrent(char command, Then then) {
+  if (currentAddress_.isEmpty()) return false;
+  const quint64 g = gen_;
+  return line_.query(commandFrame(currentAddress_, command), [this, g, then = std::move(then)](const DriveLine::Answer& a) {
+    if (g != gen_) return;
+    reply_ = a.reply;
+    then();
+  });
 }
 
-void PollEngine::checkExchange() {
-  if (!exchangeActive_ || held_) return;
-  const qint64 limitNs = static_cast<qint64>(replyTimeoutMs_) * 1000000;
-  const qint64 elapsedNs = exchangeClock_.nsecsElapsed();
-  // Only exactly three waiting bytes end the wait early; more run to the
-  // deadline.
-  if (elapsedNs <= limitNs && link_->bytesWaiting() != kReplyLength) {
-    if (!exchangeTimer_.isActive()) exchangeTimer_.start(static_cast<int>((limitNs - elapsedNs) / 1000000) + 1);
-    return;
-  }
-  exchangeActive_ = false;
-  exchangeTimer_.stop();
-  Reply_ = link_->readAll();
-  auto then = std::move(exchangeThen_);
-  exchangeThen_ = nullptr;
-  if (then) then();
-}
-
-bool PollEngine::send(const QByteArray& frame) {
-  if (!link_->isOpen()) return false;
-  link_->write(frame);
-  emit frameSent(frame);
-  return true;
-}
+bool PollEngine::send(const QByteArray& frame) { return line_.send(frame); }
 
 // ---------------------------------------------------------------- grid and sweep
 
 void PollEngine::ClearGrid() {
   for (int i = 0; i < kRows; ++i) {
     DriveRow& r = rows_[static_cast<size_t>(i)];
-    RowLook& look = looks_[static_cast<size_t>(i)];
-    r.Address.clear();
-    r.Status.clear();
-    r.Position.clear();
-    r.Request.clear();
-    r.RandomLimit.clear();
-    look.caption = kRnd;
-    look.buttonColour.reset();
-    look.buttonVisible = false;
-    look.statusColour = xav::colours::LightGrey;
+    r.address.clear();
+    r.status.reset();
+    r.position.reset();
+    r.request.clear();
+    r.randomLimit.reset();
+    r.button = RowButton{};
+    r.statusKind = StatusKind::Cleared;
     emit rowChanged(i);
   }
 }
 
 void PollEngine::Scanner() {
   phase_ = Phase::Sweeping;
-  errCnt_ = QStringLiteral("0");
-  emit captionsChanged();
+  errorCount_ = 0;
+  emit errorCountChanged(errorCount_);
   sweepIndex_ = 0;
   found_ = 0;
   driveList_.clear();
@@ -255,48 +216,40 @@ void PollEngine::sweepNext() {
     finishSweep();
     return;
   }
-  CurAddr_ = QString(xav::driveLetter(sweepIndex_));
-  const quint64 g = gen_;
+  currentAddress_ = QString(xav::driveLetter(sweepIndex_));
   // A query that cannot go out ends the sweep early; the cycle starts anyway.
-  if (!GetStatus([this, g] {
-        if (g == gen_) sweepStatusDone();
-      }))
-    startPolling();
+  if (!GetStatus([this] { sweepStatusDone(); })) startPolling();
 }
 
 void PollEngine::sweepStatusDone() {
-  if (Reply_.isEmpty()) {
+  if (reply_.isEmpty()) {
     ++sweepIndex_;
     sweepNext();
     return;
   }
   // Any answer at all counts as a drive found.
-  driveList_ += CurAddr_ + QLatin1Char(' ');
+  driveList_ += currentAddress_ + QLatin1Char(' ');
   ++found_;
-  int r = 0;
-  if (!FillRow(&r)) {
+  const int r = FillRow();
+  if (r < 0) {
     startPolling();
     return;
   }
-  RowLook& look = looks_[static_cast<size_t>(r)];
-  look.caption = kRnd;
-  look.buttonVisible = true;
+  RowButton& b = rows_[static_cast<size_t>(r)].button;
+  b.caption = ButtonCaption::AskCount;
+  b.visible = true;
   emit rowChanged(r);
-  const quint64 g = gen_;
-  if (!GetDucts([this, g, r] {
-        if (g == gen_) sweepDuctsDone(r);
-      }))
-    startPolling();
+  if (!GetDucts([this, r] { sweepDuctsDone(r); })) startPolling();
 }
 
 void PollEngine::sweepDuctsDone(int i) {
-  if (const auto n = decodeDuctCount(Reply_)) {
+  if (const auto n = decodeDuctCount(reply_)) {
     DriveRow& r = rows_[static_cast<size_t>(i)];
-    r.DuctCount = QString::number(*n);
-    if (holdsNumber(r.Position) && xav::leadingNumber(r.Position) != 0) {
-      RowLook& look = looks_[static_cast<size_t>(i)];
-      look.caption = (*n >= 0 ? QStringLiteral(" ") : QString()) + QString::number(*n);
-      look.buttonColour = xav::colours::Cyan;
+    r.ductCount = *n;
+    if (r.position && *r.position != 0) {
+      r.button.caption = ButtonCaption::SweptCount;
+      r.button.count = *n;
+      r.button.mark = ButtonMark::CountKnown;
     }
     emit rowChanged(i);
   }
@@ -305,10 +258,10 @@ void PollEngine::sweepDuctsDone(int i) {
 }
 
 void PollEngine::finishSweep() {
-  distCnt_ = QString::number(found_) + QStringLiteral(" Drives Found");
-  emit captionsChanged();
-  StartTime_ = now_();
-  if (writeLog(sweepHeaderEntry(*StartTime_, distCnt_, driveList_))) ScanCount_ = 0;
+  drivesFound_ = found_;
+  emit drivesFoundChanged(found_);
+  startTime_ = now_();
+  if (writeLog(sweepHeaderEntry(*startTime_, found_, driveList_))) scanCount_ = 0;
   emit sweepFinished();
   startPolling();
 }
@@ -345,22 +298,22 @@ void PollEngine::endStep(bool queried) {
 }
 
 void PollEngine::ReadDist() {
-  if (++PollRow_ >= kRows) {
-    PollRow_ = 0;
-    ++ScanCount_;
+  if (++pollRow_ >= kRows) {
+    pollRow_ = 0;
+    ++scanCount_;
   }
-  DriveRow& r = rows_[static_cast<size_t>(PollRow_)];
-  if (r.Address.isEmpty()) {
-    setLamp(PollRow_, false);
-    r.Status.clear();
-    r.Position.clear();
-    emit rowChanged(PollRow_);
+  DriveRow& r = rows_[static_cast<size_t>(pollRow_)];
+  if (r.address.isEmpty()) {
+    setLamp(pollRow_, false);
+    r.status.reset();
+    r.position.reset();
+    emit rowChanged(pollRow_);
     endStep(false);
     return;
   }
   // The address is taken now: the pause below processes events, which the
   // user's handlers must not turn into a different query for this step.
-  stepAddress_ = r.Address;
+  stepAddress_ = r.address;
   if (slowScan_) {
     // The pause runs on a timer; what the user does meanwhile acts as if
     // it had happened during the query that follows.
@@ -372,121 +325,125 @@ void PollEngine::ReadDist() {
 
 void PollEngine::readDistQuery() {
   const quint64 g = gen_;
-  moveLamp(PollRow_);
-  CurAddr_ = stepAddress_;
-  emit pollStarted(PollRow_);
+  moveLamp(pollRow_);
+  currentAddress_ = stepAddress_;
+  emit pollStarted(pollRow_);
   if (g != gen_) return;  // a handler of the signal started a new scan
-  if (!GetStatus([this, g] {
-        if (g == gen_) readDistReply();
-      }))
-    endStep(false);
+  if (!GetStatus([this] { readDistReply(); })) endStep(false);
 }
 
 void PollEngine::readDistReply() {
-  int i = PollRow_;
-  if (!Reply_.isEmpty()) {
-    if (!FillRow(&i)) {
+  int i = pollRow_;
+  if (!reply_.isEmpty()) {
+    i = FillRow();
+    if (i < 0) {
       endStep(true);
       return;
     }
-  } else {
-    DriveRow& r = rows_[static_cast<size_t>(i)];
-    r.Status.clear();
-    r.Position.clear();
-    emit rowChanged(i);
-    addError();
-    if (!writeLog(noResponseEntry(elapsedText(now_(), StartTime_), ScanCount_, errCnt_, CurAddr_))) {
-      endStep(true);
-      return;
-    }
+  } else if (!noResponse(i)) {
+    endStep(true);
+    return;
   }
-
-  DriveRow& r = rows_[static_cast<size_t>(i)];
-  if (r.Status == kP && SendArmed_[static_cast<size_t>(i)] && holdOver(r)) {
-    if (!r.RandomLimit.isEmpty()) {
-      if (const auto t = randomTarget(xav::leadingNumber(r.RandomLimit), xav::leadingNumber(r.Position), uniform_)) {
-        r.Request = QString::number(*t);
-        emit rowChanged(i);
-      }
-    }
-    if (!r.Request.isEmpty() && r.Request != r.Position) {
-      const auto byte = moveByte(r.Request);
-      // Beyond one byte nothing is sent, and a pending reset waits as well.
-      if (!byte || !send(commandFrame(r.Address, static_cast<char>(*byte)))) {
-        endStep(true);
-        return;
-      }
-    }
-  }
-  if (r.ResetPending) {
-    r.ResetPending = false;
-    send(commandFrame(r.Address, kResetCommand));
-  }
+  sendDueFrames(i);
   endStep(true);
 }
 
-bool PollEngine::FillRow(int* rowOut) {
-  const int i = rowOfAddress(CurAddr_);
-  if (i < 0) return false;
-  *rowOut = i;
+bool PollEngine::noResponse(int i) {
   DriveRow& r = rows_[static_cast<size_t>(i)];
-  RowLook& look = looks_[static_cast<size_t>(i)];
-  const QString oldStatus = r.Status;
-  r.Address = CurAddr_;
-  if (const auto d = decodeStatus(Reply_, CurAddr_)) {
-    r.Status = d->status;
-    r.Position = d->position;
-    if (r.Status == kP) {
-      look.statusColour = xav::colours::Green;
-      if (look.caption == kReset) {
-        if (xav::leadingNumber(r.DuctCount) != 0) {
-          look.caption = r.DuctCount.trimmed();
-          look.buttonColour = xav::colours::Cyan;
-        } else {
-          look.caption = kRnd;
-          look.buttonColour.reset();
-        }
+  r.status.reset();
+  r.position.reset();
+  emit rowChanged(i);
+  addError();
+  return writeLog(noResponseEntry(elapsedNow(), scanCount_, errorCount_, currentAddress_));
+}
+
+void PollEngine::sendDueFrames(int i) {
+  DriveRow& r = rows_[static_cast<size_t>(i)];
+  if (r.status == 'P' && r.sendArmed && holdOver(r)) {
+    if (r.randomLimit) {
+      if (const auto t = randomTarget(*r.randomLimit, r.position.value_or(0), uniform_)) {
+        r.request = QString::number(*t);
+        emit rowChanged(i);
       }
-    } else {
-      look.statusColour = xav::colours::Red;
     }
+    if (!r.request.isEmpty() && r.request != r.positionText()) {
+      const auto byte = moveByte(r.request);
+      // Beyond one byte nothing is sent, and a pending reset waits as well.
+      if (!byte || !send(commandFrame(r.address, static_cast<char>(*byte)))) return;
+    }
+  }
+  if (r.resetPending) {
+    r.resetPending = false;
+    send(commandFrame(r.address, kResetCommand));
+  }
+}
+
+int PollEngine::FillRow() {
+  const int i = rowOfAddress(currentAddress_);
+  if (i < 0) return -1;
+  DriveRow& r = rows_[static_cast<size_t>(i)];
+  const std::optional<char> oldStatus = r.status;
+  r.address = currentAddress_;
+  if (const auto d = decodeStatus(reply_, currentAddress_)) {
+    showValidStatus(r, *d);
   } else {
     addError();
     emit rowChanged(i);
-    if (!writeLog(badReplyEntry(elapsedText(now_(), StartTime_), ScanCount_, errCnt_, CurAddr_, Reply_))) return false;
+    if (!writeLog(badReplyEntry(elapsedNow(), scanCount_, errorCount_, currentAddress_, reply_))) return -1;
   }
-  if (r.Status == kP && oldStatus == kM) r.HoldUntil = monotonicMs_() + kHoldAfterMoveMs;
-  if (r.Status == kM && holdsNumber(r.Position) && xav::leadingNumber(r.Position) == 0) {
-    look.caption = kReset;
-    look.buttonColour = xav::colours::LightRed;
+  if (r.status == 'P' && oldStatus == 'M') r.holdUntilMs = monotonicMs_() + kHoldAfterMoveMs;
+  if (r.status == 'M' && r.position == 0) {
+    r.button.caption = ButtonCaption::Reset;
+    r.button.mark = ButtonMark::ResetOffered;
   }
   emit rowChanged(i);
   moveLamp(i);
-  return true;
+  return i;
+}
+
+void PollEngine::showValidStatus(DriveRow& r, const StatusReply& d) {
+  r.status = d.status;
+  r.position = d.position;
+  if (d.status != 'P') {
+    r.statusKind = StatusKind::NotInPosition;
+    return;
+  }
+  r.statusKind = StatusKind::InPosition;
+  if (r.button.caption != ButtonCaption::Reset) return;
+  if (r.ductCount && *r.ductCount != 0) {
+    r.button.caption = ButtonCaption::Count;
+    r.button.count = *r.ductCount;
+    r.button.mark = ButtonMark::CountKnown;
+  } else {
+    r.button.caption = ButtonCaption::AskCount;
+    r.button.mark = ButtonMark::Plain;
+  }
 }
 
 // ---------------------------------------------------------------- helpers
 
-bool PollEngine::holdOver(const DriveRow& r) const { return !r.HoldUntil || monotonicMs_() > *r.HoldUntil; }
+bool PollEngine::holdOver(const DriveRow& r) const { return !r.holdUntilMs || monotonicMs_() > *r.holdUntilMs; }
 
 void PollEngine::addError() {
-  errCnt_ = QString::number(xav::leadingInteger(errCnt_) + 1) + QLatin1Char(' ');
-  emit captionsChanged();
+  ++errorCount_;
+  emit errorCountChanged(errorCount_);
 }
 
 bool PollEngine::writeLog(const QByteArray& entry) { return xav::appendToFile(logPath_, entry); }
 
+QString PollEngine::elapsedNow() const { return elapsedText(now_(), startTime_); }
+
 void PollEngine::moveLamp(int to) {
   // The same row again: its lamp simply stays lit (no black flash).
-  if (LitRow_ != to) setLamp(LitRow_, false);
+  if (litRow_ != to) setLamp(litRow_, false);
   setLamp(to, true);
-  LitRow_ = to;
+  litRow_ = to;
 }
 
-void PollEngine::setLamp(int i, bool red) {
-  if (i < 0 || i >= kRows || looks_[static_cast<size_t>(i)].lampRed == red) return;
-  looks_[static_cast<size_t>(i)].lampRed = red;
-  emit lampChanged(i);
+void PollEngine::setLamp(int i, bool lit) {
+  if (i < 0 || i >= kRows || rows_[static_cast<size_t>(i)].lampLit == lit) return;
+  rows_[static_cast<size_t>(i)].lampLit = lit;
+  emit lampChanged(i, lit);
 }
 
 }  // namespace polmon

@@ -1,11 +1,11 @@
 #pragma once
 // The scanner's whole behaviour without widgets: the grid's rows, the sweep
 // over the 20 addresses, the endless poll cycle and the per-row controls'
-// rules. The window only shows this state and forwards the user's actions.
+// rules. It speaks in the drive network's terms (letters, ducts, counts,
+// states); the window chooses the captions and colours that show them.
 //
 // Waits are event-driven: a query sends its frame and returns to the event
-// loop; the reply ends it when exactly three bytes wait, or the 0.1 s
-// deadline (on a monotonic clock) does. The rest of the step then runs and
+// loop; the reply ends it (see DriveLine). The rest of the step then runs and
 // the next step starts at once, so the window handles its events while a
 // query waits, as it always did, and never freezes.
 //
@@ -23,7 +23,6 @@
 #include <QElapsedTimer>
 #include <QList>
 #include <QObject>
-#include <QRgb>
 #include <QString>
 #include <QStringList>
 #include <QTimer>
@@ -31,34 +30,62 @@
 #include <functional>
 #include <optional>
 
+#include "drive_line.h"
 #include "drive_protocol.h"
 #include "serial_link.h"
 
 namespace polmon {
 
-// One grid row's record. The first four fields are shown in the row's boxes.
-struct DriveRow {
-  QString Address;
-  QString Status;
-  QString Position;
-  QString Request;
-  QString DuctCount;
-  QString RandomLimit;
-  // No move request before this moment of the engine's monotonic clock (ms),
-  // so a hold survives midnight and clock changes.
-  std::optional<qint64> HoldUntil;
-  bool ResetPending = false;
+// What the last valid status reply said, as the row's status box shows it:
+// nothing since the grid was cleared, standing at a duct ("P"), or any other
+// letter. An unanswered query empties the status but leaves this as it was.
+enum class StatusKind { Cleared, InPosition, NotInPosition };
+
+// The request box holds a confirmed request (also at start), or one the user
+// is still changing.
+enum class RequestEntry { Confirmed, Editing };
+
+// What the row button shows, and so what it does when pressed.
+enum class ButtonCaption {
+  AskCount,    // "Rnd": asks for the number of ducts
+  SweptCount,  // the duct count as the sweep writes it (a blank before it unless negative)
+  Count,       // a duct count
+  Reset,       // the drive reported moving at duct 0
 };
 
-// How a row's controls look beyond the record's texts.
-struct RowLook {
-  QString caption = QStringLiteral("Rnd");
-  bool buttonVisible = false;
-  std::optional<QRgb> buttonColour;  // none: the system's button face
-  QRgb statusColour;
-  QRgb requestColour;
-  bool lampRed = false;
-  RowLook();
+// The mark the button was given last; changes that set none leave it.
+enum class ButtonMark { Plain, CountKnown, RandomFromCount, ResetOffered };
+
+struct RowButton {
+  bool visible = false;
+  ButtonCaption caption = ButtonCaption::AskCount;
+  double count = 0;  // shown while the caption is a count
+  ButtonMark mark = ButtonMark::Plain;
+  // "Rnd", or a count of 0, asks for the number of ducts.
+  bool asksForCount() const {
+    return caption == ButtonCaption::AskCount || ((caption == ButtonCaption::Count || caption == ButtonCaption::SweptCount) && count == 0);
+  }
+};
+
+// One grid row.
+struct DriveRow {
+  QString address;              // the drive's letter, or what the user typed
+  std::optional<char> status;   // the last status letter
+  std::optional<int> position;  // the duct of the last valid status reply
+  QString request;              // the requested duct, typed or drawn at random
+  RequestEntry requestEntry = RequestEntry::Confirmed;
+  bool sendArmed = false;          // move requests may go out (survives a sweep)
+  std::optional<int> ductCount;    // learned in the sweep (survives a sweep)
+  std::optional<double> randomLimit;  // random mode on: targets lie in 1..limit
+  // No move request before this moment of the engine's monotonic clock, so a
+  // rest survives midnight and clock changes.
+  std::optional<qint64> holdUntilMs;
+  bool resetPending = false;
+  StatusKind statusKind = StatusKind::Cleared;
+  RowButton button;
+  bool lampLit = false;
+
+  QString positionText() const { return position ? QString::number(*position) : QString(); }
 };
 
 class PollEngine : public QObject {
@@ -67,56 +94,59 @@ class PollEngine : public QObject {
   explicit PollEngine(xav::SerialLink* link, QObject* parent = nullptr);
   ~PollEngine() override;
 
-  // Clocks and the random source, replaceable for tests.
+  // Clocks, the random source and the line's timing, replaceable for tests.
   void setMonotonicClock(std::function<qint64()> msNow) { monotonicMs_ = std::move(msNow); }
   void setWallClock(std::function<QDateTime()> now) { now_ = std::move(now); }
   void setRandomSource(std::function<double()> uniform) { uniform_ = std::move(uniform); }
-  void setReplyTimeoutMs(int ms) { replyTimeoutMs_ = ms; }
+  void setReplyTimeoutMs(int ms) { line_.setReplyTimeoutMs(ms); }
   void setLogPath(const QString& path) { logPath_ = path; }
   QString logPath() const { return logPath_; }
 
   // Probes COM 1 to COM 16 and lists the ones that open ("COM n").
   QStringList ListComPorts();
 
-  // --- the user's controls ---
-  // Scan: open the port (once), clear the grid, sweep, then poll for ever.
-  void cmdScan_Click(const QString& comText);
-  void cmdRnd_Click(int row);
-  // A key typed into a request box: Enter confirms the request, any other
-  // key withdraws the confirmation.
-  void txtRequest_KeyPress(int row, bool enter);
+  // --- what the user does ---
+  // Opens the port (once), clears the grid, sweeps, then polls for ever.
+  void startScan(const QString& portText);
+  // The row button: reset, random off, ask for the duct count, or random on.
+  void pressRowButton(int row);
+  // Enter in the request box: the request is confirmed and may be sent.
+  void confirmRequest(int row, const QString& text);
+  // The text the user typed into the request box.
+  void editRequest(int row, const QString& text);
+  // A key other than Enter in the request box: the confirmation is withdrawn.
+  void withdrawRequest(int row);
   // Enter in the duct-count box. False when the count is outside 1..62 (the
   // box is then emptied and the panel stays).
-  bool txtDucts_Enter(const QString& text);
+  bool enterDuctCount(const QString& text);
   void setSlowScan(bool on) { slowScan_ = on; }
-  // Texts the user typed into a row's boxes.
-  void setAddress(int row, const QString& text);
-  void setRequest(int row, const QString& text);
+  // An address typed into a row.
+  void editAddress(int row, const QString& text);
   // Appends the exit line to the log and stops the cycle.
-  void cmdExit_Click();
+  void shutDown();
 
   // --- state, for the window and for tests ---
   const DriveRow& row(int i) const { return rows_.at(static_cast<size_t>(i)); }
-  const RowLook& look(int i) const { return looks_.at(static_cast<size_t>(i)); }
-  bool sendArmed(int i) const { return SendArmed_.at(static_cast<size_t>(i)); }
-  QString distCntCaption() const { return distCnt_; }
-  QString errCntCaption() const { return errCnt_; }
-  int pollRow() const { return PollRow_; }
-  int litRow() const { return LitRow_; }
-  qint32 scanCount() const { return ScanCount_; }
-  QString curAddr() const { return CurAddr_; }
-  QByteArray reply() const { return Reply_; }
+  int errorCount() const { return errorCount_; }
+  std::optional<int> drivesFound() const { return drivesFound_; }
+  int pollRow() const { return pollRow_; }
+  int litRow() const { return litRow_; }
+  qint32 scanCount() const { return scanCount_; }
+  QString currentAddress() const { return currentAddress_; }
+  QByteArray reply() const { return reply_; }
   bool ductEntryOpen() const { return held_; }
   bool sweeping() const { return phase_ == Phase::Sweeping; }
   bool polling() const { return phase_ == Phase::Polling; }
-  bool queryWaiting() const { return exchangeActive_; }
+  bool queryWaiting() const { return line_.busy(); }
   quint64 generation() const { return gen_; }
 
  signals:
   void rowChanged(int row);
   // A lamp changed; the window repaints it at once.
-  void lampChanged(int row);
-  void captionsChanged();
+  void lampChanged(int row, bool lit);
+  // The error count changed: set to 0 by a sweep, or one more fault.
+  void errorCountChanged(int count);
+  void drivesFoundChanged(int count);
   // Scan was pressed: the port list goes out of sight.
   void scanStarted();
   void ductEntryRequested();
@@ -131,14 +161,15 @@ class PollEngine : public QObject {
 
  private:
   enum class Phase { Idle, Sweeping, Polling };
+  using Then = std::function<void()>;
 
-  // Exchanges. False when the query cannot even be sent (port not open).
-  bool GetStatus(std::function<void()> then);
-  bool GetDucts(std::function<void()> then);
-  bool startExchange(char command, std::function<void()> then);
-  void checkExchange();
+  // Query exchanges for currentAddress_. False when the query cannot go out.
+  bool GetStatus(Then then);
+  bool GetDucts(Then then);
+  bool queryCurrent(char command, Then then);
   bool send(const QByteArray& frame);
 
+  void stopActivity();
   void ClearGrid();
   void Scanner();
   void sweepNext();
@@ -150,42 +181,38 @@ class PollEngine : public QObject {
   void ReadDist();
   void readDistQuery();
   void readDistReply();
+  bool noResponse(int row);
+  void sendDueFrames(int row);
   void endStep(bool queried);
-  // Shows Reply_ on the row of CurAddr_; *row receives that row. False on a
+  // Shows reply_ on the row of currentAddress_; returns that row, or -1 on a
   // fault (an address without a row, a log that cannot be written).
-  bool FillRow(int* row);
+  int FillRow();
+  void showValidStatus(DriveRow& r, const StatusReply& d);
 
+  void release();
   void addError();
   bool writeLog(const QByteArray& entry);
+  QString elapsedNow() const;
   void moveLamp(int to);
-  void setLamp(int row, bool red);
-  void release();
+  void setLamp(int row, bool lit);
   bool holdOver(const DriveRow& row) const;
 
   xav::SerialLink* link_;
+  DriveLine line_;
   std::array<DriveRow, kRows> rows_;
-  std::array<RowLook, kRows> looks_;
-  std::array<bool, 21> SendArmed_{};
-  QString distCnt_ = QStringLiteral("0 ");
-  QString errCnt_ = QStringLiteral("0 ");
-  QString CurAddr_;
-  QByteArray Reply_;
-  int PollRow_ = 0;
-  qint32 ScanCount_ = 0;
-  int LitRow_ = 0;
-  std::optional<QDateTime> StartTime_;
+  int errorCount_ = 0;
+  std::optional<int> drivesFound_;
+  QString currentAddress_;
+  QByteArray reply_;
+  int pollRow_ = 0;
+  qint32 scanCount_ = 0;
+  int litRow_ = 0;
+  std::optional<QDateTime> startTime_;
   bool slowScan_ = false;
   QString logPath_;
 
   Phase phase_ = Phase::Idle;
   quint64 gen_ = 0;
-
-  // The query in flight.
-  bool exchangeActive_ = false;
-  std::function<void()> exchangeThen_;
-  QElapsedTimer exchangeClock_;
-  QTimer exchangeTimer_;
-  int replyTimeoutMs_ = kReplyTimeoutMs;
 
   // Sweep progress.
   int sweepIndex_ = 0;
@@ -196,7 +223,7 @@ class PollEngine : public QObject {
   bool stepBusy_ = false;
   bool looping_ = false;
   int quietSteps_ = 0;
-  QTimer pauseTimer_;  // "Slow Scan"
+  QTimer pauseTimer_;    // "Slow Scan"
   QString stepAddress_;  // the address the running step queries
   QTimer idleTimer_;
 

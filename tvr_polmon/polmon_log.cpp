@@ -7,9 +7,9 @@ namespace polmon {
 namespace {
 const QByteArray kEol = QByteArrayLiteral("\r\n");
 
-QByteArray faultPrefix(const QString& elapsed, qint32 scanCount, const QString& errorCaption, const QString& address) {
-  return (elapsed + QStringLiteral(", ") + QString::number(scanCount) + QStringLiteral(", ") + errorCaption +
-          QStringLiteral(", ") + address + QStringLiteral(", "))
+QByteArray faultPrefix(const QString& elapsed, qint32 scanCount, int errorCount, const QString& address) {
+  return (elapsed + QStringLiteral(", ") + QString::number(scanCount) + QStringLiteral(", ") +
+          QString::number(errorCount) + QStringLiteral(" , ") + address + QStringLiteral(", "))
       .toLatin1();
 }
 }  // namespace
@@ -30,10 +30,12 @@ QString elapsedText(const QDateTime& now, const std::optional<QDateTime>& start)
       .arg(secs % 60, 2, 10, QLatin1Char('0'));
 }
 
-QByteArray sweepHeaderEntry(const QDateTime& now, const QString& driveCountCaption, const QString& driveList) {
+QString drivesFoundText(int found) { return QString::number(found) + QStringLiteral(" Drives Found"); }
+
+QByteArray sweepHeaderEntry(const QDateTime& now, int drivesFound, const QString& driveList) {
   QByteArray out = kEol;
-  out += (QStringLiteral("Start ") + logDateTime(now) + QStringLiteral(",") + driveCountCaption + QStringLiteral(", ") +
-          driveList)
+  out += (QStringLiteral("Start ") + logDateTime(now) + QStringLiteral(",") + drivesFoundText(drivesFound) +
+          QStringLiteral(", ") + driveList)
              .toLatin1();
   out += kEol;
   out += QByteArrayLiteral("Time, Scan Count, Error Count, Address, Result");
@@ -41,13 +43,13 @@ QByteArray sweepHeaderEntry(const QDateTime& now, const QString& driveCountCapti
   return out;
 }
 
-QByteArray noResponseEntry(const QString& elapsed, qint32 scanCount, const QString& errorCaption, const QString& address) {
-  return faultPrefix(elapsed, scanCount, errorCaption, address) + QByteArrayLiteral("No Response") + kEol;
+QByteArray noResponseEntry(const QString& elapsed, qint32 scanCount, int errorCount, const QString& address) {
+  return faultPrefix(elapsed, scanCount, errorCount, address) + QByteArrayLiteral("No Response") + kEol;
 }
 
-QByteArray badReplyEntry(const QString& elapsed, qint32 scanCount, const QString& errorCaption, const QString& address,
+QByteArray badReplyEntry(const QString& elapsed, qint32 scanCount, int errorCount, const QString& address,
                          const QByteArray& reply) {
-  return faultPrefix(elapsed, scanCount, errorCaption, address) + reply + kEol;
+  return faultPrefix(elapsed, scanCount, errorCount, address) + reply + kEol;
 }
 
 QByteArray exitEntry(const QDateTime& now) {

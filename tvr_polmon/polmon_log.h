@@ -5,7 +5,8 @@
 // "now" is written in one fixed form, whatever the machine's locale:
 // month/day/year, then the 12-hour time with AM or PM, e.g.
 // "12/6/2026 2:05:07 PM". Elapsed times are "hh:mm:ss", the hours restarting
-// at 00 after a day.
+// at 00 after a day. The error count is written as the window shows it after
+// the fault was counted: the number and one blank ("3 ").
 
 #include <QByteArray>
 #include <QDateTime>
@@ -23,11 +24,14 @@ QString logDateTime(const QDateTime& now);
 // time of day of now is written, as if counted from midnight.
 QString elapsedText(const QDateTime& now, const std::optional<QDateTime>& start);
 
+// The sweep result as the window shows it: "3 Drives Found".
+QString drivesFoundText(int found);
+
 // An empty line, the "Start" line and the column header.
-QByteArray sweepHeaderEntry(const QDateTime& now, const QString& driveCountCaption, const QString& driveList);
-QByteArray noResponseEntry(const QString& elapsed, qint32 scanCount, const QString& errorCaption, const QString& address);
+QByteArray sweepHeaderEntry(const QDateTime& now, int drivesFound, const QString& driveList);
+QByteArray noResponseEntry(const QString& elapsed, qint32 scanCount, int errorCount, const QString& address);
 // The raw reply goes in as received, control characters included.
-QByteArray badReplyEntry(const QString& elapsed, qint32 scanCount, const QString& errorCaption, const QString& address,
+QByteArray badReplyEntry(const QString& elapsed, qint32 scanCount, int errorCount, const QString& address,
                          const QByteArray& reply);
 QByteArray exitEntry(const QDateTime& now);
 

@@ -14,6 +14,8 @@
 #include <QVBoxLayout>
 
 #include "colours.h"
+#include "polmon_log.h"
+#include "row_display.h"
 
 namespace polmon {
 
@@ -30,9 +32,14 @@ void setTextIfChanged(QLineEdit* box, const QString& text) {
   if (box->text() != text) box->setText(text);
 }
 
+template <typename W>
+W* named(W* widget, const QString& name) {
+  widget->setObjectName(name);
+  return widget;
+}
+
 QLineEdit* gridBox(QWidget* parent, const QString& name, int width) {
-  auto* box = new QLineEdit(parent);
-  box->setObjectName(name);
+  auto* box = named(new QLineEdit(parent), name);
   box->setFixedWidth(width);
   box->setAlignment(Qt::AlignCenter);
   return box;
@@ -62,64 +69,72 @@ void Lamp::paintEvent(QPaintEvent*) {
 }
 
 PolmonWindow::PolmonWindow(xav::SerialLink* link, QWidget* parent) : QWidget(parent) {
+  setObjectName(QStringLiteral("Form1"));
   setWindowTitle(QStringLiteral("TVRNet Controller"));
   link_ = link ? link : new xav::QtSerialLink(this);
   engine_ = new PollEngine(link_, this);
 
-  // Top: port list, Slow Scan, Scan, Exit, counters, duct entry.
-  cmbComm = new QComboBox(this);
-  cmbComm->setObjectName(QStringLiteral("cmbComm"));
-  cmbComm->setEditable(true);
-  cmbComm->setEditText(QStringLiteral("Combo1"));
-  cmbComm->setMinimumWidth(90);
-  chkScanSpeed = new QCheckBox(QStringLiteral("S&low Scan"), this);
-  chkScanSpeed->setObjectName(QStringLiteral("chkScanSpeed"));
-  cmdScan = new QPushButton(QStringLiteral("&Scan"), this);
-  cmdScan->setObjectName(QStringLiteral("cmdScan"));
-  cmdExit = new QPushButton(QStringLiteral("E&xit"), this);
-  cmdExit->setObjectName(QStringLiteral("cmdExit"));
-  lblDistCnt = new QLabel(QStringLiteral("0 "), this);
-  lblDistCnt->setObjectName(QStringLiteral("lblDistCnt"));
-  lblDrives = new QLabel(QStringLiteral("Drives Found"), this);
-  lblDrives->setObjectName(QStringLiteral("lblDrives"));
-  lblErrCnt = new QLabel(QStringLiteral("0 "), this);
-  lblErrCnt->setObjectName(QStringLiteral("lblErrCnt"));
-  lblError = new QLabel(QStringLiteral("Errors Detected"), this);
-  lblError->setObjectName(QStringLiteral("lblError"));
-  Frame1 = new QFrame(this);
-  Frame1->setObjectName(QStringLiteral("Frame1"));
-  Frame1->setFrameShape(QFrame::StyledPanel);
-  lblDuctReq = new QLabel(QStringLiteral("Number of Ducts"), Frame1);
-  lblDuctReq->setObjectName(QStringLiteral("lblDuctReq"));
-  txtDucts = new QLineEdit(Frame1);
-  txtDucts->setObjectName(QStringLiteral("txtDucts"));
-  txtDucts->setFixedWidth(40);
-  auto* frameLayout = new QHBoxLayout(Frame1);
-  frameLayout->setContentsMargins(6, 3, 6, 3);
-  frameLayout->addWidget(lblDuctReq);
-  frameLayout->addWidget(txtDucts);
-  Frame1->hide();
+  auto* root = new QVBoxLayout(this);
+  buildTopBar(root);
+  root->addSpacing(6);
+  buildGrid(root);
+  root->addStretch(1);
+
+  connectEngine();
+  setTabOrders();
+  for (int i = 0; i < kRows; ++i) showRow(i);
+  Form_Load();
+}
+
+PolmonWindow::~PolmonWindow() = default;
+
+void PolmonWindow::buildTopBar(QBoxLayout* root) {
+  portList_ = named(new QComboBox(this), QStringLiteral("cmbComm"));
+  portList_->setEditable(true);
+  portList_->setEditText(QStringLiteral("Combo1"));
+  portList_->setMinimumWidth(90);
+  slowScanBox_ = named(new QCheckBox(QStringLiteral("S&low Scan"), this), QStringLiteral("chkScanSpeed"));
+  scanButton_ = named(new QPushButton(QStringLiteral("&Scan"), this), QStringLiteral("cmdScan"));
+  exitButton_ = named(new QPushButton(QStringLiteral("E&xit"), this), QStringLiteral("cmdExit"));
+  drivesFoundLabel_ = named(new QLabel(QStringLiteral("0 "), this), QStringLiteral("lblDistCnt"));
+  auto* drives = named(new QLabel(QStringLiteral("Drives Found"), this), QStringLiteral("lblDrives"));
+  errorCountLabel_ = named(new QLabel(QStringLiteral("0 "), this), QStringLiteral("lblErrCnt"));
+  auto* errors = named(new QLabel(QStringLiteral("Errors Detected"), this), QStringLiteral("lblError"));
+  drivesFoundLabel_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  errorCountLabel_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  drivesFoundLabel_->setMinimumWidth(110);
+  errorCountLabel_->setMinimumWidth(30);
 
   auto* top = new QHBoxLayout;
-  top->addWidget(cmbComm);
-  top->addWidget(chkScanSpeed);
-  top->addWidget(cmdScan);
-  top->addWidget(cmdExit);
+  for (QWidget* w : std::initializer_list<QWidget*>{portList_, slowScanBox_, scanButton_, exitButton_}) top->addWidget(w);
   top->addSpacing(12);
-  top->addWidget(lblDistCnt);
-  top->addWidget(lblDrives);
+  top->addWidget(drivesFoundLabel_);
+  top->addWidget(drives);
   top->addSpacing(12);
-  top->addWidget(lblErrCnt);
-  top->addWidget(lblError);
+  top->addWidget(errorCountLabel_);
+  top->addWidget(errors);
   top->addSpacing(12);
-  top->addWidget(Frame1);
+  buildDuctPanel();
+  top->addWidget(ductPanel_);
   top->addStretch(1);
-  lblDistCnt->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-  lblErrCnt->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-  lblDistCnt->setMinimumWidth(110);
-  lblErrCnt->setMinimumWidth(30);
+  root->addLayout(top);
+}
 
-  // The grid: rows 0-9 on the left, 10-19 on the right.
+void PolmonWindow::buildDuctPanel() {
+  ductPanel_ = named(new QFrame(this), QStringLiteral("Frame1"));
+  ductPanel_->setFrameShape(QFrame::StyledPanel);
+  auto* ductLabel = named(new QLabel(QStringLiteral("Number of Ducts"), ductPanel_), QStringLiteral("lblDuctReq"));
+  ductBox_ = named(new QLineEdit(ductPanel_), QStringLiteral("txtDucts"));
+  ductBox_->setFixedWidth(40);
+  auto* frameLayout = new QHBoxLayout(ductPanel_);
+  frameLayout->setContentsMargins(6, 3, 6, 3);
+  frameLayout->addWidget(ductLabel);
+  frameLayout->addWidget(ductBox_);
+  ductPanel_->hide();
+}
+
+void PolmonWindow::buildGrid(QBoxLayout* root) {
+  // Rows 0-9 on the left, 10-19 on the right.
   auto* halves = new QHBoxLayout;
   for (int half = 0; half < 2; ++half) {
     auto* g = new QGridLayout;
@@ -132,155 +147,145 @@ PolmonWindow::PolmonWindow(xav::SerialLink* link, QWidget* parent) : QWidget(par
       h->setAlignment(Qt::AlignCenter);
       g->addWidget(h, 0, c + 1);
     }
-    for (int k = 0; k < 10; ++k) {
-      const int i = half * 10 + k;
-      const QString n = QString::number(i);
-      shpLed[i] = new Lamp(this);
-      shpLed[i]->setObjectName(QStringLiteral("shpLed(%1)").arg(n));
-      txtAddr[i] = gridBox(this, QStringLiteral("txtAddr(%1)").arg(n), 40);
-      txtStat[i] = gridBox(this, QStringLiteral("txtStat(%1)").arg(n), 48);
-      txtPosition[i] = gridBox(this, QStringLiteral("txtPosition(%1)").arg(n), 40);
-      txtRequest[i] = gridBox(this, QStringLiteral("txtRequest(%1)").arg(n), 40);
-      cmdRnd[i] = new QPushButton(QStringLiteral("Rnd"), this);
-      cmdRnd[i]->setObjectName(QStringLiteral("cmdRnd(%1)").arg(n));
-      cmdRnd[i]->setFixedWidth(52);
-      cmdRnd[i]->setAutoFillBackground(true);
-      // Display-only boxes: a click sends the focus to Exit, Tab passes them by.
-      txtStat[i]->setFocusPolicy(Qt::ClickFocus);
-      txtPosition[i]->setFocusPolicy(Qt::ClickFocus);
-      g->addWidget(shpLed[i], k + 1, 0, Qt::AlignCenter);
-      g->addWidget(txtAddr[i], k + 1, 1);
-      g->addWidget(txtStat[i], k + 1, 2);
-      g->addWidget(txtPosition[i], k + 1, 3);
-      g->addWidget(txtRequest[i], k + 1, 4);
-      g->addWidget(cmdRnd[i], k + 1, 5);
-      // Keep the button's cell when it is hidden so the grid does not shift.
-      QSizePolicy sp = cmdRnd[i]->sizePolicy();
-      sp.setRetainSizeWhenHidden(true);
-      cmdRnd[i]->setSizePolicy(sp);
-
-      txtStat[i]->installEventFilter(this);
-      txtPosition[i]->installEventFilter(this);
-      txtRequest[i]->installEventFilter(this);
-      connect(txtAddr[i], &QLineEdit::textEdited, this, [this, i](const QString& t) { engine_->setAddress(i, t); });
-      connect(txtRequest[i], &QLineEdit::textEdited, this, [this, i](const QString& t) { engine_->setRequest(i, t); });
-      connect(cmdRnd[i], &QPushButton::clicked, this, [this, i] { engine_->cmdRnd_Click(i); });
-    }
+    for (int k = 0; k < 10; ++k) buildGridRow(g, half * 10 + k, k + 1);
     halves->addLayout(g);
     if (half == 0) halves->addSpacing(24);
   }
   halves->addStretch(1);
-
-  auto* root = new QVBoxLayout(this);
-  root->addLayout(top);
-  root->addSpacing(6);
   root->addLayout(halves);
-  root->addStretch(1);
+}
 
-  txtDucts->installEventFilter(this);
-  connect(cmdScan, &QPushButton::clicked, this, &PolmonWindow::cmdScan_Click);
-  connect(cmdExit, &QPushButton::clicked, this, &PolmonWindow::cmdExit_Click);
-  connect(chkScanSpeed, &QCheckBox::toggled, this, [this](bool on) { engine_->setSlowScan(on); });
+void PolmonWindow::buildGridRow(QGridLayout* g, int i, int line) {
+  const QString n = QString::number(i);
+  lamps_[i] = named(new Lamp(this), QStringLiteral("shpLed(%1)").arg(n));
+  addressBoxes_[i] = gridBox(this, QStringLiteral("txtAddr(%1)").arg(n), 40);
+  statusBoxes_[i] = gridBox(this, QStringLiteral("txtStat(%1)").arg(n), 48);
+  positionBoxes_[i] = gridBox(this, QStringLiteral("txtPosition(%1)").arg(n), 40);
+  requestBoxes_[i] = gridBox(this, QStringLiteral("txtRequest(%1)").arg(n), 40);
+  rowButtons_[i] = named(new QPushButton(QStringLiteral("Rnd"), this), QStringLiteral("cmdRnd(%1)").arg(n));
+  rowButtons_[i]->setFixedWidth(52);
+  rowButtons_[i]->setAutoFillBackground(true);
+  // Keep the button's cell when it is hidden so the grid does not shift.
+  QSizePolicy sp = rowButtons_[i]->sizePolicy();
+  sp.setRetainSizeWhenHidden(true);
+  rowButtons_[i]->setSizePolicy(sp);
+  // Display-only boxes: a click sends the focus to Exit, Tab passes them by.
+  statusBoxes_[i]->setFocusPolicy(Qt::ClickFocus);
+  positionBoxes_[i]->setFocusPolicy(Qt::ClickFocus);
+  g->addWidget(lamps_[i], line, 0, Qt::AlignCenter);
+  g->addWidget(addressBoxes_[i], line, 1);
+  g->addWidget(statusBoxes_[i], line, 2);
+  g->addWidget(positionBoxes_[i], line, 3);
+  g->addWidget(requestBoxes_[i], line, 4);
+  g->addWidget(rowButtons_[i], line, 5);
+
+  statusBoxes_[i]->installEventFilter(this);
+  positionBoxes_[i]->installEventFilter(this);
+  requestBoxes_[i]->installEventFilter(this);
+  connect(addressBoxes_[i], &QLineEdit::textEdited, this, [this, i](const QString& t) { engine_->editAddress(i, t); });
+  connect(requestBoxes_[i], &QLineEdit::textEdited, this, [this, i](const QString& t) { engine_->editRequest(i, t); });
+  connect(rowButtons_[i], &QPushButton::clicked, this, [this, i] { engine_->pressRowButton(i); });
+}
+
+void PolmonWindow::connectEngine() {
+  ductBox_->installEventFilter(this);
+  connect(scanButton_, &QPushButton::clicked, this, &PolmonWindow::cmdScan_Click);
+  connect(exitButton_, &QPushButton::clicked, this, &PolmonWindow::cmdExit_Click);
+  connect(slowScanBox_, &QCheckBox::toggled, engine_, &PollEngine::setSlowScan);
   connect(engine_, &PollEngine::rowChanged, this, &PolmonWindow::showRow);
-  connect(engine_, &PollEngine::lampChanged, this, &PolmonWindow::showLamp);
-  connect(engine_, &PollEngine::captionsChanged, this, &PolmonWindow::showCaptions);
-  connect(engine_, &PollEngine::scanStarted, cmbComm, &QWidget::hide);
+  connect(engine_, &PollEngine::lampChanged, this, [this](int i, bool lit) { lamps_[i]->setRed(lit); });
+  connect(engine_, &PollEngine::errorCountChanged, this, [this](int n) { errorCountLabel_->setText(errorCountText(n)); });
+  connect(engine_, &PollEngine::drivesFoundChanged, this, [this](int n) { drivesFoundLabel_->setText(drivesFoundText(n)); });
+  connect(engine_, &PollEngine::scanStarted, portList_, &QWidget::hide);
   connect(engine_, &PollEngine::ductEntryRequested, this, [this] {
-    Frame1->show();
-    txtDucts->setFocus();
+    ductPanel_->show();
+    ductBox_->setFocus();
   });
   connect(engine_, &PollEngine::ductEntryClosed, this, [this] {
-    Frame1->hide();
-    txtDucts->clear();
+    ductPanel_->hide();
+    ductBox_->clear();
   });
-  connect(engine_, &PollEngine::ductBoxEmptied, txtDucts, &QLineEdit::clear);
+  connect(engine_, &PollEngine::ductBoxEmptied, ductBox_, &QLineEdit::clear);
+}
 
-  // Tab order: the top controls, then each row's editable boxes and button.
-  QWidget* prev = cmbComm;
-  for (QWidget* w : {static_cast<QWidget*>(chkScanSpeed), static_cast<QWidget*>(cmdScan),
-                     static_cast<QWidget*>(cmdExit), static_cast<QWidget*>(txtDucts)}) {
+void PolmonWindow::setTabOrders() {
+  // The top controls, then each row's editable boxes and button.
+  QWidget* prev = portList_;
+  for (QWidget* w : std::initializer_list<QWidget*>{slowScanBox_, scanButton_, exitButton_, ductBox_}) {
     setTabOrder(prev, w);
     prev = w;
   }
   for (int i = 0; i < kRows; ++i) {
-    for (QWidget* w : {static_cast<QWidget*>(txtAddr[i]), static_cast<QWidget*>(txtRequest[i]),
-                       static_cast<QWidget*>(cmdRnd[i])}) {
+    for (QWidget* w : std::initializer_list<QWidget*>{addressBoxes_[i], requestBoxes_[i], rowButtons_[i]}) {
       setTabOrder(prev, w);
       prev = w;
     }
   }
-
-  for (int i = 0; i < kRows; ++i) showRow(i);
-  Form_Load();
 }
-
-PolmonWindow::~PolmonWindow() = default;
 
 void PolmonWindow::Form_Load() {
   const QStringList ports = engine_->ListComPorts();
-  cmbComm->clear();
-  cmbComm->addItems(ports);
-  cmbComm->setEditText(ports.isEmpty() ? QString() : ports.first());
+  portList_->clear();
+  portList_->addItems(ports);
+  portList_->setEditText(ports.value(0));
 }
 
-void PolmonWindow::cmdScan_Click() { engine_->cmdScan_Click(cmbComm->currentText()); }
+void PolmonWindow::cmdScan_Click() { engine_->startScan(portList_->currentText()); }
 
 void PolmonWindow::cmdExit_Click() {
-  engine_->cmdExit_Click();
+  engine_->shutDown();
   emit exitRequested();
 }
 
 void PolmonWindow::showRow(int i) {
   const DriveRow& r = engine_->row(i);
-  const RowLook& look = engine_->look(i);
-  setTextIfChanged(txtAddr[i], r.Address);
-  setTextIfChanged(txtStat[i], r.Status);
-  setTextIfChanged(txtPosition[i], r.Position);
-  setTextIfChanged(txtRequest[i], r.Request);
-  setBackground(txtAddr[i], QPalette::Base, QColor(xav::colours::LightGrey));
-  setBackground(txtPosition[i], QPalette::Base, QColor(xav::colours::LightGrey));
-  setBackground(txtStat[i], QPalette::Base, QColor(look.statusColour));
-  setBackground(txtRequest[i], QPalette::Base, QColor(look.requestColour));
-  if (cmdRnd[i]->text() != look.caption) cmdRnd[i]->setText(look.caption);
+  setTextIfChanged(addressBoxes_[i], r.address);
+  setTextIfChanged(statusBoxes_[i], statusText(r));
+  setTextIfChanged(positionBoxes_[i], r.positionText());
+  setTextIfChanged(requestBoxes_[i], r.request);
+  setBackground(addressBoxes_[i], QPalette::Base, QColor(xav::colours::LightGrey));
+  setBackground(positionBoxes_[i], QPalette::Base, QColor(xav::colours::LightGrey));
+  setBackground(statusBoxes_[i], QPalette::Base, QColor(statusColour(r)));
+  setBackground(requestBoxes_[i], QPalette::Base, QColor(requestColour(r.requestEntry)));
+  const QString caption = buttonCaptionText(r.button);
+  if (rowButtons_[i]->text() != caption) rowButtons_[i]->setText(caption);
+  const auto colour = buttonColour(r.button.mark);
   const QColor face = QApplication::palette().color(QPalette::Button);
-  setBackground(cmdRnd[i], QPalette::Button, look.buttonColour ? QColor(*look.buttonColour) : face);
-  cmdRnd[i]->setVisible(look.buttonVisible);
+  setBackground(rowButtons_[i], QPalette::Button, colour ? QColor(*colour) : face);
+  rowButtons_[i]->setVisible(r.button.visible);
 }
 
-void PolmonWindow::showLamp(int i) { shpLed[i]->setRed(engine_->look(i).lampRed); }
+bool PolmonWindow::txtRequest_KeyPress(int i, const QKeyEvent* k) {
+  if (isEnter(k))
+    engine_->confirmRequest(i, requestBoxes_[i]->text());
+  else if (!k->text().isEmpty() && !isTab(k))
+    engine_->withdrawRequest(i);
+  return false;  // the key reaches the box as usual
+}
 
-void PolmonWindow::showCaptions() {
-  lblDistCnt->setText(engine_->distCntCaption());
-  lblErrCnt->setText(engine_->errCntCaption());
+bool PolmonWindow::txtDucts_KeyPress(const QKeyEvent* k) {
+  if (isEnter(k) && !engine_->enterDuctCount(ductBox_->text())) {
+    ductBox_->clear();
+    return true;
+  }
+  return false;
 }
 
 bool PolmonWindow::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::FocusIn) {
+    // txtStat_GotFocus, txtPosition_GotFocus: the focus moves on to Exit.
     for (int i = 0; i < kRows; ++i) {
-      if (watched == txtStat[i] || watched == txtPosition[i]) {
-        cmdExit->setFocus();
+      if (watched == statusBoxes_[i] || watched == positionBoxes_[i]) {
+        exitButton_->setFocus();
         return false;
       }
     }
   }
   if (event->type() == QEvent::KeyPress) {
-    auto* k = static_cast<QKeyEvent*>(event);
-    if (watched == txtDucts) {
-      if (isEnter(k) && !engine_->txtDucts_Enter(txtDucts->text())) {
-        txtDucts->clear();
-        return true;
-      }
-      return false;
-    }
-    for (int i = 0; i < kRows; ++i) {
-      if (watched == txtRequest[i]) {
-        if (isEnter(k))
-          engine_->txtRequest_KeyPress(i, true);
-        else if (!k->text().isEmpty() && !isTab(k))
-          engine_->txtRequest_KeyPress(i, false);
-        return false;  // the key reaches the box as usual
-      }
-    }
+    const auto* k = static_cast<QKeyEvent*>(event);
+    if (watched == ductBox_) return txtDucts_KeyPress(k);
+    for (int i = 0; i < kRows; ++i)
+      if (watched == requestBoxes_[i]) return txtRequest_KeyPress(i, k);
   }
   return QWidget::eventFilter(watched, event);
 }

@@ -1,17 +1,20 @@
 #pragma once
 // The "TVRNet Controller" window: the port list, Scan and Exit, the two
-// counters, the duct-entry panel and the 20-row grid in two halves. It holds
-// no logic of its own: it shows the PollEngine's state and hands it the
-// user's clicks and keys.
+// counters, the duct-entry panel and the 20-row grid in two halves. It holds no logic of its
+// own: it shows the PollEngine's state in the described captions and colours
+// and hands the engine the user's clicks and keys. Widgets carry the
+// described names as their objectNames ("txtAddr(3)", "cmdScan" ...).
 
 #include <QWidget>
 #include <array>
 
 #include "poll_engine.h"
 
+class QBoxLayout;
 class QCheckBox;
 class QComboBox;
 class QFrame;
+class QGridLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -43,24 +46,6 @@ class PolmonWindow : public QWidget {
 
   PollEngine& engine() { return *engine_; }
 
-  QComboBox* cmbComm = nullptr;
-  QCheckBox* chkScanSpeed = nullptr;
-  QPushButton* cmdScan = nullptr;
-  QPushButton* cmdExit = nullptr;
-  QLabel* lblDistCnt = nullptr;
-  QLabel* lblDrives = nullptr;
-  QLabel* lblErrCnt = nullptr;
-  QLabel* lblError = nullptr;
-  QFrame* Frame1 = nullptr;
-  QLabel* lblDuctReq = nullptr;
-  QLineEdit* txtDucts = nullptr;
-  std::array<QLineEdit*, kRows> txtAddr{};
-  std::array<QLineEdit*, kRows> txtStat{};
-  std::array<QLineEdit*, kRows> txtPosition{};
-  std::array<QLineEdit*, kRows> txtRequest{};
-  std::array<QPushButton*, kRows> cmdRnd{};
-  std::array<Lamp*, kRows> shpLed{};
-
  signals:
   // Exit was pressed and its log line written: the program ends.
   void exitRequested();
@@ -69,15 +54,36 @@ class PolmonWindow : public QWidget {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  void buildTopBar(QBoxLayout* root);
+  void buildDuctPanel();
+  void buildGrid(QBoxLayout* root);
+  void buildGridRow(QGridLayout* grid, int i, int line);
+  void connectEngine();
+  void setTabOrders();
   void Form_Load();
   void cmdScan_Click();
   void cmdExit_Click();
+  bool txtRequest_KeyPress(int i, const QKeyEvent* key);
+  bool txtDucts_KeyPress(const QKeyEvent* key);
   void showRow(int i);
-  void showLamp(int i);
-  void showCaptions();
 
   xav::SerialLink* link_ = nullptr;
   PollEngine* engine_ = nullptr;
+
+  QComboBox* portList_ = nullptr;
+  QCheckBox* slowScanBox_ = nullptr;
+  QPushButton* scanButton_ = nullptr;
+  QPushButton* exitButton_ = nullptr;
+  QLabel* drivesFoundLabel_ = nullptr;
+  QLabel* errorCountLabel_ = nullptr;
+  QFrame* ductPanel_ = nullptr;
+  QLineEdit* ductBox_ = nullptr;
+  std::array<QLineEdit*, kRows> addressBoxes_{};
+  std::array<QLineEdit*, kRows> statusBoxes_{};
+  std::array<QLineEdit*, kRows> positionBoxes_{};
+  std::array<QLineEdit*, kRows> requestBoxes_{};
+  std::array<QPushButton*, kRows> rowButtons_{};
+  std::array<Lamp*, kRows> lamps_{};
 };
 
 }  // namespace polmon

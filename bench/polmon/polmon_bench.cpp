@@ -111,7 +111,7 @@ int main(int argc, char** argv) {
     const double limitMs = drives * (5 * 10 * 1000.0 / 9600.0 + turnaround);
     const double median = sorted.empty() ? 0 : ms(sorted[sorted.size() / 2]);
     const double worst = sorted.empty() ? 0 : ms(sorted.back());
-    std::printf("drives found:          %s\n", qPrintable(window.lblDistCnt->text()));
+    std::printf("drives found:          %s\n", qPrintable(window.findChild<QLabel*>(QStringLiteral("lblDistCnt"))->text()));
     std::printf("polls:                 %lld (%d full cycles)\n", polls, fullCycles);
     std::printf("cycle time median:     %.1f ms\n", median);
     std::printf("cycle time max:        %.1f ms\n", worst);
@@ -130,10 +130,10 @@ int main(int argc, char** argv) {
                 std::max(0.0, ms(maxGapNs) - 1.0), maxGapAtPoll, std::max(0.0, p999 - 1.0 + 0.1));
     std::printf("resident memory:       %ld KiB at first checkpoint, %ld KiB at last, %ld KiB max\n", rssFirst,
                 rssLast, rssMax);
-    std::printf("errors on the wire:    %s\n", qPrintable(window.lblErrCnt->text()));
+    std::printf("errors on the wire:    %s\n", qPrintable(window.findChild<QLabel*>(QStringLiteral("lblErrCnt"))->text()));
     std::fflush(stdout);
     if (!shot.isEmpty()) window.grab().save(shot);
-    window.engine().cmdExit_Click();
+    window.engine().shutDown();
     app.quit();
   };
 
@@ -142,13 +142,9 @@ int main(int argc, char** argv) {
     lastTick = -1;
     if (!shot.isEmpty()) {
       // Something to look at: a confirmed request and a drive in random mode.
-      window.txtRequest[1]->setText(QStringLiteral("6"));
-      engine.setRequest(1, QStringLiteral("6"));
-      engine.txtRequest_KeyPress(1, true);
-      window.cmdRnd[2]->click();
-      window.txtRequest[3]->setText(QStringLiteral("4"));
-      engine.setRequest(3, QStringLiteral("4"));
-      engine.txtRequest_KeyPress(3, false);
+      engine.confirmRequest(1, QStringLiteral("6"));
+      window.findChild<QPushButton*>(QStringLiteral("cmdRnd(2)"))->click();
+      engine.editRequest(3, QStringLiteral("4"));
     }
   });
   QObject::connect(&engine, &polmon::PollEngine::pollStarted, [&](int row) {
@@ -170,8 +166,8 @@ int main(int argc, char** argv) {
   });
 
   QTimer::singleShot(0, [&] {
-    window.cmbComm->setEditText(QStringLiteral("COM %1").arg(com));
-    window.cmdScan->click();
+    window.findChild<QComboBox*>(QStringLiteral("cmbComm"))->setEditText(QStringLiteral("COM %1").arg(com));
+    window.findChild<QPushButton*>(QStringLiteral("cmdScan"))->click();
   });
   // A run that makes no progress ends itself.
   QTimer::singleShot(30 * 60 * 1000, [&] {

@@ -69,8 +69,8 @@ class EndToEnd : public ::testing::Test {
     window->show();
   }
   bool scan() {
-    window->cmbComm->setEditText("COM 7");
-    QTest::mouseClick(window->cmdScan, Qt::LeftButton);
+    w<QComboBox>("cmbComm")->setEditText("COM 7");
+    QTest::mouseClick(w<QPushButton>("cmdScan"), Qt::LeftButton);
     return QTest::qWaitFor([&] { return window->engine().polling(); }, 15000);
   }
   QStringList report() const {
@@ -93,6 +93,14 @@ class EndToEnd : public ::testing::Test {
     return data;
   }
   bool waitFor(const std::function<bool()>& pred) { return QTest::qWaitFor(pred, 15000); }
+  // A widget of the window by its objectName; "txtAddr", 3 finds "txtAddr(3)".
+  template <typename W>
+  W* w(const QString& name, int index = -1) {
+    const QString full = index < 0 ? name : QStringLiteral("%1(%2)").arg(name).arg(index);
+    W* found = window->findChild<W*>(full);
+    EXPECT_NE(found, nullptr) << qPrintable(full);
+    return found;
+  }
 
   QTemporaryDir dir;
   QByteArray oldConfig;
@@ -108,46 +116,46 @@ TEST_F(EndToEnd, SweepsPollsMovesResetsAndExercisesTheSimulatedDrives) {
   ASSERT_TRUE(startSim({"--drives", "A,C,T", "--ducts", "5", "--position", "1,C=2", "--move-ms", "20",
                         "--turnaround-ms", "1", "--fault", "T=stuck"}));
   openWindow();
-  EXPECT_TRUE(window->cmbComm->findText("COM 7") >= 0);
+  EXPECT_TRUE(w<QComboBox>("cmbComm")->findText("COM 7") >= 0);
   ASSERT_TRUE(scan());
 
   // The sweep found exactly the three drives and wrote the header.
-  EXPECT_EQ(window->lblDistCnt->text(), "3 Drives Found");
+  EXPECT_EQ(w<QLabel>("lblDistCnt")->text(), "3 Drives Found");
   const QRegularExpression header(
       "^\\r\\nStart \\d{1,2}/\\d{1,2}/\\d{4} \\d{1,2}:\\d\\d:\\d\\d [AP]M,3 Drives Found, A C T \\r\\n"
       "Time, Scan Count, Error Count, Address, Result\\r\\n");
   EXPECT_TRUE(header.match(QString::fromLatin1(log())).hasMatch()) << log().constData();
   for (int i = 0; i < kRows; ++i) {
     const bool present = i == 0 || i == 2 || i == 18;
-    EXPECT_EQ(window->txtAddr[i]->text().isEmpty(), !present) << i;
-    EXPECT_EQ(window->cmdRnd[i]->isHidden(), !present) << i;
+    EXPECT_EQ(w<QLineEdit>("txtAddr", i)->text().isEmpty(), !present) << i;
+    EXPECT_EQ(w<QPushButton>("cmdRnd", i)->isHidden(), !present) << i;
   }
-  EXPECT_EQ(window->txtPosition[0]->text(), "1");
-  EXPECT_EQ(window->cmdRnd[0]->text(), " 5");
+  EXPECT_EQ(w<QLineEdit>("txtPosition", 0)->text(), "1");
+  EXPECT_EQ(w<QPushButton>("cmdRnd", 0)->text(), " 5");
 
   // Polling: the stuck drive offers a reset.
-  ASSERT_TRUE(waitFor([&] { return window->cmdRnd[18]->text() == "Reset"; }));
-  EXPECT_EQ(window->txtStat[18]->text(), "M");
-  EXPECT_EQ(window->cmdRnd[18]->palette().color(QPalette::Button), QColor(xav::colours::LightRed));
+  ASSERT_TRUE(waitFor([&] { return w<QPushButton>("cmdRnd", 18)->text() == "Reset"; }));
+  EXPECT_EQ(w<QLineEdit>("txtStat", 18)->text(), "M");
+  EXPECT_EQ(w<QPushButton>("cmdRnd", 18)->palette().color(QPalette::Button), QColor(xav::colours::LightRed));
 
   // A move request goes out as the duct number byte and the drive arrives.
-  QTest::keyClicks(window->txtRequest[0], "3");
-  QTest::keyClick(window->txtRequest[0], Qt::Key_Return);
+  QTest::keyClicks(w<QLineEdit>("txtRequest", 0), "3");
+  QTest::keyClick(w<QLineEdit>("txtRequest", 0), Qt::Key_Return);
   ASSERT_TRUE(waitFor([&] { return !frames("frame A move").isEmpty(); }));
   EXPECT_EQ(frames("frame A move").first(), "frame A move 3 at 1 P");
-  ASSERT_TRUE(waitFor([&] { return window->txtPosition[0]->text() == "3" && window->txtStat[0]->text() == "P"; }));
+  ASSERT_TRUE(waitFor([&] { return w<QLineEdit>("txtPosition", 0)->text() == "3" && w<QLineEdit>("txtStat", 0)->text() == "P"; }));
 
   // Reset after the button.
-  QTest::mouseClick(window->cmdRnd[18], Qt::LeftButton);
-  EXPECT_EQ(window->cmdRnd[18]->text(), "5");
+  QTest::mouseClick(w<QPushButton>("cmdRnd", 18), Qt::LeftButton);
+  EXPECT_EQ(w<QPushButton>("cmdRnd", 18)->text(), "5");
   ASSERT_TRUE(waitFor([&] { return !frames("frame T reset").isEmpty(); }));
-  ASSERT_TRUE(waitFor([&] { return window->txtStat[18]->text() == "P"; }));
-  EXPECT_EQ(window->cmdRnd[18]->text(), "5");
-  EXPECT_EQ(window->cmdRnd[18]->palette().color(QPalette::Button), QColor(xav::colours::Cyan));
+  ASSERT_TRUE(waitFor([&] { return w<QLineEdit>("txtStat", 18)->text() == "P"; }));
+  EXPECT_EQ(w<QPushButton>("cmdRnd", 18)->text(), "5");
+  EXPECT_EQ(w<QPushButton>("cmdRnd", 18)->palette().color(QPalette::Button), QColor(xav::colours::Cyan));
 
   // Random mode on the drive standing at duct 2: a target within 1..5 and
   // never the current duct.
-  QTest::mouseClick(window->cmdRnd[2], Qt::LeftButton);
+  QTest::mouseClick(w<QPushButton>("cmdRnd", 2), Qt::LeftButton);
   ASSERT_TRUE(waitFor([&] { return !frames("frame C move").isEmpty(); }));
   const QStringList parts = frames("frame C move").first().split(' ');
   ASSERT_EQ(parts.size(), 7);
@@ -157,26 +165,26 @@ TEST_F(EndToEnd, SweepsPollsMovesResetsAndExercisesTheSimulatedDrives) {
   EXPECT_NE(target, parts[5].toInt());
 
   // After A's completed move, a new request waits out the rest.
-  QTest::keyClick(window->txtRequest[0], Qt::Key_Backspace);
-  QTest::keyClicks(window->txtRequest[0], "4");
-  QTest::keyClick(window->txtRequest[0], Qt::Key_Return);
+  QTest::keyClick(w<QLineEdit>("txtRequest", 0), Qt::Key_Backspace);
+  QTest::keyClicks(w<QLineEdit>("txtRequest", 0), "4");
+  QTest::keyClick(w<QLineEdit>("txtRequest", 0), Qt::Key_Return);
   QTest::qWait(1500);
   EXPECT_TRUE(frames("frame A move 4").isEmpty());
 
   // Nothing went wrong on the wire.
-  EXPECT_EQ(window->lblErrCnt->text(), "0");
+  EXPECT_EQ(w<QLabel>("lblErrCnt")->text(), "0");
 }
 
 TEST_F(EndToEnd, FaultyRepliesAreCountedShownAndLoggedWithTheRawReply) {
   ASSERT_TRUE(startSim({"--drives", "B,D", "--unpaced", "--fault", "B=long:2", "--fault", "D=silent:3"}));
   openWindow();
   ASSERT_TRUE(scan());
-  EXPECT_EQ(window->lblDistCnt->text(), "2 Drives Found");
+  EXPECT_EQ(w<QLabel>("lblDistCnt")->text(), "2 Drives Found");
   ASSERT_TRUE(waitFor([&] { return log().contains(", B, P1\rX\r\n") && log().contains(", D, No Response\r\n"); }))
       << log().constData();
-  EXPECT_GE(xav::leadingInteger(window->lblErrCnt->text()), 2);
-  EXPECT_TRUE(window->lblErrCnt->text().endsWith(' '));
+  EXPECT_GE(xav::leadingInteger(w<QLabel>("lblErrCnt")->text()), 2);
+  EXPECT_TRUE(w<QLabel>("lblErrCnt")->text().endsWith(' '));
   // The rows still show the last good replies.
-  ASSERT_TRUE(waitFor([&] { return window->txtStat[1]->text() == "P"; }));
-  EXPECT_EQ(window->txtPosition[1]->text(), "1");
+  ASSERT_TRUE(waitFor([&] { return w<QLineEdit>("txtStat", 1)->text() == "P"; }));
+  EXPECT_EQ(w<QLineEdit>("txtPosition", 1)->text(), "1");
 }

@@ -8,7 +8,6 @@
 #include <QTimer>
 #include <map>
 
-#include "colours.h"
 #include "fake_serial_link.h"
 #include "files.h"
 #include "poll_engine.h"
@@ -92,7 +91,7 @@ class EngineTest : public ::testing::Test {
   // in flight may predate it, the one after it does not.
   bool completePoll(int row) { return pollRow(row, 2); }
   bool sweep(const QString& com = "COM 1") {
-    engine.cmdScan_Click(com);
+    engine.startScan(com);
     return QTest::qWaitFor([&] { return engine.polling(); }, 10000);
   }
   QByteArray log() const {
@@ -119,6 +118,25 @@ class EngineTest : public ::testing::Test {
 
 QByteArray move(char addr, int duct) { return bytes({addr, static_cast<char>(duct)}); }
 
+// The row button in the engine's terms: what it shows, and the count when it
+// shows one.
+struct Caption {
+  ButtonCaption form;
+  double count = 0;
+  bool operator==(const Caption&) const = default;
+};
+std::ostream& operator<<(std::ostream& os, const Caption& c) {
+  return os << "caption " << static_cast<int>(c.form) << " count " << c.count;
+}
+Caption caption(const DriveRow& r) {
+  const bool count = r.button.caption == ButtonCaption::Count || r.button.caption == ButtonCaption::SweptCount;
+  return {r.button.caption, count ? r.button.count : 0};
+}
+const Caption kRnd{ButtonCaption::AskCount};
+const Caption kReset{ButtonCaption::Reset};
+Caption swept(double n) { return {ButtonCaption::SweptCount, n}; }
+Caption shows(double n) { return {ButtonCaption::Count, n}; }
+
 }  // namespace
 
 TEST_F(EngineTest, SweepFindsExactlyTheDrivesAndWritesTheHeader) {
@@ -126,8 +144,8 @@ TEST_F(EngineTest, SweepFindsExactlyTheDrivesAndWritesTheHeader) {
   net.drives['T'] = {'P', 0, 5, {}};
   ASSERT_TRUE(sweep());
   EXPECT_EQ(link.openedPort, 1);
-  EXPECT_EQ(engine.distCntCaption(), "2 Drives Found");
-  EXPECT_EQ(engine.errCntCaption(), "0");
+  EXPECT_EQ(engine.drivesFound(), 2);
+  EXPECT_EQ(engine.errorCount(), 0);
   EXPECT_EQ(log(), QByteArray("\r\nStart 12/6/2026 2:05:07 PM,2 Drives Found, A T \r\n"
                               "Time, Scan Count, Error Count, Address, Result\r\n"));
   // Every address but S was asked once, in order; found drives for their ducts.
@@ -138,21 +156,21 @@ TEST_F(EngineTest, SweepFindsExactlyTheDrivesAndWritesTheHeader) {
   EXPECT_TRUE(sweepFrames.contains("Td"));
   EXPECT_FALSE(sweepFrames.contains("Bd"));
 
-  EXPECT_EQ(engine.row(0).Address, "A");
-  EXPECT_EQ(engine.row(0).Status, "P");
-  EXPECT_EQ(engine.row(0).Position, "3");
-  EXPECT_EQ(engine.row(0).DuctCount, "12");
-  EXPECT_TRUE(engine.look(0).buttonVisible);
-  EXPECT_EQ(engine.look(0).caption, " 12");
-  EXPECT_EQ(engine.look(0).buttonColour, std::optional<QRgb>(xav::colours::Cyan));
-  EXPECT_EQ(engine.look(0).statusColour, xav::colours::Green);
+  EXPECT_EQ(engine.row(0).address, "A");
+  EXPECT_EQ(engine.row(0).status, std::optional<char>('P'));
+  EXPECT_EQ(engine.row(0).positionText(), "3");
+  EXPECT_EQ(engine.row(0).ductCount, std::optional<int>(12));
+  EXPECT_TRUE(engine.row(0).button.visible);
+  EXPECT_EQ(caption(engine.row(0)), swept(12));
+  EXPECT_EQ(engine.row(0).button.mark, ButtonMark::CountKnown);
+  EXPECT_EQ(engine.row(0).statusKind, StatusKind::InPosition);
   // Standing at duct 0 the button keeps "Rnd", though the count is known.
-  EXPECT_EQ(engine.row(18).Address, "T");
-  EXPECT_EQ(engine.row(18).DuctCount, "5");
-  EXPECT_EQ(engine.look(18).caption, "Rnd");
+  EXPECT_EQ(engine.row(18).address, "T");
+  EXPECT_EQ(engine.row(18).ductCount, std::optional<int>(5));
+  EXPECT_EQ(caption(engine.row(18)), kRnd);
   for (int i : {1, 2, 17, 19}) {
-    EXPECT_TRUE(engine.row(i).Address.isEmpty());
-    EXPECT_FALSE(engine.look(i).buttonVisible);
+    EXPECT_TRUE(engine.row(i).address.isEmpty());
+    EXPECT_FALSE(engine.row(i).button.visible);
   }
   EXPECT_EQ(engine.scanCount(), 0);
 }
@@ -173,7 +191,7 @@ TEST_F(EngineTest, FirstPollAfterStartHandlesRowOneAndTheCycleRuns) {
 
 TEST_F(EngineTest, NoDriveAnsweringOrNoPortNeverStarvesTheWindow) {
   ASSERT_TRUE(sweep());
-  EXPECT_EQ(engine.distCntCaption(), "0 Drives Found");
+  EXPECT_EQ(engine.drivesFound(), 0);
   EXPECT_TRUE(log().contains(",0 Drives Found, \r\n"));
   // Other events keep being handled while the cycle runs on empty rows.
   bool ticked = false;
@@ -187,7 +205,7 @@ TEST_F(EngineTest, NoDriveAnsweringOrNoPortNeverStarvesTheWindow) {
   dead.openable = false;
   PollEngine other(&dead);
   other.setLogPath(dir.filePath("other.dbg"));
-  other.cmdScan_Click("COM 9");
+  other.startScan("COM 9");
   EXPECT_EQ(dead.openedPort, 9);
   EXPECT_TRUE(other.polling());
   ticked = false;
@@ -202,17 +220,17 @@ TEST_F(EngineTest, MoveRequestsGoOutOnlyWhenConfirmedStandingAndDifferent) {
   ASSERT_TRUE(sweep());
 
   // Typed but not confirmed: nothing.
-  engine.setRequest(0, "5");
-  engine.txtRequest_KeyPress(0, false);
-  EXPECT_EQ(engine.look(0).requestColour, xav::colours::Cyan);
+  engine.withdrawRequest(0);  // the key
+  engine.editRequest(0, "5");  // the text it typed
+  EXPECT_EQ(engine.row(0).requestEntry, RequestEntry::Editing);
   take();
   ASSERT_TRUE(completePoll(0));
   EXPECT_EQ(take().count(move('A', 5)), 0);
 
   // Confirmed with Enter: the duct number itself, right after the status
   // query, at every poll.
-  engine.txtRequest_KeyPress(0, true);
-  EXPECT_EQ(engine.look(0).requestColour, xav::colours::White);
+  engine.confirmRequest(0, "5");
+  EXPECT_EQ(engine.row(0).requestEntry, RequestEntry::Confirmed);
   ASSERT_TRUE(completePoll(0));
   ASSERT_TRUE(completePoll(0));
   auto sent = take();
@@ -224,19 +242,19 @@ TEST_F(EngineTest, MoveRequestsGoOutOnlyWhenConfirmedStandingAndDifferent) {
   }
 
   // "07" differs from "7" as text: byte 7 goes out.
-  engine.setRequest(0, "07");
+  engine.confirmRequest(0, "07");
   ASSERT_TRUE(completePoll(0));
   EXPECT_GE(take().count(move('A', 7)), 1);
 
   // Equal texts: nothing.
-  engine.setRequest(0, "7");
+  engine.confirmRequest(0, "7");
   ASSERT_TRUE(completePoll(0));
   take();
   ASSERT_TRUE(completePoll(0));
   EXPECT_EQ(take().count(move('A', 7)), 0);
 
   // A moving drive (or any other letter) gets no move request.
-  engine.setRequest(0, "5");
+  engine.confirmRequest(0, "5");
   net.drives['A'].status = 'M';
   ASSERT_TRUE(completePoll(0));
   take();
@@ -247,19 +265,18 @@ TEST_F(EngineTest, MoveRequestsGoOutOnlyWhenConfirmedStandingAndDifferent) {
   take();
   ASSERT_TRUE(completePoll(0));
   EXPECT_EQ(take().count(move('A', 5)), 0);
-  EXPECT_EQ(engine.look(0).statusColour, xav::colours::Red);
+  EXPECT_EQ(engine.row(0).statusKind, StatusKind::NotInPosition);
 }
 
 TEST_F(EngineTest, NoMoveRequestWithinTenSecondsOfACompletedMove) {
   net.drives['A'] = {'M', 4, 12, {}};
   ASSERT_TRUE(sweep());
-  engine.setRequest(0, "9");
-  engine.txtRequest_KeyPress(0, true);
+  engine.confirmRequest(0, "9");
   ASSERT_TRUE(completePoll(0));
   net.drives['A'].status = 'P';  // arrives: M to P
   ASSERT_TRUE(completePoll(0));
-  ASSERT_TRUE(engine.row(0).HoldUntil);
-  EXPECT_EQ(*engine.row(0).HoldUntil, mono + 10000);
+  ASSERT_TRUE(engine.row(0).holdUntilMs);
+  EXPECT_EQ(*engine.row(0).holdUntilMs, mono + 10000);
   take();
   // The time of day passing midnight neither ends nor lengthens the rest.
   wall = QDateTime(QDate(2026, 12, 7), QTime(0, 0, 1));
@@ -279,17 +296,17 @@ TEST_F(EngineTest, RequestBeyondOneByteSendsNothingAndHoldsBackTheReset) {
   net.drives['A'] = {'M', 0, 12, {}};
   ASSERT_TRUE(sweep());
   ASSERT_TRUE(completePoll(0));
-  EXPECT_EQ(engine.look(0).caption, "Reset");
-  EXPECT_EQ(engine.look(0).buttonColour, std::optional<QRgb>(xav::colours::LightRed));
+  EXPECT_EQ(caption(engine.row(0)), kReset);
+  EXPECT_EQ(engine.row(0).button.mark, ButtonMark::ResetOffered);
   // Another letter keeps the offer (only "P" withdraws it) and sets no hold.
   net.drives['A'].status = 'E';
   ASSERT_TRUE(completePoll(0));
-  ASSERT_EQ(engine.look(0).caption, "Reset");
-  engine.cmdRnd_Click(0);  // arms the row and queues a reset
-  EXPECT_TRUE(engine.row(0).ResetPending);
-  EXPECT_EQ(engine.look(0).caption, "12");
-  EXPECT_EQ(engine.look(0).buttonColour, std::optional<QRgb>(xav::colours::Cyan));
-  engine.setRequest(0, "256");
+  ASSERT_EQ(caption(engine.row(0)), kReset);
+  engine.pressRowButton(0);  // arms the row and queues a reset
+  EXPECT_TRUE(engine.row(0).resetPending);
+  EXPECT_EQ(caption(engine.row(0)), shows(12));
+  EXPECT_EQ(engine.row(0).button.mark, ButtonMark::CountKnown);
+  engine.confirmRequest(0, "256");
   net.drives['A'].status = 'P';
   net.drives['A'].pos = 2;
   take();
@@ -297,42 +314,42 @@ TEST_F(EngineTest, RequestBeyondOneByteSendsNothingAndHoldsBackTheReset) {
   auto sent = take();
   EXPECT_EQ(sent.count("Ar"), 0);
   EXPECT_EQ(sent.count(move('A', 0)), 0);
-  EXPECT_TRUE(engine.row(0).ResetPending);
+  EXPECT_TRUE(engine.row(0).resetPending);
   // A request that fits: the move first, the reset right after, same poll.
-  engine.setRequest(0, "3");
+  engine.confirmRequest(0, "3");
   ASSERT_TRUE(completePoll(0));
   sent = take();
   const qsizetype m = sent.indexOf(move('A', 3));
   ASSERT_GE(m, 0);
   EXPECT_EQ(sent.value(m + 1), QByteArray("Ar"));
-  EXPECT_FALSE(engine.row(0).ResetPending);
+  EXPECT_FALSE(engine.row(0).resetPending);
 }
 TEST_F(EngineTest, ResetButtonFollowsTheDrive) {
   net.drives['A'] = {'M', 0, {}, {}};  // no duct count known
   ASSERT_TRUE(sweep());
   ASSERT_TRUE(completePoll(0));
-  EXPECT_EQ(engine.look(0).caption, "Reset");
-  engine.cmdRnd_Click(0);
-  EXPECT_EQ(engine.look(0).caption, "Reset");  // nothing to show instead
+  EXPECT_EQ(caption(engine.row(0)), kReset);
+  engine.pressRowButton(0);
+  EXPECT_EQ(caption(engine.row(0)), kReset);  // nothing to show instead
   take();
   ASSERT_TRUE(completePoll(0));
   EXPECT_EQ(take().count("Ar"), 1);
   // Still M at 0: offered again.
-  EXPECT_EQ(engine.look(0).caption, "Reset");
+  EXPECT_EQ(caption(engine.row(0)), kReset);
   net.drives['A'].status = 'P';
   ASSERT_TRUE(completePoll(0));
-  EXPECT_EQ(engine.look(0).caption, "Rnd");
-  EXPECT_FALSE(engine.look(0).buttonColour);
+  EXPECT_EQ(caption(engine.row(0)), kRnd);
+  EXPECT_EQ(engine.row(0).button.mark, ButtonMark::Plain);
 }
 
 TEST_F(EngineTest, RandomModeDrawsTargetsWithinTheDuctCount) {
   net.drives['A'] = {'P', 3, 6, {}};
   ASSERT_TRUE(sweep());
-  ASSERT_EQ(engine.look(0).caption, " 6");
-  engine.cmdRnd_Click(0);  // duct count shown: random on
-  EXPECT_EQ(engine.row(0).RandomLimit, "6");
-  EXPECT_EQ(engine.look(0).buttonColour, std::optional<QRgb>(xav::colours::Orange));
-  EXPECT_TRUE(engine.sendArmed(0));
+  ASSERT_EQ(caption(engine.row(0)), swept(6));
+  engine.pressRowButton(0);  // duct count shown: random on
+  EXPECT_EQ(engine.row(0).randomLimit, std::optional<double>(6));
+  EXPECT_EQ(engine.row(0).button.mark, ButtonMark::RandomFromCount);
+  EXPECT_TRUE(engine.row(0).sendArmed);
   take();
   for (int k = 0; k < 30; ++k) ASSERT_TRUE(completePoll(0));
   int moves = 0;
@@ -346,25 +363,25 @@ TEST_F(EngineTest, RandomModeDrawsTargetsWithinTheDuctCount) {
   }
   EXPECT_GE(moves, 30);
   // Random off: back to the duct count on cyan.
-  engine.cmdRnd_Click(0);
-  EXPECT_TRUE(engine.row(0).RandomLimit.isEmpty());
-  EXPECT_EQ(engine.look(0).caption, "6");
-  EXPECT_EQ(engine.look(0).buttonColour, std::optional<QRgb>(xav::colours::Cyan));
+  engine.pressRowButton(0);
+  EXPECT_FALSE(engine.row(0).randomLimit);
+  EXPECT_EQ(caption(engine.row(0)), shows(6));
+  EXPECT_EQ(engine.row(0).button.mark, ButtonMark::CountKnown);
 }
 
 TEST_F(EngineTest, RandomModeWithNoOtherDuctChoosesNoneAndKeepsPolling) {
   net.drives['A'] = {'P', 1, {}, {}};
   ASSERT_TRUE(sweep());
-  ASSERT_EQ(engine.look(0).caption, "Rnd");
-  engine.cmdRnd_Click(0);  // asks for the count
+  ASSERT_EQ(caption(engine.row(0)), kRnd);
+  engine.pressRowButton(0);  // asks for the count
   ASSERT_TRUE(engine.ductEntryOpen());
-  ASSERT_TRUE(engine.txtDucts_Enter("1"));
-  EXPECT_EQ(engine.row(0).RandomLimit, "1");
-  EXPECT_EQ(engine.look(0).caption, "1");
+  ASSERT_TRUE(engine.enterDuctCount("1"));
+  EXPECT_EQ(engine.row(0).randomLimit, std::optional<double>(1));
+  EXPECT_EQ(caption(engine.row(0)), shows(1));
   take();
   ASSERT_TRUE(completePoll(0));
   EXPECT_EQ(take().count(move('A', 1)), 0);
-  EXPECT_TRUE(engine.row(0).Request.isEmpty());
+  EXPECT_TRUE(engine.row(0).request.isEmpty());
 }
 
 TEST_F(EngineTest, DuctEntryHoldsTheCycleUntilAValidCount) {
@@ -373,30 +390,30 @@ TEST_F(EngineTest, DuctEntryHoldsTheCycleUntilAValidCount) {
   ASSERT_TRUE(completePoll(0));
   bool asked = false;
   QObject::connect(&engine, &PollEngine::ductEntryRequested, &engine, [&] { asked = true; });
-  engine.cmdRnd_Click(0);
+  engine.pressRowButton(0);
   EXPECT_TRUE(asked);
   take();
   QTest::qWait(150);
   // The query that was already out stays unanswered; nothing new starts.
   EXPECT_EQ(take().size(), 0);
-  EXPECT_FALSE(engine.txtDucts_Enter("0"));
-  EXPECT_FALSE(engine.txtDucts_Enter("63"));
-  EXPECT_FALSE(engine.txtDucts_Enter(""));
+  EXPECT_FALSE(engine.enterDuctCount("0"));
+  EXPECT_FALSE(engine.enterDuctCount("63"));
+  EXPECT_FALSE(engine.enterDuctCount(""));
   EXPECT_TRUE(engine.ductEntryOpen());
   QTest::qWait(50);
   EXPECT_LE(take().size(), 0);
   bool closed = false;
   QObject::connect(&engine, &PollEngine::ductEntryClosed, &engine, [&] { closed = true; });
-  EXPECT_TRUE(engine.txtDucts_Enter("62"));
+  EXPECT_TRUE(engine.enterDuctCount("62"));
   EXPECT_TRUE(closed);
   EXPECT_FALSE(engine.ductEntryOpen());
-  EXPECT_EQ(engine.row(0).RandomLimit, "62");
-  EXPECT_EQ(engine.look(0).caption, "62");
-  EXPECT_FALSE(engine.look(0).buttonColour);  // unchanged
+  EXPECT_EQ(engine.row(0).randomLimit, std::optional<double>(62));
+  EXPECT_EQ(caption(engine.row(0)), shows(62));
+  EXPECT_EQ(engine.row(0).button.mark, ButtonMark::Plain);  // unchanged
   EXPECT_TRUE(completePoll(0));
   // Random off again without a duct count: "Rnd", not an empty button.
-  engine.cmdRnd_Click(0);
-  EXPECT_EQ(engine.look(0).caption, "Rnd");
+  engine.pressRowButton(0);
+  EXPECT_EQ(caption(engine.row(0)), kRnd);
 }
 
 TEST_F(EngineTest, FaultsAreCountedShownAndLogged) {
@@ -407,54 +424,54 @@ TEST_F(EngineTest, FaultsAreCountedShownAndLogged) {
   // No answer, once: status and position emptied, counted, logged.
   net.drives['B'].override = QByteArray();
   net.drives['B'].overrideTimes = 1;
-  ASSERT_TRUE(QTest::qWaitFor([&] { return engine.errCntCaption() == "1 "; }, 5000));
-  EXPECT_TRUE(engine.row(1).Status.isEmpty());
-  EXPECT_TRUE(engine.row(1).Position.isEmpty());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return engine.errorCount() == 1; }, 5000));
+  EXPECT_FALSE(engine.row(1).status);
+  EXPECT_TRUE(engine.row(1).positionText().isEmpty());
   EXPECT_TRUE(log().endsWith(", 1 , B, No Response\r\n")) << log().constData();
   EXPECT_TRUE(log().contains("00:01:05, "));
   // Two bytes, then four: the row keeps its values, the raw reply is logged.
   net.drives['A'].override = QByteArray("P\x01", 2);
   net.drives['A'].overrideTimes = 1;
-  ASSERT_TRUE(QTest::qWaitFor([&] { return engine.errCntCaption() == "2 "; }, 5000));
-  EXPECT_EQ(engine.row(0).Status, "P");
-  EXPECT_EQ(engine.row(0).Position, "2");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return engine.errorCount() == 2; }, 5000));
+  EXPECT_EQ(engine.row(0).status, std::optional<char>('P'));
+  EXPECT_EQ(engine.row(0).positionText(), "2");
   EXPECT_TRUE(log().endsWith(QByteArray(", 2 , A, P\x01\r\n", 13))) << log().toHex().constData();
   net.drives['A'].override = QByteArray("M3\r\n");
   net.drives['A'].overrideTimes = 1;
-  ASSERT_TRUE(QTest::qWaitFor([&] { return engine.errCntCaption() == "3 "; }, 5000));
-  EXPECT_EQ(engine.row(0).Status, "P");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return engine.errorCount() == 3; }, 5000));
+  EXPECT_EQ(engine.row(0).status, std::optional<char>('P'));
   EXPECT_TRUE(log().endsWith(", 3 , A, M3\r\n\r\n"));
   // Answers again: shown again.
   ASSERT_TRUE(completePoll(1));
-  EXPECT_EQ(engine.row(1).Position, "5");
-  EXPECT_EQ(engine.errCntCaption(), "3 ");
+  EXPECT_EQ(engine.row(1).positionText(), "5");
+  EXPECT_EQ(engine.errorCount(), 3);
 }
 
 TEST_F(EngineTest, MalformedFirstReplyDuringTheSweep) {
   net.drives['B'] = {'P', 2, 12, QByteArray("P2")};
   net.drives['C'] = {'P', 4, 12, {}};
   ASSERT_TRUE(sweep());
-  EXPECT_EQ(engine.distCntCaption(), "2 Drives Found");
-  EXPECT_EQ(engine.row(1).Address, "B");
-  EXPECT_TRUE(engine.row(1).Status.isEmpty());
-  EXPECT_TRUE(engine.look(1).buttonVisible);
+  EXPECT_EQ(engine.drivesFound(), 2);
+  EXPECT_EQ(engine.row(1).address, "B");
+  EXPECT_FALSE(engine.row(1).status);
+  EXPECT_TRUE(engine.row(1).button.visible);
   // The sweep reset the counter to "0" first; the fault made it "1 ".
-  EXPECT_EQ(engine.errCntCaption(), "1 ");
+  EXPECT_EQ(engine.errorCount(), 1);
   // Logged before the header, with the time of day as elapsed and count 0.
   EXPECT_TRUE(log().startsWith("14:05:07, 0, 1 , B, P2\r\n\r\nStart ")) << log().constData();
-  EXPECT_EQ(engine.row(2).Position, "4");
+  EXPECT_EQ(engine.row(2).positionText(), "4");
 }
 
 TEST_F(EngineTest, ExchangeEndsAtExactlyThreeBytesOrAtTheDeadline) {
   engine.setReplyTimeoutMs(kReplyTimeoutMs);
   ASSERT_TRUE(sweep());  // nobody answers
-  engine.setAddress(0, "A");
+  engine.editAddress(0, "A");
   ASSERT_TRUE(pollRow(0));
   ASSERT_TRUE(engine.queryWaiting());
   // Three bytes end the wait as soon as they are there.
   link.feed("P5\r");
-  EXPECT_EQ(engine.row(0).Position, "5");
-  EXPECT_EQ(engine.errCntCaption(), "0");
+  EXPECT_EQ(engine.row(0).positionText(), "5");
+  EXPECT_EQ(engine.errorCount(), 0);
 
   // Four bytes at once: the wait runs to the deadline.
   ASSERT_TRUE(engine.queryWaiting());  // the next poll of A went out at once
@@ -462,34 +479,34 @@ TEST_F(EngineTest, ExchangeEndsAtExactlyThreeBytesOrAtTheDeadline) {
   QElapsedTimer t;
   t.start();
   link.feed("P6\r\n");
-  EXPECT_EQ(engine.row(0).Position, "5");
+  EXPECT_EQ(engine.row(0).positionText(), "5");
   EXPECT_EQ(polls[0], before);
-  ASSERT_TRUE(QTest::qWaitFor([&] { return engine.errCntCaption() == "1 "; }, 5000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return engine.errorCount() == 1; }, 5000));
   EXPECT_GE(t.elapsed(), 90);
-  EXPECT_EQ(engine.row(0).Position, "5");
+  EXPECT_EQ(engine.row(0).positionText(), "5");
   EXPECT_TRUE(log().endsWith(", 1 , A, P6\r\n\r\n"));
 }
 
 TEST_F(EngineTest, SecondScanRestartsAndTheOldCycleNeverResumes) {
   net.drives['A'] = {'P', 3, 12, {}};
   ASSERT_TRUE(sweep());
-  engine.txtRequest_KeyPress(0, true);
-  engine.cmdRnd_Click(0);  // random on
-  ASSERT_FALSE(engine.row(0).RandomLimit.isEmpty());
+  engine.confirmRequest(0, "");
+  engine.pressRowButton(0);  // random on
+  ASSERT_TRUE(engine.row(0).randomLimit);
   net.mute = true;
   ASSERT_TRUE(pollRow(0));
   net.mute = false;
   ASSERT_TRUE(engine.queryWaiting());
   const quint64 g = engine.generation();
   take();
-  engine.cmdScan_Click("COM 1");  // in the middle of a query
+  engine.startScan("COM 1");  // in the middle of a query
   EXPECT_GT(engine.generation(), g);
   EXPECT_TRUE(engine.sweeping());
   // The grid was cleared; the armed flag and the duct count survive.
-  EXPECT_TRUE(engine.row(0).RandomLimit.isEmpty());
-  EXPECT_TRUE(engine.row(0).Request.isEmpty());
-  EXPECT_TRUE(engine.sendArmed(0));
-  EXPECT_EQ(engine.row(0).DuctCount, "12");
+  EXPECT_FALSE(engine.row(0).randomLimit);
+  EXPECT_TRUE(engine.row(0).request.isEmpty());
+  EXPECT_TRUE(engine.row(0).sendArmed);
+  EXPECT_EQ(engine.row(0).ductCount, std::optional<int>(12));
   ASSERT_TRUE(QTest::qWaitFor([&] { return engine.polling(); }, 10000));
   auto sent = take();
   ASSERT_FALSE(sent.isEmpty());
@@ -498,7 +515,7 @@ TEST_F(EngineTest, SecondScanRestartsAndTheOldCycleNeverResumes) {
   EXPECT_EQ(sent.count("BS"), 1);
   EXPECT_EQ(sent.count("US"), 1);
   EXPECT_EQ(sent.count("Ad"), 1);
-  EXPECT_EQ(engine.look(0).caption, " 12");
+  EXPECT_EQ(caption(engine.row(0)), swept(12));
   EXPECT_EQ(log().count("Start "), 2);
   // Random mode went with the grid: no more move requests.
   take();
@@ -511,15 +528,15 @@ TEST_F(EngineTest, AddressTypedIntoARowIsPolledAndAnsweredOnItsOwnRow) {
   net.drives['C'] = {'P', 6, 12, {}};
   ASSERT_TRUE(sweep());
   take();
-  engine.setAddress(5, "C");  // row 5 belongs to F; the letter C to row 2
+  engine.editAddress(5, "C");  // row 5 belongs to F; the letter C to row 2
   ASSERT_TRUE(completePoll(5));
   EXPECT_TRUE(take().contains("CS"));
-  EXPECT_EQ(engine.row(2).Address, "C");
-  EXPECT_EQ(engine.row(2).Position, "6");
-  EXPECT_EQ(engine.row(5).Address, "C");
-  EXPECT_TRUE(engine.row(5).Position.isEmpty());
+  EXPECT_EQ(engine.row(2).address, "C");
+  EXPECT_EQ(engine.row(2).positionText(), "6");
+  EXPECT_EQ(engine.row(5).address, "C");
+  EXPECT_TRUE(engine.row(5).positionText().isEmpty());
   // A text with no drive behind it is asked as typed; the silence is a fault.
-  engine.setAddress(5, "S");
+  engine.editAddress(5, "S");
   ASSERT_TRUE(completePoll(5));
   EXPECT_TRUE(take().contains("SS"));
   EXPECT_TRUE(log().endsWith(", S, No Response\r\n"));
@@ -565,18 +582,18 @@ TEST_F(EngineTest, SlowScanPauseActsLikeTheBusyWaitBeforeTheQuery) {
   // goes to A, whose reply puts A back into the box.
   qsizetype at = -1;
   duringNextPause([&] {
-    engine.setAddress(0, "C");
+    engine.editAddress(0, "C");
     at = net.frames.size();
   });
   ASSERT_TRUE(QTest::qWaitFor([&] { return at >= 0 && net.frames.size() > at; }, 5000));
   EXPECT_EQ(net.frames.at(at), QByteArray("AS"));
-  ASSERT_TRUE(QTest::qWaitFor([&] { return engine.row(0).Address == "A"; }, 5000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return engine.row(0).address == "A"; }, 5000));
 
   // A duct entry opened during the pause: the query still goes out after
   // it, and its wait is what the entry holds.
   at = -1;
   duringNextPause([&] {
-    engine.cmdRnd_Click(0);
+    engine.pressRowButton(0);
     at = net.frames.size();
   });
   ASSERT_TRUE(QTest::qWaitFor([&] { return at >= 0 && net.frames.size() > at; }, 5000));
@@ -585,8 +602,8 @@ TEST_F(EngineTest, SlowScanPauseActsLikeTheBusyWaitBeforeTheQuery) {
   EXPECT_TRUE(engine.queryWaiting());
   QTest::qWait(100);
   EXPECT_EQ(net.frames.size(), at + 1);  // held: nothing more
-  ASSERT_TRUE(engine.txtDucts_Enter("4"));
+  ASSERT_TRUE(engine.enterDuctCount("4"));
   EXPECT_FALSE(engine.queryWaiting() && engine.ductEntryOpen());
   EXPECT_TRUE(completePoll(0));
-  EXPECT_EQ(engine.row(0).RandomLimit, "4");
+  EXPECT_EQ(engine.row(0).randomLimit, std::optional<double>(4));
 }

@@ -53,13 +53,13 @@ TEST(DriveProtocol, MoveByteRoundsHalvesToEvenAndRefusesWhatOneByteCannotCarry) 
 TEST(DriveProtocol, StatusReplyDecoding) {
   auto d = decodeStatus(bytes({'P', '7', 0x0D}), "A");
   ASSERT_TRUE(d);
-  EXPECT_EQ(d->status, "P");
-  EXPECT_EQ(d->position, "7");
-  EXPECT_EQ(decodeStatus(bytes({'M', ';', 'x'}), "B")->position, "11");
-  EXPECT_EQ(decodeStatus(bytes({'M', '/', 'x'}), "B")->position, "-1");
-  EXPECT_EQ(decodeStatus(bytes({'P', '<', 'x'}), "U")->position, "12");
+  EXPECT_EQ(d->status, 'P');
+  EXPECT_EQ(d->position, 7);
+  EXPECT_EQ(decodeStatus(bytes({'M', ';', 'x'}), "B")->position, 11);
+  EXPECT_EQ(decodeStatus(bytes({'M', '/', 'x'}), "B")->position, -1);
+  EXPECT_EQ(decodeStatus(bytes({'P', '<', 'x'}), "U")->position, 12);
   // High bytes are not negative.
-  EXPECT_EQ(decodeStatus(bytes({'P', 0xFF, 'x'}), "C")->position, "207");
+  EXPECT_EQ(decodeStatus(bytes({'P', 0xFF, 'x'}), "C")->position, 207);
   // Only exactly three bytes, and only for an address between A and U.
   EXPECT_FALSE(decodeStatus("P7", "A"));
   EXPECT_FALSE(decodeStatus("P7\r\n", "A"));
@@ -130,14 +130,14 @@ TEST(PolmonLog, DateTimeAndElapsedForms) {
 
 TEST(PolmonLog, EntryTexts) {
   const QDateTime now(QDate(2026, 12, 6), QTime(14, 5, 7));
-  EXPECT_EQ(sweepHeaderEntry(now, "3 Drives Found", "A B D "),
+  EXPECT_EQ(sweepHeaderEntry(now, 3, "A B D "),
             QByteArray("\r\nStart 12/6/2026 2:05:07 PM,3 Drives Found, A B D \r\n"
                        "Time, Scan Count, Error Count, Address, Result\r\n"));
-  EXPECT_EQ(sweepHeaderEntry(now, "0 Drives Found", ""),
+  EXPECT_EQ(sweepHeaderEntry(now, 0, ""),
             QByteArray("\r\nStart 12/6/2026 2:05:07 PM,0 Drives Found, \r\n"
                        "Time, Scan Count, Error Count, Address, Result\r\n"));
-  EXPECT_EQ(noResponseEntry("00:01:05", 12, "3 ", "B"), QByteArray("00:01:05, 12, 3 , B, No Response\r\n"));
-  EXPECT_EQ(badReplyEntry("00:00:01", 0, "1 ", "C", QByteArray("P\x01\r\n", 4)),
+  EXPECT_EQ(noResponseEntry("00:01:05", 12, 3, "B"), QByteArray("00:01:05, 12, 3 , B, No Response\r\n"));
+  EXPECT_EQ(badReplyEntry("00:00:01", 0, 1, "C", QByteArray("P\x01\r\n", 4)),
             QByteArray("00:00:01, 0, 1 , C, P\x01\r\n\r\n", 26));
   EXPECT_EQ(exitEntry(now), QByteArray("Shut down 12/6/2026 2:05:07 PM\r\n"));
 }

@@ -22,6 +22,15 @@ using xav::testing::FakeSerialLink;
 
 namespace {
 
+// A widget of the window by its objectName; "txtAddr", 3 finds "txtAddr(3)".
+template <typename W>
+W* find(QWidget& window, const QString& name, int index = -1) {
+  const QString full = index < 0 ? name : QStringLiteral("%1(%2)").arg(name).arg(index);
+  W* w = window.findChild<W*>(full);
+  EXPECT_NE(w, nullptr) << qPrintable(full);
+  return w;
+}
+
 class WindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -35,7 +44,7 @@ class WindowTest : public ::testing::Test {
     });
   }
   bool scan() {
-    QTest::mouseClick(window.cmdScan, Qt::LeftButton);
+    QTest::mouseClick(find<QPushButton>(window, "cmdScan"), Qt::LeftButton);
     return QTest::qWaitFor([&] { return window.engine().polling(); }, 10000);
   }
   static QColor base(QWidget* w) { return w->palette().color(QPalette::Base); }
@@ -49,26 +58,26 @@ class WindowTest : public ::testing::Test {
 
 TEST_F(WindowTest, StartsWithItsTextsAndAnEmptyGrid) {
   EXPECT_EQ(window.windowTitle(), "TVRNet Controller");
-  EXPECT_EQ(window.lblDistCnt->text(), "0 ");
-  EXPECT_EQ(window.lblErrCnt->text(), "0 ");
-  EXPECT_EQ(window.lblDrives->text(), "Drives Found");
-  EXPECT_EQ(window.lblError->text(), "Errors Detected");
-  EXPECT_EQ(window.lblDuctReq->text(), "Number of Ducts");
-  EXPECT_EQ(window.chkScanSpeed->text().remove('&'), "Slow Scan");
-  EXPECT_EQ(window.cmdScan->text().remove('&'), "Scan");
-  EXPECT_EQ(window.cmdExit->text().remove('&'), "Exit");
-  EXPECT_TRUE(window.Frame1->isHidden());
+  EXPECT_EQ(find<QLabel>(window, "lblDistCnt")->text(), "0 ");
+  EXPECT_EQ(find<QLabel>(window, "lblErrCnt")->text(), "0 ");
+  EXPECT_EQ(find<QLabel>(window, "lblDrives")->text(), "Drives Found");
+  EXPECT_EQ(find<QLabel>(window, "lblError")->text(), "Errors Detected");
+  EXPECT_EQ(find<QLabel>(window, "lblDuctReq")->text(), "Number of Ducts");
+  EXPECT_EQ(find<QCheckBox>(window, "chkScanSpeed")->text().remove('&'), "Slow Scan");
+  EXPECT_EQ(find<QPushButton>(window, "cmdScan")->text().remove('&'), "Scan");
+  EXPECT_EQ(find<QPushButton>(window, "cmdExit")->text().remove('&'), "Exit");
+  EXPECT_TRUE(find<QFrame>(window, "Frame1")->isHidden());
   // Every port opened at load is listed, the first one chosen.
-  EXPECT_EQ(window.cmbComm->count(), 16);
-  EXPECT_EQ(window.cmbComm->itemText(15), "COM 16");
-  EXPECT_EQ(window.cmbComm->currentText(), "COM 1");
+  EXPECT_EQ(find<QComboBox>(window, "cmbComm")->count(), 16);
+  EXPECT_EQ(find<QComboBox>(window, "cmbComm")->itemText(15), "COM 16");
+  EXPECT_EQ(find<QComboBox>(window, "cmbComm")->currentText(), "COM 1");
   EXPECT_FALSE(link.isOpen());  // probed and closed again
   for (int i = 0; i < kRows; ++i) {
-    EXPECT_TRUE(window.cmdRnd[i]->isHidden());
-    EXPECT_TRUE(window.txtAddr[i]->text().isEmpty());
-    EXPECT_FALSE(window.shpLed[i]->isRed());
-    EXPECT_EQ(base(window.txtStat[i]), QColor(xav::colours::LightGrey));
-    EXPECT_EQ(base(window.txtRequest[i]), QColor(xav::colours::White));
+    EXPECT_TRUE(find<QPushButton>(window, "cmdRnd", i)->isHidden());
+    EXPECT_TRUE(find<QLineEdit>(window, "txtAddr", i)->text().isEmpty());
+    EXPECT_FALSE(find<Lamp>(window, "shpLed", i)->isRed());
+    EXPECT_EQ(base(find<QLineEdit>(window, "txtStat", i)), QColor(xav::colours::LightGrey));
+    EXPECT_EQ(base(find<QLineEdit>(window, "txtRequest", i)), QColor(xav::colours::White));
   }
   // The headings appear once per half.
   int addrHeadings = 0;
@@ -79,90 +88,90 @@ TEST_F(WindowTest, StartsWithItsTextsAndAnEmptyGrid) {
   FakeSerialLink none;
   none.openable = false;
   PolmonWindow empty(&none);
-  EXPECT_EQ(empty.cmbComm->count(), 0);
-  EXPECT_TRUE(empty.cmbComm->currentText().isEmpty());
+  EXPECT_EQ(find<QComboBox>(empty, "cmbComm")->count(), 0);
+  EXPECT_TRUE(find<QComboBox>(empty, "cmbComm")->currentText().isEmpty());
 }
 
 TEST_F(WindowTest, ScanShowsTheSweepAndThePollOnTheGrid) {
   ASSERT_TRUE(scan());
-  EXPECT_TRUE(window.cmbComm->isHidden());
-  EXPECT_EQ(window.lblDistCnt->text(), "1 Drives Found");
-  EXPECT_EQ(window.lblErrCnt->text(), "0");
-  EXPECT_EQ(window.txtAddr[0]->text(), "A");
-  EXPECT_EQ(window.txtStat[0]->text(), "P");
-  EXPECT_EQ(window.txtPosition[0]->text(), "4");
-  EXPECT_EQ(base(window.txtStat[0]), QColor(xav::colours::Green));
-  EXPECT_FALSE(window.cmdRnd[0]->isHidden());
-  EXPECT_EQ(window.cmdRnd[0]->text(), " 9");
-  EXPECT_EQ(window.cmdRnd[0]->palette().color(QPalette::Button), QColor(xav::colours::Cyan));
-  EXPECT_TRUE(window.cmdRnd[1]->isHidden());
+  EXPECT_TRUE(find<QComboBox>(window, "cmbComm")->isHidden());
+  EXPECT_EQ(find<QLabel>(window, "lblDistCnt")->text(), "1 Drives Found");
+  EXPECT_EQ(find<QLabel>(window, "lblErrCnt")->text(), "0");
+  EXPECT_EQ(find<QLineEdit>(window, "txtAddr", 0)->text(), "A");
+  EXPECT_EQ(find<QLineEdit>(window, "txtStat", 0)->text(), "P");
+  EXPECT_EQ(find<QLineEdit>(window, "txtPosition", 0)->text(), "4");
+  EXPECT_EQ(base(find<QLineEdit>(window, "txtStat", 0)), QColor(xav::colours::Green));
+  EXPECT_FALSE(find<QPushButton>(window, "cmdRnd", 0)->isHidden());
+  EXPECT_EQ(find<QPushButton>(window, "cmdRnd", 0)->text(), " 9");
+  EXPECT_EQ(find<QPushButton>(window, "cmdRnd", 0)->palette().color(QPalette::Button), QColor(xav::colours::Cyan));
+  EXPECT_TRUE(find<QPushButton>(window, "cmdRnd", 1)->isHidden());
   // The lamp of the polled row is lit, and only that one.
-  EXPECT_TRUE(QTest::qWaitFor([&] { return window.shpLed[0]->isRed(); }, 5000));
-  for (int i = 1; i < kRows; ++i) EXPECT_FALSE(window.shpLed[i]->isRed());
+  EXPECT_TRUE(QTest::qWaitFor([&] { return find<Lamp>(window, "shpLed", 0)->isRed(); }, 5000));
+  for (int i = 1; i < kRows; ++i) EXPECT_FALSE(find<Lamp>(window, "shpLed", i)->isRed());
   // Random on from the known duct count: orange.
-  QTest::mouseClick(window.cmdRnd[0], Qt::LeftButton);
-  EXPECT_EQ(window.cmdRnd[0]->palette().color(QPalette::Button), QColor(xav::colours::Orange));
+  QTest::mouseClick(find<QPushButton>(window, "cmdRnd", 0), Qt::LeftButton);
+  EXPECT_EQ(find<QPushButton>(window, "cmdRnd", 0)->palette().color(QPalette::Button), QColor(xav::colours::Orange));
 }
 
 TEST_F(WindowTest, RequestBoxKeysConfirmOrWithdrawTheRequest) {
   ASSERT_TRUE(scan());
-  QLineEdit* req = window.txtRequest[0];
+  QLineEdit* req = find<QLineEdit>(window, "txtRequest", 0);
   QTest::keyClicks(req, "7");
   EXPECT_EQ(base(req), QColor(xav::colours::Cyan));
-  EXPECT_FALSE(window.engine().sendArmed(0));
-  EXPECT_EQ(window.engine().row(0).Request, "7");
+  EXPECT_FALSE(window.engine().row(0).sendArmed);
+  EXPECT_EQ(window.engine().row(0).request, "7");
   QTest::keyClick(req, Qt::Key_Return);
   EXPECT_EQ(base(req), QColor(xav::colours::White));
-  EXPECT_TRUE(window.engine().sendArmed(0));
+  EXPECT_TRUE(window.engine().row(0).sendArmed);
   EXPECT_EQ(req->text(), "7");
   // Leaving the box with Tab types nothing: the request stays confirmed.
   QTest::keyClick(req, Qt::Key_Tab);
   QTest::keyClick(req, Qt::Key_Backtab, Qt::ShiftModifier);
   EXPECT_EQ(base(req), QColor(xav::colours::White));
-  EXPECT_TRUE(window.engine().sendArmed(0));
+  EXPECT_TRUE(window.engine().row(0).sendArmed);
   QTest::keyClick(req, Qt::Key_Backspace);
-  EXPECT_FALSE(window.engine().sendArmed(0));
+  EXPECT_FALSE(window.engine().row(0).sendArmed);
   EXPECT_TRUE(req->text().isEmpty());
 }
 
 TEST_F(WindowTest, DuctPanelAcceptsOnlyOneToSixtyTwo) {
-  window.engine().setAddress(0, "A");
-  window.txtAddr[0]->setText("A");
+  window.engine().editAddress(0, "A");
+  find<QLineEdit>(window, "txtAddr", 0)->setText("A");
   // Address typed, no sweep yet: the button asks for the number of ducts.
-  window.engine().cmdRnd_Click(0);
-  ASSERT_FALSE(window.Frame1->isHidden());
-  QTest::keyClicks(window.txtDucts, "0");
-  QTest::keyClick(window.txtDucts, Qt::Key_Return);
-  EXPECT_TRUE(window.txtDucts->text().isEmpty());
-  EXPECT_FALSE(window.Frame1->isHidden());
-  QTest::keyClicks(window.txtDucts, "63");
-  QTest::keyClick(window.txtDucts, Qt::Key_Return);
-  EXPECT_TRUE(window.txtDucts->text().isEmpty());
-  EXPECT_FALSE(window.Frame1->isHidden());
-  QTest::keyClicks(window.txtDucts, "62");
-  QTest::keyClick(window.txtDucts, Qt::Key_Return);
-  EXPECT_TRUE(window.Frame1->isHidden());
-  EXPECT_TRUE(window.txtDucts->text().isEmpty());
-  EXPECT_EQ(window.cmdRnd[0]->text(), "62");
-  EXPECT_EQ(window.engine().row(0).RandomLimit, "62");
+  window.engine().pressRowButton(0);
+  ASSERT_FALSE(find<QFrame>(window, "Frame1")->isHidden());
+  QTest::keyClicks(find<QLineEdit>(window, "txtDucts"), "0");
+  QTest::keyClick(find<QLineEdit>(window, "txtDucts"), Qt::Key_Return);
+  EXPECT_TRUE(find<QLineEdit>(window, "txtDucts")->text().isEmpty());
+  EXPECT_FALSE(find<QFrame>(window, "Frame1")->isHidden());
+  QTest::keyClicks(find<QLineEdit>(window, "txtDucts"), "63");
+  QTest::keyClick(find<QLineEdit>(window, "txtDucts"), Qt::Key_Return);
+  EXPECT_TRUE(find<QLineEdit>(window, "txtDucts")->text().isEmpty());
+  EXPECT_FALSE(find<QFrame>(window, "Frame1")->isHidden());
+  QTest::keyClicks(find<QLineEdit>(window, "txtDucts"), "62");
+  QTest::keyClick(find<QLineEdit>(window, "txtDucts"), Qt::Key_Return);
+  EXPECT_TRUE(find<QFrame>(window, "Frame1")->isHidden());
+  EXPECT_TRUE(find<QLineEdit>(window, "txtDucts")->text().isEmpty());
+  EXPECT_EQ(find<QPushButton>(window, "cmdRnd", 0)->text(), "62");
+  EXPECT_EQ(window.engine().row(0).randomLimit, std::optional<double>(62));
 }
 
 TEST_F(WindowTest, DisplayOnlyBoxesSendTheFocusToExit) {
   window.show();
   window.activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
-  window.txtStat[3]->setFocus();
-  EXPECT_TRUE(QTest::qWaitFor([&] { return window.cmdExit->hasFocus(); }, 2000));
-  window.txtAddr[3]->setFocus();
-  EXPECT_TRUE(QTest::qWaitFor([&] { return window.txtAddr[3]->hasFocus(); }, 2000));
-  window.txtPosition[12]->setFocus();
-  EXPECT_TRUE(QTest::qWaitFor([&] { return window.cmdExit->hasFocus(); }, 2000));
+  find<QLineEdit>(window, "txtStat", 3)->setFocus();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return find<QPushButton>(window, "cmdExit")->hasFocus(); }, 2000));
+  find<QLineEdit>(window, "txtAddr", 3)->setFocus();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return find<QLineEdit>(window, "txtAddr", 3)->hasFocus(); }, 2000));
+  find<QLineEdit>(window, "txtPosition", 12)->setFocus();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return find<QPushButton>(window, "cmdExit")->hasFocus(); }, 2000));
 }
 
 TEST_F(WindowTest, ExitWritesTheShutDownLine) {
   QSignalSpy exits(&window, &PolmonWindow::exitRequested);
   window.engine().setWallClock([] { return QDateTime(QDate(2026, 12, 6), QTime(9, 1, 2)); });
-  QTest::mouseClick(window.cmdExit, Qt::LeftButton);
+  QTest::mouseClick(find<QPushButton>(window, "cmdExit"), Qt::LeftButton);
   EXPECT_EQ(exits.count(), 1);
   QByteArray log;
   ASSERT_TRUE(xav::readWholeFile(dir.filePath("Polmon.dbg"), &log));
@@ -171,27 +180,27 @@ TEST_F(WindowTest, ExitWritesTheShutDownLine) {
 
 TEST_F(WindowTest, RandomOnFromADuctCountLeavesAnOpenDuctPanelOpen) {
   ASSERT_TRUE(scan());
-  ASSERT_EQ(window.cmdRnd[0]->text(), " 9");
+  ASSERT_EQ(find<QPushButton>(window, "cmdRnd", 0)->text(), " 9");
   // Row 1 waits for its number of ducts in the panel.
-  window.txtAddr[1]->setText("B");
-  window.engine().setAddress(1, "B");
-  window.engine().cmdRnd_Click(1);
-  ASSERT_FALSE(window.Frame1->isHidden());
-  QTest::keyClicks(window.txtDucts, "1");
+  find<QLineEdit>(window, "txtAddr", 1)->setText("B");
+  window.engine().editAddress(1, "B");
+  window.engine().pressRowButton(1);
+  ASSERT_FALSE(find<QFrame>(window, "Frame1")->isHidden());
+  QTest::keyClicks(find<QLineEdit>(window, "txtDucts"), "1");
   // Meanwhile row 0 switches random on from its known count: the duct box
   // is emptied, but the panel (and the wait behind it) stays.
-  QTest::mouseClick(window.cmdRnd[0], Qt::LeftButton);
-  EXPECT_EQ(window.cmdRnd[0]->palette().color(QPalette::Button), QColor(xav::colours::Orange));
-  EXPECT_TRUE(window.txtDucts->text().isEmpty());
-  EXPECT_FALSE(window.Frame1->isHidden());
+  QTest::mouseClick(find<QPushButton>(window, "cmdRnd", 0), Qt::LeftButton);
+  EXPECT_EQ(find<QPushButton>(window, "cmdRnd", 0)->palette().color(QPalette::Button), QColor(xav::colours::Orange));
+  EXPECT_TRUE(find<QLineEdit>(window, "txtDucts")->text().isEmpty());
+  EXPECT_FALSE(find<QFrame>(window, "Frame1")->isHidden());
   EXPECT_TRUE(window.engine().ductEntryOpen());
   // The count can still be given, and the poll goes on.
-  QTest::keyClicks(window.txtDucts, "5");
-  QTest::keyClick(window.txtDucts, Qt::Key_Return);
-  EXPECT_TRUE(window.Frame1->isHidden());
+  QTest::keyClicks(find<QLineEdit>(window, "txtDucts"), "5");
+  QTest::keyClick(find<QLineEdit>(window, "txtDucts"), Qt::Key_Return);
+  EXPECT_TRUE(find<QFrame>(window, "Frame1")->isHidden());
   EXPECT_FALSE(window.engine().ductEntryOpen());
-  EXPECT_EQ(window.engine().row(1).RandomLimit, "5");
-  EXPECT_EQ(window.cmdRnd[1]->text(), "5");
+  EXPECT_EQ(window.engine().row(1).randomLimit, std::optional<double>(5));
+  EXPECT_EQ(find<QPushButton>(window, "cmdRnd", 1)->text(), "5");
   const QByteArray before = link.written();
   EXPECT_TRUE(QTest::qWaitFor([&] { return link.written().size() > before.size(); }, 5000));
 }

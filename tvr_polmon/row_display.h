@@ -1,0 +1,22 @@
+#pragma once
+// How the window shows the engine's row state: the captions and colours of
+// the grid, chosen here and nowhere in the engine.
+
+#include <QRgb>
+#include <QString>
+#include <optional>
+
+#include "poll_engine.h"
+
+namespace polmon {
+
+QString statusText(const DriveRow& row);
+QString buttonCaptionText(const RowButton& button);
+// None: the system's button face.
+std::optional<QRgb> buttonColour(ButtonMark mark);
+QRgb statusColour(const DriveRow& row);
+QRgb requestColour(RequestEntry entry);
+// "0 " before the first sweep, "0" after it, then the count and a blank.
+QString errorCountText(int count);
+
+}  // namespace polmon
