@@ -9,8 +9,9 @@ const QByteArray kEol = QByteArrayLiteral("\r\n");
 
 QByteArray faultPrefix(const QString& elapsed, qint32 scanCount, int errorCount, const QString& address) {
   return (elapsed + QStringLiteral(", ") + QString::number(scanCount) + QStringLiteral(", ") +
-          QString::number(errorCount) + QStringLiteral(" , ") + address + QStringLiteral(", "))
-      .toLatin1();
+          QString::number(errorCount) + QStringLiteral(" , "))
+             .toLatin1() +
+         printableBytes(address.toLatin1()) + QByteArrayLiteral(", ");
 }
 }  // namespace
 
@@ -32,6 +33,19 @@ QString elapsedText(const QDateTime& now, const std::optional<QDateTime>& start)
 
 QString drivesFoundText(int found) { return QString::number(found) + QStringLiteral(" Drives Found"); }
 
+QByteArray printableBytes(const QByteArray& raw) {
+  QByteArray out;
+  out.reserve(raw.size());
+  for (const char c : raw) {
+    const auto b = static_cast<unsigned char>(c);
+    if (b < 0x20)
+      out += '<' + QByteArray::number(b, 16).rightJustified(2, '0').toUpper() + '>';
+    else
+      out += c;
+  }
+  return out;
+}
+
 QByteArray sweepHeaderEntry(const QDateTime& now, int drivesFound, const QString& driveList) {
   QByteArray out = kEol;
   out += (QStringLiteral("Start ") + logDateTime(now) + QStringLiteral(",") + drivesFoundText(drivesFound) +
@@ -49,7 +63,7 @@ QByteArray noResponseEntry(const QString& elapsed, qint32 scanCount, int errorCo
 
 QByteArray badReplyEntry(const QString& elapsed, qint32 scanCount, int errorCount, const QString& address,
                          const QByteArray& reply) {
-  return faultPrefix(elapsed, scanCount, errorCount, address) + reply + kEol;
+  return faultPrefix(elapsed, scanCount, errorCount, address) + printableBytes(reply) + kEol;
 }
 
 QByteArray exitEntry(const QDateTime& now) {

@@ -27,10 +27,14 @@ QString elapsedText(const QDateTime& now, const std::optional<QDateTime>& start)
 // The sweep result as the window shows it: "3 Drives Found".
 QString drivesFoundText(int found);
 
+// Bytes below 0x20 as "<0D>" (two hex digits), so that a reply holding CR or
+// LF stays on its own log line; every other byte as it is.
+QByteArray printableBytes(const QByteArray& raw);
+
 // An empty line, the "Start" line and the column header.
 QByteArray sweepHeaderEntry(const QDateTime& now, int drivesFound, const QString& driveList);
 QByteArray noResponseEntry(const QString& elapsed, qint32 scanCount, int errorCount, const QString& address);
-// The raw reply goes in as received, control characters included.
+// A reply that is not exactly three bytes, written with printableBytes.
 QByteArray badReplyEntry(const QString& elapsed, qint32 scanCount, int errorCount, const QString& address,
                          const QByteArray& reply);
 QByteArray exitEntry(const QDateTime& now);

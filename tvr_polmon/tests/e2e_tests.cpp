@@ -180,7 +180,7 @@ TEST_F(EndToEnd, FaultyRepliesAreCountedShownAndLoggedWithTheRawReply) {
   openWindow();
   ASSERT_TRUE(scan());
   EXPECT_EQ(w<QLabel>("lblDistCnt")->text(), "2 Drives Found");
-  ASSERT_TRUE(waitFor([&] { return log().contains(", B, P1\rX\r\n") && log().contains(", D, No Response\r\n"); }))
+  ASSERT_TRUE(waitFor([&] { return log().contains(", B, P1<0D>X\r\n") && log().contains(", D, No Response\r\n"); }))
       << log().constData();
   EXPECT_GE(xav::leadingInteger(w<QLabel>("lblErrCnt")->text()), 2);
   EXPECT_TRUE(w<QLabel>("lblErrCnt")->text().endsWith(' '));

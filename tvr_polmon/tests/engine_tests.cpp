@@ -435,12 +435,12 @@ TEST_F(EngineTest, FaultsAreCountedShownAndLogged) {
   ASSERT_TRUE(QTest::qWaitFor([&] { return engine.errorCount() == 2; }, 5000));
   EXPECT_EQ(engine.row(0).status, std::optional<char>('P'));
   EXPECT_EQ(engine.row(0).positionText(), "2");
-  EXPECT_TRUE(log().endsWith(QByteArray(", 2 , A, P\x01\r\n", 13))) << log().toHex().constData();
+  EXPECT_TRUE(log().endsWith(", 2 , A, P<01>\r\n")) << log().toHex().constData();
   net.drives['A'].override = QByteArray("M3\r\n");
   net.drives['A'].overrideTimes = 1;
   ASSERT_TRUE(QTest::qWaitFor([&] { return engine.errorCount() == 3; }, 5000));
   EXPECT_EQ(engine.row(0).status, std::optional<char>('P'));
-  EXPECT_TRUE(log().endsWith(", 3 , A, M3\r\n\r\n"));
+  EXPECT_TRUE(log().endsWith(", 3 , A, M3<0D><0A>\r\n"));
   // Answers again: shown again.
   ASSERT_TRUE(completePoll(1));
   EXPECT_EQ(engine.row(1).positionText(), "5");
@@ -484,7 +484,7 @@ TEST_F(EngineTest, ExchangeEndsAtExactlyThreeBytesOrAtTheDeadline) {
   ASSERT_TRUE(QTest::qWaitFor([&] { return engine.errorCount() == 1; }, 5000));
   EXPECT_GE(t.elapsed(), 90);
   EXPECT_EQ(engine.row(0).positionText(), "5");
-  EXPECT_TRUE(log().endsWith(", 1 , A, P6\r\n\r\n"));
+  EXPECT_TRUE(log().endsWith(", 1 , A, P6<0D><0A>\r\n"));
 }
 
 TEST_F(EngineTest, SecondScanRestartsAndTheOldCycleNeverResumes) {

@@ -137,7 +137,11 @@ TEST(PolmonLog, EntryTexts) {
             QByteArray("\r\nStart 12/6/2026 2:05:07 PM,0 Drives Found, \r\n"
                        "Time, Scan Count, Error Count, Address, Result\r\n"));
   EXPECT_EQ(noResponseEntry("00:01:05", 12, 3, "B"), QByteArray("00:01:05, 12, 3 , B, No Response\r\n"));
+  // Control bytes of a raw reply are written as hex, so a reply holding CR
+  // or LF cannot split its line; printable and high bytes stay as they are.
   EXPECT_EQ(badReplyEntry("00:00:01", 0, 1, "C", QByteArray("P\x01\r\n", 4)),
-            QByteArray("00:00:01, 0, 1 , C, P\x01\r\n\r\n", 26));
+            QByteArray("00:00:01, 0, 1 , C, P<01><0D><0A>\r\n"));
+  EXPECT_EQ(badReplyEntry("00:00:01", 0, 2, "D", QByteArray("\x00~\x1f \xe9", 5)),
+            QByteArray("00:00:01, 0, 2 , D, <00>~<1F> \xe9\r\n"));
   EXPECT_EQ(exitEntry(now), QByteArray("Shut down 12/6/2026 2:05:07 PM\r\n"));
 }
