@@ -139,7 +139,9 @@ void PollEngine::confirmRequest(int i, const QString& text) {
 }
 
 void PollEngine::editRequest(int i, const QString& text) {
-  if (i >= 0 && i < kRows) rows_[static_cast<size_t>(i)].request = text;
+  if (i < 0 || i >= kRows) return;
+  rows_[static_cast<size_t>(i)].request = text;
+  withdrawRequest(i);
 }
 
 void PollEngine::withdrawRequest(int i) {

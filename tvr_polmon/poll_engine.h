@@ -112,7 +112,7 @@ class PollEngine : public QObject {
   void pressRowButton(int row);
   // Enter in the request box: the request is confirmed and may be sent.
   void confirmRequest(int row, const QString& text);
-  // The text the user typed into the request box.
+  // The user changed the request (typed, pasted, deleted): not confirmed.
   void editRequest(int row, const QString& text);
   // A key other than Enter in the request box: the confirmation is withdrawn.
   void withdrawRequest(int row);

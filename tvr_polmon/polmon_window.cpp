@@ -183,6 +183,8 @@ void PolmonWindow::buildGridRow(QGridLayout* g, int i, int line) {
   positionBoxes_[i]->installEventFilter(this);
   requestBoxes_[i]->installEventFilter(this);
   connect(addressBoxes_[i], &QLineEdit::textEdited, this, [this, i](const QString& t) { engine_->editAddress(i, t); });
+  // Any change the user makes (typed, pasted, dragged, undone) withdraws the
+  // request's confirmation; keys alone would miss a paste.
   connect(requestBoxes_[i], &QLineEdit::textEdited, this, [this, i](const QString& t) { engine_->editRequest(i, t); });
   connect(rowButtons_[i], &QPushButton::clicked, this, [this, i] { engine_->pressRowButton(i); });
 }

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QComboBox>
 #include <QFrame>
 #include <QLabel>
@@ -203,4 +205,27 @@ TEST_F(WindowTest, RandomOnFromADuctCountLeavesAnOpenDuctPanelOpen) {
   EXPECT_EQ(find<QPushButton>(window, "cmdRnd", 1)->text(), "5");
   const QByteArray before = link.written();
   EXPECT_TRUE(QTest::qWaitFor([&] { return link.written().size() > before.size(); }, 5000));
+}
+
+TEST_F(WindowTest, PastingIntoAConfirmedRequestWithdrawsTheConfirmation) {
+  ASSERT_TRUE(scan());
+  QLineEdit* req = find<QLineEdit>(window, "txtRequest", 0);
+  QTest::keyClicks(req, "7");
+  QTest::keyClick(req, Qt::Key_Return);
+  ASSERT_TRUE(window.engine().row(0).sendArmed);
+  // What the context menu's Paste and a middle click do: no key is pressed.
+  QGuiApplication::clipboard()->setText(QStringLiteral("9"));
+  req->selectAll();
+  req->paste();
+  ASSERT_EQ(req->text(), "9");
+  EXPECT_FALSE(window.engine().row(0).sendArmed);
+  EXPECT_EQ(base(req), QColor(xav::colours::Cyan));
+  // The pasted duct is not sent until Enter confirms it.
+  int polls = 0;
+  QObject::connect(&window.engine(), &PollEngine::pollStarted, &window, [&](int r) { polls += r == 0; });
+  link.writes.clear();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return polls >= 3; }, 10000));
+  EXPECT_FALSE(link.writes.contains(QByteArray("A\x09", 2)));
+  QTest::keyClick(req, Qt::Key_Return);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return link.writes.contains(QByteArray("A\x09", 2)); }, 10000));
 }
