@@ -1,5 +1,6 @@
 #include "poll_engine.h"
 
+#include <QFileInfo>
 #include <random>
 
 #include "drive_letters.h"
@@ -263,7 +264,8 @@ void PollEngine::finishSweep() {
   drivesFound_ = found_;
   emit drivesFoundChanged(found_);
   startTime_ = now_();
-  if (writeLog(sweepHeaderEntry(*startTime_, found_, driveList_))) scanCount_ = 0;
+  writeLog(sweepHeaderEntry(*startTime_, found_, driveList_));
+  scanCount_ = 0;
   emit sweepFinished();
   startPolling();
 }
@@ -342,21 +344,20 @@ void PollEngine::readDistReply() {
       endStep(true);
       return;
     }
-  } else if (!noResponse(i)) {
-    endStep(true);
-    return;
+  } else {
+    noResponse(i);
   }
   sendDueFrames(i);
   endStep(true);
 }
 
-bool PollEngine::noResponse(int i) {
+void PollEngine::noResponse(int i) {
   DriveRow& r = rows_[static_cast<size_t>(i)];
   r.status.reset();
   r.position.reset();
   emit rowChanged(i);
   addError();
-  return writeLog(noResponseEntry(elapsedNow(), scanCount_, errorCount_, currentAddress_));
+  writeLog(noResponseEntry(elapsedNow(), scanCount_, errorCount_, currentAddress_));
 }
 
 void PollEngine::sendDueFrames(int i) {
@@ -391,7 +392,7 @@ int PollEngine::FillRow() {
   } else {
     addError();
     emit rowChanged(i);
-    if (!writeLog(badReplyEntry(elapsedNow(), scanCount_, errorCount_, currentAddress_, reply_))) return -1;
+    writeLog(badReplyEntry(elapsedNow(), scanCount_, errorCount_, currentAddress_, reply_));
   }
   if (r.status == 'P' && oldStatus == 'M') r.holdUntilMs = monotonicMs_() + kHoldAfterMoveMs;
   if (r.status == 'M' && r.position == 0) {
@@ -431,7 +432,19 @@ void PollEngine::addError() {
   emit errorCountChanged(errorCount_);
 }
 
-bool PollEngine::writeLog(const QByteArray& entry) { return xav::appendToFile(logPath_, entry); }
+void PollEngine::writeLog(const QByteArray& entry) {
+  QString error;
+  if (xav::appendToFile(logPath_, entry, &error)) {
+    if (logFailing_) {
+      logFailing_ = false;
+      emit logWritable();
+    }
+  } else if (!logFailing_) {
+    // Told once; polling and counting go on without the log.
+    logFailing_ = true;
+    emit logUnwritable(QFileInfo(logPath_).absoluteFilePath(), error);
+  }
+}
 
 QString PollEngine::elapsedNow() const { return elapsedText(now_(), startTime_); }
 

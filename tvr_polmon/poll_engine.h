@@ -158,6 +158,9 @@ class PollEngine : public QObject {
   // A status query for this row goes out in the poll cycle.
   void pollStarted(int row);
   void sweepFinished();
+  // The log cannot be written (told once, until a write works again).
+  void logUnwritable(const QString& path, const QString& reason);
+  void logWritable();
 
  private:
   enum class Phase { Idle, Sweeping, Polling };
@@ -181,17 +184,17 @@ class PollEngine : public QObject {
   void ReadDist();
   void readDistQuery();
   void readDistReply();
-  bool noResponse(int row);
+  void noResponse(int row);
   void sendDueFrames(int row);
   void endStep(bool queried);
-  // Shows reply_ on the row of currentAddress_; returns that row, or -1 on a
-  // fault (an address without a row, a log that cannot be written).
+  // Shows reply_ on the row of currentAddress_; returns that row, or -1 when
+  // the address has no row.
   int FillRow();
   void showValidStatus(DriveRow& r, const StatusReply& d);
 
   void release();
   void addError();
-  bool writeLog(const QByteArray& entry);
+  void writeLog(const QByteArray& entry);
   QString elapsedNow() const;
   void moveLamp(int to);
   void setLamp(int row, bool lit);
@@ -210,6 +213,7 @@ class PollEngine : public QObject {
   std::optional<QDateTime> startTime_;
   bool slowScan_ = false;
   QString logPath_;
+  bool logFailing_ = false;
 
   Phase phase_ = Phase::Idle;
   quint64 gen_ = 0;

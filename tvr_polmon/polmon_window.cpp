@@ -76,7 +76,8 @@ PolmonWindow::PolmonWindow(xav::SerialLink* link, QWidget* parent) : QWidget(par
 
   auto* root = new QVBoxLayout(this);
   buildTopBar(root);
-  root->addSpacing(6);
+  buildMessageRow(root);
+  root->addSpacing(2);
   buildGrid(root);
   root->addStretch(1);
 
@@ -118,6 +119,20 @@ void PolmonWindow::buildTopBar(QBoxLayout* root) {
   top->addWidget(ductPanel_);
   top->addStretch(1);
   root->addLayout(top);
+}
+
+void PolmonWindow::buildMessageRow(QBoxLayout* root) {
+  // What went wrong with the port or the log, on up to two lines that are
+  // always there, so that a message moves nothing.
+  messageLabel_ = named(new QLabel(this), QStringLiteral("lblMessage"));
+  messageLabel_->setWordWrap(true);
+  messageLabel_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+  messageLabel_->setFixedHeight(2 * messageLabel_->fontMetrics().lineSpacing() + 4);
+  messageLabel_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  QPalette p = messageLabel_->palette();
+  p.setColor(QPalette::WindowText, QColor(xav::colours::Red).darker(130));
+  messageLabel_->setPalette(p);
+  root->addWidget(messageLabel_);
 }
 
 void PolmonWindow::buildDuctPanel() {
@@ -208,6 +223,14 @@ void PolmonWindow::connectEngine() {
     ductBox_->clear();
   });
   connect(engine_, &PollEngine::ductBoxEmptied, ductBox_, &QLineEdit::clear);
+  connect(engine_, &PollEngine::logUnwritable, this, [this](const QString& path, const QString& reason) {
+    logMessage_ = tr("The log %1 cannot be written (%2); polling and counting go on without it.").arg(path, reason);
+    showMessages();
+  });
+  connect(engine_, &PollEngine::logWritable, this, [this] {
+    logMessage_.clear();
+    showMessages();
+  });
 }
 
 void PolmonWindow::setTabOrders() {
@@ -255,6 +278,14 @@ void PolmonWindow::showRow(int i) {
   const QColor face = QApplication::palette().color(QPalette::Button);
   setBackground(rowButtons_[i], QPalette::Button, colour ? QColor(*colour) : face);
   rowButtons_[i]->setVisible(r.button.visible);
+}
+
+void PolmonWindow::showMessages() {
+  QStringList parts;
+  for (const QString& m : {portMessage_, logMessage_})
+    if (!m.isEmpty()) parts << m;
+  messageLabel_->setText(parts.join(QLatin1Char('\n')));
+  messageLabel_->setToolTip(messageLabel_->text());
 }
 
 bool PolmonWindow::txtRequest_KeyPress(int i, const QKeyEvent* k) {

@@ -1,6 +1,7 @@
 #pragma once
 // The "TVRNet Controller" window: the port list, Scan and Exit, the two
-// counters, the duct-entry panel and the 20-row grid in two halves. It holds no logic of its
+// counters, the duct-entry panel, a line for what went wrong with the port or
+// the log, and the 20-row grid in two halves. It holds no logic of its
 // own: it shows the PollEngine's state in the described captions and colours
 // and hands the engine the user's clicks and keys. Widgets carry the
 // described names as their objectNames ("txtAddr(3)", "cmdScan" ...).
@@ -56,6 +57,7 @@ class PolmonWindow : public QWidget {
  private:
   void buildTopBar(QBoxLayout* root);
   void buildDuctPanel();
+  void buildMessageRow(QBoxLayout* root);
   void buildGrid(QBoxLayout* root);
   void buildGridRow(QGridLayout* grid, int i, int line);
   void connectEngine();
@@ -66,9 +68,12 @@ class PolmonWindow : public QWidget {
   bool txtRequest_KeyPress(int i, const QKeyEvent* key);
   bool txtDucts_KeyPress(const QKeyEvent* key);
   void showRow(int i);
+  void showMessages();
 
   xav::SerialLink* link_ = nullptr;
   PollEngine* engine_ = nullptr;
+  QString portMessage_;
+  QString logMessage_;
 
   QComboBox* portList_ = nullptr;
   QCheckBox* slowScanBox_ = nullptr;
@@ -76,6 +81,7 @@ class PolmonWindow : public QWidget {
   QPushButton* exitButton_ = nullptr;
   QLabel* drivesFoundLabel_ = nullptr;
   QLabel* errorCountLabel_ = nullptr;
+  QLabel* messageLabel_ = nullptr;
   QFrame* ductPanel_ = nullptr;
   QLineEdit* ductBox_ = nullptr;
   std::array<QLineEdit*, kRows> addressBoxes_{};

@@ -2,7 +2,10 @@
 // through a fake serial link that plays a small drive network.
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -606,4 +609,33 @@ TEST_F(EngineTest, SlowScanPauseActsLikeTheBusyWaitBeforeTheQuery) {
   EXPECT_FALSE(engine.queryWaiting() && engine.ductEntryOpen());
   EXPECT_TRUE(completePoll(0));
   EXPECT_EQ(engine.row(0).randomLimit, std::optional<double>(4));
+}
+
+TEST_F(EngineTest, AnUnwritableLogIsToldOnceAndPollingAndCountingGoOn) {
+  // A folder where the log should be: no entry can be appended to it.
+  const QString blocked = dir.filePath("blocked/Polmon.dbg");
+  ASSERT_TRUE(QDir().mkpath(blocked));
+  engine.setLogPath(blocked);
+  QSignalSpy warned(&engine, &PollEngine::logUnwritable);
+  net.drives['A'] = {'P', 2, 12, QByteArray("P2")};  // every reply malformed
+  net.drives['B'] = {'P', 3, 12, {}};
+  net.drives['C'] = {'P', 4, 12, {}};
+  net.drives['D'] = {'P', 5, 12, {}};
+  ASSERT_TRUE(sweep());
+  // The faulty drive did not cut the sweep short.
+  EXPECT_EQ(engine.drivesFound(), 4);
+  EXPECT_EQ(engine.row(3).positionText(), "5");
+  ASSERT_TRUE(completePoll(0));
+  ASSERT_TRUE(completePoll(3));
+  EXPECT_GE(engine.errorCount(), 3);
+  ASSERT_EQ(warned.count(), 1);
+  EXPECT_EQ(warned[0][0].toString(), QFileInfo(blocked).absoluteFilePath());
+  EXPECT_FALSE(warned[0][1].toString().isEmpty());
+  // Once the log can be written again, it is used again.
+  QSignalSpy recovered(&engine, &PollEngine::logWritable);
+  engine.setLogPath(dir.filePath("Polmon.dbg"));
+  ASSERT_TRUE(completePoll(0));
+  EXPECT_EQ(recovered.count(), 1);
+  EXPECT_TRUE(log().contains(", A, P2\r\n"));
+  EXPECT_EQ(warned.count(), 1);
 }

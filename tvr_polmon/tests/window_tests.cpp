@@ -5,6 +5,8 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
@@ -228,4 +230,15 @@ TEST_F(WindowTest, PastingIntoAConfirmedRequestWithdrawsTheConfirmation) {
   EXPECT_FALSE(link.writes.contains(QByteArray("A\x09", 2)));
   QTest::keyClick(req, Qt::Key_Return);
   EXPECT_TRUE(QTest::qWaitFor([&] { return link.writes.contains(QByteArray("A\x09", 2)); }, 10000));
+}
+
+TEST_F(WindowTest, AnUnwritableLogIsShownWhereAndWhyAndPollingGoesOn) {
+  const QString blocked = dir.filePath("blocked/Polmon.dbg");
+  ASSERT_TRUE(QDir().mkpath(blocked));
+  window.engine().setLogPath(blocked);
+  ASSERT_TRUE(scan());
+  const QString shown = find<QLabel>(window, "lblMessage")->text();
+  EXPECT_TRUE(shown.contains(QFileInfo(blocked).absoluteFilePath())) << qPrintable(shown);
+  EXPECT_EQ(find<QLabel>(window, "lblDistCnt")->text(), "1 Drives Found");
+  EXPECT_EQ(find<QLineEdit>(window, "txtPosition", 0)->text(), "4");
 }
