@@ -3,7 +3,8 @@
 //
 //   tvr-drive-sim --com N [--drives A,B,T | --drives 20] [--ducts 12,B=6]
 //                 [--position 1,C=4] [--move-ms 200] [--turnaround-ms 1]
-//                 [--unpaced] [--fault ADDR=KIND[:EVERY]]... [--report FILE]
+//                 [--unpaced] [--fault ADDR=KIND[:EVERY|@NTH]]...
+//                 [--hang-up-after N] [--report FILE]
 //
 // Each drive answers the status query "<addr>S" with its status letter, its
 // duct + 48 and a carriage return, and the duct-count query "<addr>d" with
@@ -16,16 +17,20 @@
 // starts after the request's two bytes have had their wire time and the
 // turnaround has passed, and its bytes follow one another at 9600 baud.
 //
-// Faults, applied to the drive's status replies (every EVERY-th one, 1 when
-// left out): silent (no answer), short (2 bytes), long (4 bytes), noise
-// (1 to 5 random bytes), status=X (the letter X instead of P/M). "stuck"
-// makes the drive stand still reporting "M" at duct 0 until it is reset.
+// Faults, applied to the drive's status replies (every EVERY-th one, only the
+// NTH one with @NTH, every one when left out): silent (no answer), short
+// (2 bytes), long (4 bytes), crlf (the reply ends in CR LF, 4 bytes), noise
+// (1 to 5 random bytes), status=X (the letter X instead of P/M), late=MS (the
+// reply comes MS ms later than it should), stray=MS (one byte "~" follows the
+// reply after MS ms). "stuck" makes the drive stand still reporting "M" at
+// duct 0 until it is reset. --hang-up-after N closes the line when the N-th
+// status query arrives (as if the adapter were pulled) and ends the program.
 //
 // The report (stdout, or --report FILE) gets one line per event, with the
 // milliseconds since start:  "<ms> rx <hex>" for received bytes,
 // "<ms> frame <addr> status|ducts|reset" or "<ms> frame <addr> move <n> at <duct> <letter>",
-// and "<ms> tx <addr> <hex>" for every reply. The first line on stdout is
-// "ready COM <n> <pty>" once the port can be opened.
+// "<ms> tx <addr> <hex>" for every reply and "<ms> hang-up". The first line on
+// stdout is "ready COM <n> <pty>" once the port can be opened.
 
 #include <QByteArray>
 #include <QString>
@@ -39,8 +44,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <deque>
 #include <map>
+#include <memory>
 #include <optional>
 #include <random>
 #include <string>
@@ -61,7 +66,9 @@ double nowMs() {
   return t.tv_sec * 1000.0 + t.tv_nsec / 1e6;
 }
 
-enum class Fault { None, Silent, Short, Long, Noise, Letter };
+constexpr double kByteMs = 10.0 * 1000.0 / 9600.0;
+
+enum class Fault { None, Silent, Short, Long, CrLf, Noise, Letter, Late, Stray };
 
 struct Drive {
   char addr = 'A';
@@ -74,14 +81,25 @@ struct Drive {
   bool stuck = false;
   Fault fault = Fault::None;
   char faultLetter = 'E';
+  double faultMs = 0;  // late=MS, stray=MS
   int every = 1;
+  int nth = 0;  // only this status reply, when set
   int statusReplies = 0;
 };
 
 struct Pending {
-  double due;
   char addr;
   QByteArray bytes;
+};
+
+struct Options {
+  int com = 1;
+  bool paced = true;
+  double moveMs = 200;
+  double turnaroundMs = 1;
+  int hangUpAfter = 0;
+  std::string drives = "A", ducts, position, report;
+  std::vector<std::string> faults;
 };
 
 bool isAddress(char c) { return (c >= 'A' && c <= 'R') || c == 'T' || c == 'U'; }
@@ -97,9 +115,9 @@ std::vector<char> allAddresses() {
   std::fprintf(stderr, "tvr-drive-sim: %s\n", why);
   std::fprintf(stderr,
                "usage: tvr-drive-sim --com N [--drives A,B,T|N] [--ducts 12,B=6] [--position 1,C=4]\n"
-               "       [--move-ms 200] [--turnaround-ms 1] [--unpaced] [--fault ADDR=KIND[:EVERY]]...\n"
-               "       [--report FILE]\n"
-               "faults: silent short long noise status=X stuck\n");
+               "       [--move-ms 200] [--turnaround-ms 1] [--unpaced] [--fault ADDR=KIND[:EVERY|@NTH]]...\n"
+               "       [--hang-up-after N] [--report FILE]\n"
+               "faults: silent short long crlf noise status=X late=MS stray=MS stuck\n");
   std::exit(2);
 }
 
@@ -125,6 +143,32 @@ int toInt(const std::string& s, const char* what) {
   return static_cast<int>(v);
 }
 
+Options parseOptions(int argc, char** argv) {
+  Options o;
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    auto next = [&]() -> std::string {
+      if (i + 1 >= argc) usage(("missing value for " + a).c_str());
+      return argv[++i];
+    };
+    if (a == "--com") o.com = toInt(next(), "--com");
+    else if (a == "--drives") o.drives = next();
+    else if (a == "--ducts") o.ducts = next();
+    else if (a == "--position") o.position = next();
+    else if (a == "--move-ms") o.moveMs = std::atof(next().c_str());
+    else if (a == "--turnaround-ms") o.turnaroundMs = std::atof(next().c_str());
+    else if (a == "--unpaced") o.paced = false;
+    else if (a == "--paced") o.paced = true;
+    else if (a == "--fault") o.faults.push_back(next());
+    else if (a == "--hang-up-after") o.hangUpAfter = toInt(next(), "--hang-up-after");
+    else if (a == "--report") o.report = next();
+    else if (a == "--help" || a == "-h") usage("help");
+    else usage(("unknown option " + a).c_str());
+  }
+  if (o.com < 1 || o.com > 16) usage("--com must be 1 to 16");
+  return o;
+}
+
 // "12,B=6": a value for every drive, then per-drive values.
 void applyPerDrive(const std::string& list, std::map<char, Drive>& drives, int Drive::*field, const char* what) {
   for (const std::string& item : split(list, ',')) {
@@ -138,6 +182,57 @@ void applyPerDrive(const std::string& list, std::map<char, Drive>& drives, int D
       usage(what);
     }
   }
+}
+
+// KIND[:EVERY|@NTH] for one drive.
+void applyFault(const std::string& spec, std::map<char, Drive>& drives) {
+  const auto eq = spec.find('=');
+  if (eq != 1 || !drives.count(spec[0])) usage("--fault takes ADDR=KIND[:EVERY|@NTH] for an answering drive");
+  Drive& d = drives[spec[0]];
+  std::string kind = spec.substr(2);
+  if (const auto at = kind.find('@'); at != std::string::npos) {
+    d.nth = std::max(1, toInt(kind.substr(at + 1), "--fault @NTH"));
+    kind = kind.substr(0, at);
+  } else if (const auto colon = kind.find(':'); colon != std::string::npos) {
+    d.every = std::max(1, toInt(kind.substr(colon + 1), "--fault EVERY"));
+    kind = kind.substr(0, colon);
+  }
+  const std::map<std::string, Fault> plain = {{"silent", Fault::Silent}, {"short", Fault::Short},
+                                              {"long", Fault::Long},     {"crlf", Fault::CrLf},
+                                              {"noise", Fault::Noise}};
+  if (const auto it = plain.find(kind); it != plain.end()) {
+    d.fault = it->second;
+  } else if (kind.rfind("status=", 0) == 0 && kind.size() == 8) {
+    d.fault = Fault::Letter;
+    d.faultLetter = kind[7];
+  } else if (kind.rfind("late=", 0) == 0 || kind.rfind("stray=", 0) == 0) {
+    d.fault = kind[0] == 'l' ? Fault::Late : Fault::Stray;
+    d.faultMs = toInt(kind.substr(kind.find('=') + 1), "--fault late=MS / stray=MS");
+  } else if (kind == "stuck") {
+    d.stuck = true;
+  } else {
+    usage("unknown fault");
+  }
+}
+
+std::map<char, Drive> makeDrives(const Options& o) {
+  std::map<char, Drive> drives;
+  if (!o.drives.empty() && std::isdigit(static_cast<unsigned char>(o.drives[0]))) {
+    const int n = toInt(o.drives, "--drives");
+    const auto all = allAddresses();
+    for (int k = 0; k < n && k < static_cast<int>(all.size()); ++k) drives[all[k]].addr = all[k];
+  } else {
+    for (char c : o.drives) {
+      if (c == ',' || c == ' ') continue;
+      if (!isAddress(c)) usage("--drives takes the letters A to R, T and U");
+      drives[c].addr = c;
+    }
+  }
+  if (!o.ducts.empty()) applyPerDrive(o.ducts, drives, &Drive::ducts, "--ducts");
+  if (!o.position.empty()) applyPerDrive(o.position, drives, &Drive::pos, "--position");
+  for (const std::string& f : o.faults) applyFault(f, drives);
+  for (auto& [a, d] : drives) d.from = d.target = d.pos;
+  return drives;
 }
 
 class Report {
@@ -163,185 +258,144 @@ std::string hex(const QByteArray& b) {
   return out;
 }
 
-}  // namespace
+// The drives behind the line: frames in, replies queued by the time they are
+// due on the line.
+class Network {
+ public:
+  Network(const Options& o, std::map<char, Drive> drives, Report& report, double t0)
+      : o_(o), drives_(std::move(drives)), report_(report), t0_(t0) {}
 
-int main(int argc, char** argv) {
-  int com = 1;
-  bool paced = true;
-  double moveMs = 200;
-  double turnaroundMs = 1;
-  std::string drivesArg = "A", ductsArg, positionArg, reportPath;
-  std::vector<std::string> faults;
-  for (int i = 1; i < argc; ++i) {
-    const std::string a = argv[i];
-    auto next = [&]() -> std::string {
-      if (i + 1 >= argc) usage(("missing value for " + a).c_str());
-      return argv[++i];
-    };
-    if (a == "--com") com = toInt(next(), "--com");
-    else if (a == "--drives") drivesArg = next();
-    else if (a == "--ducts") ductsArg = next();
-    else if (a == "--position") positionArg = next();
-    else if (a == "--move-ms") moveMs = std::atof(next().c_str());
-    else if (a == "--turnaround-ms") turnaroundMs = std::atof(next().c_str());
-    else if (a == "--unpaced") paced = false;
-    else if (a == "--paced") paced = true;
-    else if (a == "--fault") faults.push_back(next());
-    else if (a == "--report") reportPath = next();
-    else if (a == "--help" || a == "-h") usage("help");
-    else usage(("unknown option " + a).c_str());
+  void handleFrame(char a, unsigned char c, double t);
+  // Replies whose time has come, in order.
+  std::optional<Pending> takeDue(double t);
+  std::optional<double> nextDue() const {
+    return pending_.empty() ? std::nullopt : std::optional<double>(pending_.begin()->first);
   }
-  if (com < 1 || com > 16) usage("--com must be 1 to 16");
+  int statusQueries() const { return statusQueries_; }
 
-  std::map<char, Drive> drives;
-  if (!drivesArg.empty() && std::isdigit(static_cast<unsigned char>(drivesArg[0]))) {
-    const int n = toInt(drivesArg, "--drives");
-    const auto all = allAddresses();
-    for (int k = 0; k < n && k < static_cast<int>(all.size()); ++k) drives[all[k]].addr = all[k];
+ private:
+  void advance(Drive& d, double t) const;
+  void statusQuery(Drive& d, double due);
+  void moveRequest(Drive& d, unsigned char c, double t);
+  bool faultDue(Drive& d) const;
+  void queue(double due, char addr, const QByteArray& bytes) { pending_.emplace(due, Pending{addr, bytes}); }
+
+  const Options& o_;
+  std::map<char, Drive> drives_;
+  Report& report_;
+  double t0_;
+  std::multimap<double, Pending> pending_;
+  std::mt19937 noiseRng_{7};
+  int statusQueries_ = 0;
+};
+
+void Network::advance(Drive& d, double t) const {
+  if (!d.moving) return;
+  const int steps = o_.moveMs > 0 ? static_cast<int>((t - d.moveStart) / o_.moveMs) : 1 << 20;
+  const int dist = std::abs(d.target - d.from);
+  if (steps >= dist) {
+    d.pos = d.target;
+    d.moving = false;
   } else {
-    for (char c : drivesArg) {
-      if (c == ',' || c == ' ') continue;
-      if (!isAddress(c)) usage("--drives takes the letters A to R, T and U");
-      drives[c].addr = c;
+    d.pos = d.from + (d.target > d.from ? steps : -steps);
+  }
+}
+
+bool Network::faultDue(Drive& d) const {
+  if (d.fault == Fault::None) return false;
+  return d.nth > 0 ? d.statusReplies == d.nth : d.statusReplies % d.every == 0;
+}
+
+void Network::statusQuery(Drive& d, double due) {
+  QByteArray reply;
+  reply += (d.stuck || d.moving) ? 'M' : 'P';
+  reply += static_cast<char>((d.stuck ? 0 : d.pos) + 48);
+  reply += '\r';
+  ++d.statusReplies;
+  if (faultDue(d)) {
+    switch (d.fault) {
+      case Fault::Silent: reply.clear(); break;
+      case Fault::Short: reply.chop(1); break;
+      case Fault::Long: reply += 'X'; break;
+      case Fault::CrLf: reply += '\n'; break;
+      case Fault::Noise: {
+        reply.clear();
+        const int n = 1 + static_cast<int>(noiseRng_() % 5);
+        for (int k = 0; k < n; ++k) reply += static_cast<char>(noiseRng_() & 0xFF);
+        break;
+      }
+      case Fault::Letter: reply[0] = d.faultLetter; break;
+      case Fault::Late: due += d.faultMs; break;
+      case Fault::Stray: {
+        const double end = due + (o_.paced ? reply.size() * kByteMs : 0);
+        queue(end + d.faultMs, d.addr, QByteArray("~"));
+        break;
+      }
+      case Fault::None: break;
     }
   }
-  if (!ductsArg.empty()) applyPerDrive(ductsArg, drives, &Drive::ducts, "--ducts");
-  if (!positionArg.empty()) applyPerDrive(positionArg, drives, &Drive::pos, "--position");
-  for (const std::string& f : faults) {
-    const auto eq = f.find('=');
-    if (eq != 1 || !drives.count(f[0])) usage("--fault takes ADDR=KIND[:EVERY] for an answering drive");
-    Drive& d = drives[f[0]];
-    std::string kind = f.substr(2);
-    const auto colon = kind.find(':');
-    if (colon != std::string::npos) {
-      d.every = std::max(1, toInt(kind.substr(colon + 1), "--fault EVERY"));
-      kind = kind.substr(0, colon);
-    }
-    if (kind == "silent") d.fault = Fault::Silent;
-    else if (kind == "short") d.fault = Fault::Short;
-    else if (kind == "long") d.fault = Fault::Long;
-    else if (kind == "noise") d.fault = Fault::Noise;
-    else if (kind.rfind("status=", 0) == 0 && kind.size() == 8) {
-      d.fault = Fault::Letter;
-      d.faultLetter = kind[7];
-    } else if (kind == "stuck") {
-      d.stuck = true;
-    } else {
-      usage("unknown fault");
-    }
+  if (!reply.isEmpty()) queue(due, d.addr, reply);
+}
+
+void Network::moveRequest(Drive& d, unsigned char c, double t) {
+  advance(d, t);
+  report_.line(t - t0_, std::string("frame ") + d.addr + " move " + std::to_string(c) + " at " +
+                            std::to_string(d.stuck ? 0 : d.pos) + " " + ((d.stuck || d.moving) ? "M" : "P"));
+  if (d.stuck || d.moving || c == d.pos || c < 1 || c > d.ducts) return;
+  d.from = d.pos;
+  d.target = c;
+  d.moving = true;
+  d.moveStart = t;
+}
+
+void Network::handleFrame(char a, unsigned char c, double t) {
+  const double rel = t - t0_;
+  auto it = drives_.find(a);
+  Drive* d = it == drives_.end() ? nullptr : &it->second;
+  const double due = t + (o_.paced ? 2 * kByteMs : 0) + o_.turnaroundMs;
+  const std::string who(1, a);
+  if (c == 'S') {
+    report_.line(rel, "frame " + who + " status");
+    ++statusQueries_;
+    if (!d) return;
+    advance(*d, t);
+    statusQuery(*d, due);
+  } else if (c == 'd') {
+    report_.line(rel, "frame " + who + " ducts");
+    if (!d) return;
+    QByteArray reply("D");
+    reply += static_cast<char>(d->ducts + 48);
+    reply += '\r';
+    queue(due, a, reply);
+  } else if (c == 'r') {
+    report_.line(rel, "frame " + who + " reset");
+    if (!d) return;
+    advance(*d, t);
+    d->moving = false;
+    d->stuck = false;
+    d->from = d->target = d->pos;
+  } else if (!d) {
+    report_.line(rel, "frame " + who + " move " + std::to_string(c));
+  } else {
+    moveRequest(*d, c, t);
   }
-  for (auto& [a, d] : drives) {
-    d.from = d.target = d.pos;
-  }
+}
 
-  FILE* reportFile = stdout;
-  if (!reportPath.empty()) {
-    reportFile = std::fopen(reportPath.c_str(), "w");
-    if (!reportFile) usage("cannot write the report file");
-  }
-  Report report(reportFile);
+std::optional<Pending> Network::takeDue(double t) {
+  if (pending_.empty() || pending_.begin()->first > t) return std::nullopt;
+  Pending p = pending_.begin()->second;
+  pending_.erase(pending_.begin());
+  return p;
+}
 
-  xav::bench::PtyPort port;
-  QString error;
-  if (!port.create(&error) || !port.linkAsCom(com, &error)) {
-    std::fprintf(stderr, "tvr-drive-sim: %s\n", error.toLocal8Bit().constData());
-    return 1;
-  }
-
-  struct sigaction sa;
-  std::memset(&sa, 0, sizeof sa);
-  sa.sa_handler = onSignal;
-  sigaction(SIGINT, &sa, nullptr);
-  sigaction(SIGTERM, &sa, nullptr);
-  std::signal(SIGPIPE, SIG_IGN);
-
-  std::printf("ready COM %d %s\n", com, port.slaveName().toLocal8Bit().constData());
-  std::fflush(stdout);
-
-  const double t0 = nowMs();
-  const double byteMs = 10.0 * 1000.0 / 9600.0;
-  std::mt19937 noiseRng(7);
+// Serves the line until a signal, or until the hang-up.
+void serve(xav::bench::PtyPort& port, Network& net, Report& report, const Options& o, double t0) {
   QByteArray inbox;
   double inboxSince = 0;
-  std::deque<Pending> pending;
-
-  auto advance = [&](Drive& d, double t) {
-    if (!d.moving) return;
-    const int steps = moveMs > 0 ? static_cast<int>((t - d.moveStart) / moveMs) : 1 << 20;
-    const int dist = std::abs(d.target - d.from);
-    if (steps >= dist) {
-      d.pos = d.target;
-      d.moving = false;
-    } else {
-      d.pos = d.from + (d.target > d.from ? steps : -steps);
-    }
-  };
-
-  auto handleFrame = [&](char a, unsigned char c, double t) {
-    const double rel = t - t0;
-    auto it = drives.find(a);
-    Drive* d = it == drives.end() ? nullptr : &it->second;
-    const double due = t + (paced ? 2 * byteMs : 0) + turnaroundMs;
-    std::string who(1, a);
-    if (c == 'S') {
-      report.line(rel, "frame " + who + " status");
-      if (!d) return;
-      advance(*d, t);
-      QByteArray reply;
-      reply += (d->stuck || d->moving) ? 'M' : 'P';
-      reply += static_cast<char>((d->stuck ? 0 : d->pos) + 48);
-      reply += '\r';
-      ++d->statusReplies;
-      if (d->fault != Fault::None && d->statusReplies % d->every == 0) {
-        switch (d->fault) {
-          case Fault::Silent: reply.clear(); break;
-          case Fault::Short: reply.chop(1); break;
-          case Fault::Long: reply += 'X'; break;
-          case Fault::Noise: {
-            reply.clear();
-            const int n = 1 + static_cast<int>(noiseRng() % 5);
-            for (int k = 0; k < n; ++k) reply += static_cast<char>(noiseRng() & 0xFF);
-            break;
-          }
-          case Fault::Letter: reply[0] = d->faultLetter; break;
-          case Fault::None: break;
-        }
-      }
-      if (!reply.isEmpty()) pending.push_back({due, a, reply});
-    } else if (c == 'd') {
-      report.line(rel, "frame " + who + " ducts");
-      if (!d) return;
-      QByteArray reply("D");
-      reply += static_cast<char>(d->ducts + 48);
-      reply += '\r';
-      pending.push_back({due, a, reply});
-    } else if (c == 'r') {
-      report.line(rel, "frame " + who + " reset");
-      if (!d) return;
-      advance(*d, t);
-      d->moving = false;
-      d->stuck = false;
-      d->from = d->target = d->pos;
-    } else {
-      if (!d) {
-        report.line(rel, "frame " + who + " move " + std::to_string(c));
-        return;
-      }
-      advance(*d, t);
-      report.line(rel, "frame " + who + " move " + std::to_string(c) + " at " + std::to_string(d->stuck ? 0 : d->pos) +
-                           " " + ((d->stuck || d->moving) ? "M" : "P"));
-      if (d->stuck || d->moving || c == d->pos || c < 1 || c > d->ducts) return;
-      d->from = d->pos;
-      d->target = c;
-      d->moving = true;
-      d->moveStart = t;
-    }
-  };
-
   while (!g_stop) {
     double t = nowMs();
     double waitMs = 50;
-    if (!pending.empty()) waitMs = std::min(waitMs, pending.front().due - t);
+    if (const auto due = net.nextDue()) waitMs = std::min(waitMs, *due - t);
     if (!inbox.isEmpty()) waitMs = std::min(waitMs, inboxSince + 50 - t);
     if (waitMs < 0) waitMs = 0;
     pollfd pfd{port.masterFd(), POLLIN, 0};
@@ -356,20 +410,59 @@ int main(int argc, char** argv) {
         if (inbox.isEmpty()) inboxSince = t;
         inbox += got;
         while (inbox.size() >= 2) {
-          handleFrame(inbox[0], static_cast<unsigned char>(inbox[1]), t);
+          net.handleFrame(inbox[0], static_cast<unsigned char>(inbox[1]), t);
           inbox.remove(0, 2);
+          if (o.hangUpAfter > 0 && net.statusQueries() >= o.hangUpAfter) return;
         }
         if (!inbox.isEmpty()) inboxSince = t;
       }
     }
     // A lone byte that no second byte follows is line noise: drop it.
     if (!inbox.isEmpty() && t - inboxSince > 50) inbox.clear();
-    while (!pending.empty() && pending.front().due <= nowMs()) {
-      Pending p = pending.front();
-      pending.pop_front();
-      report.line(nowMs() - t0, std::string("tx ") + p.addr + " " + hex(p.bytes));
-      port.write(p.bytes, paced);
+    while (const auto p = net.takeDue(nowMs())) {
+      report.line(nowMs() - t0, std::string("tx ") + p->addr + " " + hex(p->bytes));
+      port.write(p->bytes, o.paced);
     }
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const Options o = parseOptions(argc, argv);
+  std::map<char, Drive> drives = makeDrives(o);
+
+  FILE* reportFile = stdout;
+  if (!o.report.empty()) {
+    reportFile = std::fopen(o.report.c_str(), "w");
+    if (!reportFile) usage("cannot write the report file");
+  }
+  Report report(reportFile);
+
+  auto port = std::make_unique<xav::bench::PtyPort>();
+  QString error;
+  if (!port->create(&error) || !port->linkAsCom(o.com, &error)) {
+    std::fprintf(stderr, "tvr-drive-sim: %s\n", error.toLocal8Bit().constData());
+    return 1;
+  }
+
+  struct sigaction sa;
+  std::memset(&sa, 0, sizeof sa);
+  sa.sa_handler = onSignal;
+  sigaction(SIGINT, &sa, nullptr);
+  sigaction(SIGTERM, &sa, nullptr);
+  std::signal(SIGPIPE, SIG_IGN);
+
+  std::printf("ready COM %d %s\n", o.com, port->slaveName().toLocal8Bit().constData());
+  std::fflush(stdout);
+
+  const double t0 = nowMs();
+  Network net(o, std::move(drives), report, t0);
+  serve(*port, net, report, o, t0);
+  if (!g_stop) {
+    // The line goes away: both ends of the pseudo-terminal and the COM link.
+    report.line(nowMs() - t0, "hang-up");
+    port.reset();
   }
   if (reportFile != stdout) std::fclose(reportFile);
   return 0;
