@@ -10,10 +10,14 @@ QtSerialLink::QtSerialLink(QObject* parent) : SerialLink(parent), port_(new QSer
   connect(port_, &QSerialPort::readyRead, this, &SerialLink::dataArrived);
   connect(port_, &QSerialPort::errorOccurred, this, [this](QSerialPort::SerialPortError e) {
     if (e == QSerialPort::NoError || e == QSerialPort::TimeoutError) return;
-    error_ = port_->errorString();
-    if (e == QSerialPort::ResourceError && port_->isOpen()) {
-      // The device went away (adapter unplugged): close so that a later
-      // open starts afresh, and tell the owner.
+    // A read that finds the line hung up leaves no error number of its own,
+    // so the system's text would name some earlier call.
+    error_ = e == QSerialPort::ReadError ? QStringLiteral("the device was disconnected or cannot be read")
+                                         : port_->errorString();
+    // The device went away (adapter unplugged): a resource error, or a read
+    // that fails or finds the line hung up. Close so that a later open
+    // starts afresh, and tell the owner.
+    if ((e == QSerialPort::ResourceError || e == QSerialPort::ReadError) && port_->isOpen()) {
       port_->close();
       emit failed(error_);
     }

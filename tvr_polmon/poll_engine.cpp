@@ -23,6 +23,7 @@ PollEngine::PollEngine(xav::SerialLink* link, QObject* parent) : QObject(parent)
     return r < 1.0 ? r : 0.0;
   };
   connect(&line_, &DriveLine::frameSent, this, &PollEngine::frameSent);
+  connect(link_, &xav::SerialLink::failed, this, &PollEngine::onPortFailed);
 
   pauseTimer_.setSingleShot(true);
   pauseTimer_.setTimerType(Qt::PreciseTimer);
@@ -49,7 +50,11 @@ QStringList PollEngine::ListComPorts() {
 void PollEngine::startScan(const QString& portText) {
   stopActivity();
   line_.cancel();
-  if (!link_->isOpen()) link_->open(xav::platform::comNumberFromText(portText));
+  portText_ = portText;
+  if (!link_->isOpen()) {
+    portOpened_ = link_->open(xav::platform::comNumberFromText(portText));
+    if (!portOpened_) emit portOpenFailed(portText, link_->lastError());
+  }
   emit scanStarted();
   ClearGrid();
   Scanner();
@@ -163,6 +168,21 @@ void PollEngine::shutDown() {
   line_.cancel();
 }
 
+void PollEngine::onPortFailed(const QString& reason) {
+  if (phase_ == Phase::Idle || phase_ == Phase::PortLost) return;
+  stopActivity();
+  line_.cancel();
+  phase_ = Phase::PortLost;
+  portOpened_ = false;
+  for (int i = 0; i < kRows; ++i) {
+    setLamp(i, false);
+    rows_[static_cast<size_t>(i)].current = false;
+    emit rowChanged(i);
+  }
+  writeLog(portLostEntry(now_(), portText_, reason));
+  emit portLost(portText_, reason);
+}
+
 void PollEngine::release() {
   held_ = false;
   const bool waiting = line_.busy();
@@ -179,11 +199,21 @@ bool PollEngine::GetDucts(Then then) { return queryCurrent(kDuctsCommand, std::m
 bool PollEngine::queryCurrent(char command, Then then) {
   if (currentAddress_.isEmpty()) return false;
   const quint64 g = gen_;
-  return line_.query(commandFrame(currentAddress_, command), [this, g, then = std::move(then)](const DriveLine::Answer& a) {
-    if (g != gen_) return;
-    reply_ = a.reply;
-    then();
-  });
+  const bool sent =
+      line_.query(commandFrame(currentAddress_, command), [this, g, then = std::move(then)](const DriveLine::Answer& a) {
+        if (g != gen_) return;
+        // Silence from a port that has closed meanwhile is the port's fault,
+        // not the drive's.
+        if (portOpened_ && !link_->isOpen()) {
+          onPortFailed(QStringLiteral("the port is no longer open"));
+          return;
+        }
+        reply_ = a.reply;
+        then();
+      });
+  // A port that was open and is no longer has failed.
+  if (!sent && portOpened_) onPortFailed(QStringLiteral("the port is no longer open"));
+  return sent;
 }
 
 bool PollEngine::send(const QByteArray& frame) { return line_.send(frame); }
@@ -200,6 +230,7 @@ void PollEngine::ClearGrid() {
     r.randomLimit.reset();
     r.button = RowButton{};
     r.statusKind = StatusKind::Cleared;
+    r.current = true;
     emit rowChanged(i);
   }
 }
@@ -273,6 +304,7 @@ void PollEngine::finishSweep() {
 // ---------------------------------------------------------------- poll cycle
 
 void PollEngine::startPolling() {
+  if (phase_ == Phase::PortLost) return;
   phase_ = Phase::Polling;
   stepBusy_ = false;
   quietSteps_ = 0;

@@ -84,6 +84,8 @@ struct DriveRow {
   StatusKind statusKind = StatusKind::Cleared;
   RowButton button;
   bool lampLit = false;
+  // False once the port was lost: what the row shows is no longer fresh.
+  bool current = true;
 
   QString positionText() const { return position ? QString::number(*position) : QString(); }
 };
@@ -137,6 +139,7 @@ class PollEngine : public QObject {
   bool ductEntryOpen() const { return held_; }
   bool sweeping() const { return phase_ == Phase::Sweeping; }
   bool polling() const { return phase_ == Phase::Polling; }
+  bool lostPort() const { return phase_ == Phase::PortLost; }
   bool queryWaiting() const { return line_.busy(); }
   quint64 generation() const { return gen_; }
 
@@ -158,12 +161,16 @@ class PollEngine : public QObject {
   // A status query for this row goes out in the poll cycle.
   void pollStarted(int row);
   void sweepFinished();
+  // Scan could not open the port; the cycle runs on without traffic.
+  void portOpenFailed(const QString& port, const QString& reason);
+  // The open port went away or failed: polling stopped until Scan.
+  void portLost(const QString& port, const QString& reason);
   // The log cannot be written (told once, until a write works again).
   void logUnwritable(const QString& path, const QString& reason);
   void logWritable();
 
  private:
-  enum class Phase { Idle, Sweeping, Polling };
+  enum class Phase { Idle, Sweeping, Polling, PortLost };
   using Then = std::function<void()>;
 
   // Query exchanges for currentAddress_. False when the query cannot go out.
@@ -192,6 +199,7 @@ class PollEngine : public QObject {
   int FillRow();
   void showValidStatus(DriveRow& r, const StatusReply& d);
 
+  void onPortFailed(const QString& reason);
   void release();
   void addError();
   void writeLog(const QByteArray& entry);
@@ -214,6 +222,8 @@ class PollEngine : public QObject {
   bool slowScan_ = false;
   QString logPath_;
   bool logFailing_ = false;
+  QString portText_;
+  bool portOpened_ = false;  // by this program, since the last loss
 
   Phase phase_ = Phase::Idle;
   quint64 gen_ = 0;

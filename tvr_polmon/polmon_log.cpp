@@ -66,6 +66,13 @@ QByteArray badReplyEntry(const QString& elapsed, qint32 scanCount, int errorCoun
   return faultPrefix(elapsed, scanCount, errorCount, address) + printableBytes(reply) + kEol;
 }
 
+QByteArray portLostEntry(const QDateTime& now, const QString& port, const QString& reason) {
+  return printableBytes((QStringLiteral("Port lost ") + logDateTime(now) + QStringLiteral(", ") + port +
+                         QStringLiteral(", ") + reason)
+                            .toLatin1()) +
+         kEol;
+}
+
 QByteArray exitEntry(const QDateTime& now) {
   return (QStringLiteral("Shut down ") + logDateTime(now)).toLatin1() + kEol;
 }

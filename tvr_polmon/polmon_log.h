@@ -37,6 +37,8 @@ QByteArray noResponseEntry(const QString& elapsed, qint32 scanCount, int errorCo
 // A reply that is not exactly three bytes, written with printableBytes.
 QByteArray badReplyEntry(const QString& elapsed, qint32 scanCount, int errorCount, const QString& address,
                          const QByteArray& reply);
+// The port went away while the drives were polled.
+QByteArray portLostEntry(const QDateTime& now, const QString& port, const QString& reason);
 QByteArray exitEntry(const QDateTime& now);
 
 }  // namespace polmon

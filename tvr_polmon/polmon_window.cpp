@@ -213,7 +213,11 @@ void PolmonWindow::connectEngine() {
   connect(engine_, &PollEngine::lampChanged, this, [this](int i, bool lit) { lamps_[i]->setRed(lit); });
   connect(engine_, &PollEngine::errorCountChanged, this, [this](int n) { errorCountLabel_->setText(errorCountText(n)); });
   connect(engine_, &PollEngine::drivesFoundChanged, this, [this](int n) { drivesFoundLabel_->setText(drivesFoundText(n)); });
-  connect(engine_, &PollEngine::scanStarted, portList_, &QWidget::hide);
+  connect(engine_, &PollEngine::scanStarted, this, [this] {
+    portList_->hide();
+    portMessage_.clear();
+    showMessages();
+  });
   connect(engine_, &PollEngine::ductEntryRequested, this, [this] {
     ductPanel_->show();
     ductBox_->setFocus();
@@ -223,6 +227,16 @@ void PolmonWindow::connectEngine() {
     ductBox_->clear();
   });
   connect(engine_, &PollEngine::ductBoxEmptied, ductBox_, &QLineEdit::clear);
+  connect(engine_, &PollEngine::portOpenFailed, this, [this](const QString& port, const QString& reason) {
+    portMessage_ = tr("%1 cannot be opened: %2").arg(port, reason);
+    showMessages();
+  });
+  connect(engine_, &PollEngine::portLost, this, [this](const QString& port, const QString& reason) {
+    portMessage_ = tr("%1 lost (%2): polling stopped, the rows are no longer current. Press Scan to open it again.")
+                       .arg(port, reason);
+    portList_->show();  // another port may be chosen now
+    showMessages();
+  });
   connect(engine_, &PollEngine::logUnwritable, this, [this](const QString& path, const QString& reason) {
     logMessage_ = tr("The log %1 cannot be written (%2); polling and counting go on without it.").arg(path, reason);
     showMessages();
@@ -272,6 +286,10 @@ void PolmonWindow::showRow(int i) {
   setBackground(positionBoxes_[i], QPalette::Base, QColor(xav::colours::LightGrey));
   setBackground(statusBoxes_[i], QPalette::Base, QColor(statusColour(r)));
   setBackground(requestBoxes_[i], QPalette::Base, QColor(requestColour(r.requestEntry)));
+  // A row that is no longer current shows its last values greyed.
+  const QColor text = r.current ? QApplication::palette().color(QPalette::Text) : QColor(Qt::gray);
+  setBackground(statusBoxes_[i], QPalette::Text, text);
+  setBackground(positionBoxes_[i], QPalette::Text, text);
   const QString caption = buttonCaptionText(r.button);
   if (rowButtons_[i]->text() != caption) rowButtons_[i]->setText(caption);
   const auto colour = buttonColour(r.button.mark);

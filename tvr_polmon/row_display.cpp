@@ -30,6 +30,7 @@ std::optional<QRgb> buttonColour(ButtonMark mark) {
 }
 
 QRgb statusColour(const DriveRow& row) {
+  if (!row.current) return xav::colours::LightGrey;
   switch (row.statusKind) {
     case StatusKind::Cleared: return xav::colours::LightGrey;
     case StatusKind::InPosition: return xav::colours::Green;

@@ -14,6 +14,7 @@ QString statusText(const DriveRow& row);
 QString buttonCaptionText(const RowButton& button);
 // None: the system's button face.
 std::optional<QRgb> buttonColour(ButtonMark mark);
+// A row that is no longer current shows no status colour.
 QRgb statusColour(const DriveRow& row);
 QRgb requestColour(RequestEntry entry);
 // "0 " before the first sweep, "0" after it, then the count and a blank.

@@ -188,3 +188,29 @@ TEST_F(EndToEnd, FaultyRepliesAreCountedShownAndLoggedWithTheRawReply) {
   ASSERT_TRUE(waitFor([&] { return w<QLineEdit>("txtStat", 1)->text() == "P"; }));
   EXPECT_EQ(w<QLineEdit>("txtPosition", 1)->text(), "1");
 }
+
+TEST_F(EndToEnd, APulledAdapterStopsPollingAndScanOpensThePortAgain) {
+  // The line goes away after the sweep's 20 queries and 10 polls.
+  ASSERT_TRUE(startSim({"--drives", "A,B", "--hang-up-after", "30"}));
+  openWindow();
+  ASSERT_TRUE(scan());
+  ASSERT_TRUE(waitFor([&] { return w<QLabel>("lblMessage")->text().contains("COM 7 lost"); }))
+      << qPrintable(w<QLabel>("lblMessage")->text());
+  EXPECT_EQ(log().count("Port lost "), 1);
+  EXPECT_FALSE(log().contains("No Response")) << log().constData() << qPrintable(report().join('\n'));
+  EXPECT_EQ(w<QLineEdit>("txtStat", 0)->palette().color(QPalette::Base), QColor(xav::colours::LightGrey));
+  EXPECT_EQ(w<QLineEdit>("txtStat", 0)->text(), "P");  // the last value, no longer current
+  EXPECT_FALSE(w<QComboBox>("cmbComm")->isHidden());
+  EXPECT_FALSE(window->engine().polling());
+
+  // The adapter is back (a new line on the same COM): Scan opens it again.
+  ASSERT_TRUE(sim.state() == QProcess::NotRunning || sim.waitForFinished(5000));
+  out.clear();
+  ASSERT_TRUE(startSim({"--drives", "A,B"}));
+  ASSERT_TRUE(scan());
+  EXPECT_EQ(w<QLabel>("lblDistCnt")->text(), "2 Drives Found");
+  EXPECT_TRUE(w<QLabel>("lblMessage")->text().isEmpty());
+  EXPECT_TRUE(waitFor([&] {
+    return w<QLineEdit>("txtStat", 1)->palette().color(QPalette::Base) == QColor(xav::colours::Green);
+  }));
+}

@@ -639,3 +639,52 @@ TEST_F(EngineTest, AnUnwritableLogIsToldOnceAndPollingAndCountingGoOn) {
   EXPECT_TRUE(log().contains(", A, P2\r\n"));
   EXPECT_EQ(warned.count(), 1);
 }
+
+TEST_F(EngineTest, ALostPortStopsPollingIsToldAndLoggedOnceAndScanStartsAgain) {
+  net.drives['A'] = {'P', 2, 12, {}};
+  net.drives['B'] = {'P', 3, 12, {}};
+  ASSERT_TRUE(sweep("COM 5"));
+  ASSERT_TRUE(completePoll(1));
+  QSignalSpy lost(&engine, &PollEngine::portLost);
+  // The adapter is pulled while a query waits.
+  ASSERT_TRUE(pollRow(0));
+  link.close();
+  emit link.failed(QStringLiteral("No such device"));
+  ASSERT_EQ(lost.count(), 1);
+  EXPECT_EQ(lost[0][0].toString(), "COM 5");
+  EXPECT_EQ(lost[0][1].toString(), "No such device");
+  EXPECT_TRUE(log().endsWith("Port lost 12/6/2026 2:05:07 PM, COM 5, No such device\r\n")) << log().constData();
+  // Polling stopped: no lamp lit, the rows marked as no longer current, and
+  // no "No Response" for the queries that were in flight.
+  EXPECT_FALSE(engine.polling());
+  for (int i = 0; i < kRows; ++i) {
+    EXPECT_FALSE(engine.row(i).lampLit) << i;
+    EXPECT_FALSE(engine.row(i).current) << i;
+  }
+  const int errors = engine.errorCount();
+  QTest::qWait(100);
+  EXPECT_EQ(engine.errorCount(), errors);
+  EXPECT_FALSE(log().contains("No Response"));
+  EXPECT_EQ(lost.count(), 1);
+
+  // Scan opens the port again and starts afresh.
+  take();
+  ASSERT_TRUE(sweep("COM 5"));
+  EXPECT_TRUE(link.isOpen());
+  EXPECT_EQ(engine.drivesFound(), 2);
+  EXPECT_TRUE(engine.row(0).current);
+  ASSERT_TRUE(completePoll(0));
+  EXPECT_TRUE(take().contains("AS"));
+}
+
+TEST_F(EngineTest, APortThatClosesWithoutAWordIsLostAtTheNextQuery) {
+  net.drives['A'] = {'P', 2, 12, {}};
+  ASSERT_TRUE(sweep("COM 3"));
+  QSignalSpy lost(&engine, &PollEngine::portLost);
+  link.close();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return lost.count() > 0; }, 5000));
+  EXPECT_EQ(lost[0][0].toString(), "COM 3");
+  EXPECT_FALSE(engine.polling());
+  EXPECT_TRUE(log().contains("Port lost "));
+  EXPECT_FALSE(log().contains("No Response"));
+}
