@@ -5,18 +5,21 @@
 namespace polmon {
 
 DriveLine::DriveLine(xav::SerialLink* link, QObject* parent)
-    : QObject(parent), link_(link), replyTimeoutMs_(kReplyTimeoutMs) {
+    : QObject(parent), link_(link), replyTimeoutMs_(kReplyTimeoutMs), earliestReplyNs_(kEarliestReplyNs) {
   deadline_.setSingleShot(true);
   deadline_.setTimerType(Qt::PreciseTimer);
   connect(&deadline_, &QTimer::timeout, this, &DriveLine::check);
   connect(link_, &xav::SerialLink::dataArrived, this, &DriveLine::check);
 }
 
-bool DriveLine::query(const QByteArray& frame, Done done) {
+bool DriveLine::query(const QByteArray& frame, Done done, bool inDoubt) {
   if (!link_->isOpen()) return false;
-  link_->readAll();
+  // Whatever waits now came before the query: it answers none.
+  strays_ = link_->readAll();
   link_->discardInput();
   active_ = true;
+  inDoubt_ = inDoubt;
+  thirdByteNs_.reset();
   done_ = std::move(done);
   clock_.start();
   deadline_.start(replyTimeoutMs_);
@@ -44,16 +47,29 @@ void DriveLine::cancel() {
 }
 
 void DriveLine::check() {
-  if (!active_ || held_) return;
+  if (!active_) return;
   const qint64 elapsedNs = clock_.nsecsElapsed();
+  if (elapsedNs < earliestReplyNs_ && link_->bytesWaiting() > 0) strays_ += link_->readAll();
+  if (held_) return;
   const qint64 limitNs = static_cast<qint64>(replyTimeoutMs_) * 1000000;
-  // Only exactly three waiting bytes end the wait early; more run to the
-  // deadline.
-  if (elapsedNs <= limitNs && link_->bytesWaiting() != kReplyLength) {
-    if (!deadline_.isActive()) deadline_.start(static_cast<int>((limitNs - elapsedNs) / 1000000) + 1);
+  if (elapsedNs > limitNs || replyComplete(elapsedNs)) {
+    finish();
     return;
   }
-  finish();
+  if (!deadline_.isActive()) deadline_.start(static_cast<int>((limitNs - elapsedNs) / 1000000) + 1);
+}
+
+bool DriveLine::replyComplete(qint64 elapsedNs) {
+  // Only exactly three waiting bytes end the wait early; more run to the
+  // deadline.
+  if (link_->bytesWaiting() != kReplyLength) return false;
+  if (!inDoubt_ && strays_.isEmpty()) return true;
+  // In doubt: the third byte counts once the line has stayed quiet after it.
+  if (!thirdByteNs_) thirdByteNs_ = elapsedNs;
+  const qint64 quietNs = elapsedNs - *thirdByteNs_;
+  if (quietNs >= kEarliestReplyNs) return true;
+  deadline_.start(static_cast<int>((kEarliestReplyNs - quietNs) / 1000000) + 1);
+  return false;
 }
 
 void DriveLine::finish() {
@@ -61,6 +77,8 @@ void DriveLine::finish() {
   deadline_.stop();
   Answer answer;
   answer.reply = link_->readAll();
+  answer.strays = std::move(strays_);
+  strays_.clear();
   Done done = std::move(done_);
   done_ = nullptr;
   if (done) done(answer);

@@ -199,8 +199,9 @@ bool PollEngine::GetDucts(Then then) { return queryCurrent(kDuctsCommand, std::m
 bool PollEngine::queryCurrent(char command, Then then) {
   if (currentAddress_.isEmpty()) return false;
   const quint64 g = gen_;
-  const bool sent =
-      line_.query(commandFrame(currentAddress_, command), [this, g, then = std::move(then)](const DriveLine::Answer& a) {
+  const bool sent = line_.query(
+      commandFrame(currentAddress_, command),
+      [this, g, then = std::move(then)](const DriveLine::Answer& a) {
         if (g != gen_) return;
         // Silence from a port that has closed meanwhile is the port's fault,
         // not the drive's.
@@ -208,12 +209,43 @@ bool PollEngine::queryCurrent(char command, Then then) {
           onPortFailed(QStringLiteral("the port is no longer open"));
           return;
         }
-        reply_ = a.reply;
+        takeAnswer(a);
         then();
-      });
+      },
+      lineInDoubt_);
   // A port that was open and is no longer has failed.
   if (!sent && portOpened_) onPortFailed(QStringLiteral("the port is no longer open"));
   return sent;
+}
+
+void PollEngine::takeAnswer(const DriveLine::Answer& answer) {
+  if (!answer.strays.isEmpty()) withdrawLastShown();
+  lastShown_.reset();
+  reportStrays(answer.strays);
+  reply_ = answer.reply;
+  previousAddress_ = currentAddress_;
+  // Silence or a reply of the wrong length: an answer may still be on its way.
+  lineInDoubt_ = !answer.strays.isEmpty() || reply_.size() != kReplyLength;
+}
+
+void PollEngine::withdrawLastShown() {
+  // Bytes trailed the last reply shown: it was longer than three bytes, and a
+  // reply that is not exactly three bytes changes nothing on its row.
+  if (!lastShown_) return;
+  DriveRow& r = rows_[static_cast<size_t>(lastShown_->row)];
+  if (r.status != lastShown_->status || r.position != lastShown_->position) return;
+  r.status = lastShown_->statusBefore;
+  r.position = lastShown_->positionBefore;
+  r.statusKind = lastShown_->kindBefore;
+  emit rowChanged(lastShown_->row);
+}
+
+void PollEngine::reportStrays(const QByteArray& strays) {
+  // Before the first exchange there is no drive to lay them at: line noise
+  // from opening the port.
+  if (strays.isEmpty() || previousAddress_.isEmpty()) return;
+  addError();
+  writeLog(badReplyEntry(elapsedNow(), scanCount_, errorCount_, previousAddress_, strays));
 }
 
 bool PollEngine::send(const QByteArray& frame) { return line_.send(frame); }
@@ -420,7 +452,11 @@ int PollEngine::FillRow() {
   const std::optional<char> oldStatus = r.status;
   r.address = currentAddress_;
   if (const auto d = decodeStatus(reply_, currentAddress_)) {
+    const Shown before{i, {}, r.status, {}, r.position, r.statusKind};
     showValidStatus(r, *d);
+    lastShown_ = before;
+    lastShown_->status = r.status;
+    lastShown_->position = r.position;
   } else {
     addError();
     emit rowChanged(i);

@@ -101,6 +101,7 @@ class PollEngine : public QObject {
   void setWallClock(std::function<QDateTime()> now) { now_ = std::move(now); }
   void setRandomSource(std::function<double()> uniform) { uniform_ = std::move(uniform); }
   void setReplyTimeoutMs(int ms) { line_.setReplyTimeoutMs(ms); }
+  void setEarliestReplyNs(qint64 ns) { line_.setEarliestReplyNs(ns); }
   void setLogPath(const QString& path) { logPath_ = path; }
   QString logPath() const { return logPath_; }
 
@@ -177,6 +178,9 @@ class PollEngine : public QObject {
   bool GetStatus(Then then);
   bool GetDucts(Then then);
   bool queryCurrent(char command, Then then);
+  void takeAnswer(const DriveLine::Answer& answer);
+  void reportStrays(const QByteArray& strays);
+  void withdrawLastShown();
   bool send(const QByteArray& frame);
 
   void stopActivity();
@@ -214,6 +218,18 @@ class PollEngine : public QObject {
   int errorCount_ = 0;
   std::optional<int> drivesFound_;
   QString currentAddress_;
+  QString previousAddress_;  // of the last exchange; strays are laid at its door
+  // The exchange before went wrong: the next one makes sure of its reply.
+  bool lineInDoubt_ = false;
+  // What the last exchange's valid status reply changed on its row, so that
+  // bytes trailing it (it was longer than three) can take it back.
+  struct Shown {
+    int row;
+    std::optional<char> status, statusBefore;
+    std::optional<int> position, positionBefore;
+    StatusKind kindBefore;
+  };
+  std::optional<Shown> lastShown_;
   QByteArray reply_;
   int pollRow_ = 0;
   qint32 scanCount_ = 0;

@@ -16,6 +16,9 @@
 // Pacing (on by default) puts every byte on the line at 9600 baud: a reply
 // starts after the request's two bytes have had their wire time and the
 // turnaround has passed, and its bytes follow one another at 9600 baud.
+// --unpaced writes a reply's bytes at once, but no sooner than a real line
+// could carry the request and the first reply byte (three byte times plus
+// the turnaround): the scanner takes anything earlier for a stray.
 //
 // Faults, applied to the drive's status replies (every EVERY-th one, only the
 // NTH one with @NTH, every one when left out): silent (no answer), short
@@ -352,7 +355,8 @@ void Network::handleFrame(char a, unsigned char c, double t) {
   const double rel = t - t0_;
   auto it = drives_.find(a);
   Drive* d = it == drives_.end() ? nullptr : &it->second;
-  const double due = t + (o_.paced ? 2 * kByteMs : 0) + o_.turnaroundMs;
+  // Paced, the first byte is written one byte time after this.
+  const double due = t + (o_.paced ? 2 : 3) * kByteMs + o_.turnaroundMs;
   const std::string who(1, a);
   if (c == 'S') {
     report_.line(rel, "frame " + who + " status");

@@ -214,3 +214,35 @@ TEST_F(EndToEnd, APulledAdapterStopsPollingAndScanOpensThePortAgain) {
     return w<QLineEdit>("txtStat", 1)->palette().color(QPalette::Base) == QColor(xav::colours::Green);
   }));
 }
+
+TEST_F(EndToEnd, AfterAnySingleFaultTheGridAndCountersAreRightWithinOneCycle) {
+  // Six standing drives on a paced line. B's 5th reply brings a fourth byte,
+  // D's 5th comes 120 ms late, F's 5th ends in CR LF, and a stray byte
+  // follows E's 7th reply after 5 ms.
+  ASSERT_TRUE(startSim({"--drives", "A,B,C,D,E,F", "--position", "1,B=2,C=3,D=4,E=5,F=6", "--fault", "B=long@5",
+                        "--fault", "D=late=120@5", "--fault", "F=crlf@5", "--fault", "E=stray=5@7"}));
+  openWindow();
+  PollEngine& engine = window->engine();
+  int cycles = 0;
+  QObject::connect(&engine, &PollEngine::pollStarted, window.get(), [&](int r) { cycles += r == 0; });
+  ASSERT_TRUE(scan());
+  // Until every fault has been on the line (status replies start with "P").
+  ASSERT_TRUE(waitFor([&] {
+    return !frames("tx B 50 32 0D 58").isEmpty() && !frames("tx F 50 36 0D 0A").isEmpty() &&
+           !frames("tx E 7E").isEmpty() && frames("tx D 50").size() >= 5;
+  }));
+  const int after = cycles;
+  ASSERT_TRUE(waitFor([&] { return cycles >= after + 2; }));
+  const int errors = engine.errorCount();
+  EXPECT_GT(errors, 0);
+  EXPECT_LE(errors, 12) << log().constData();
+  // Every row is right again.
+  for (int i = 0; i < 6; ++i) {
+    EXPECT_EQ(w<QLineEdit>("txtPosition", i)->text(), QString::number(i + 1)) << i << "\n" << log().constData();
+    EXPECT_EQ(w<QLineEdit>("txtStat", i)->text(), "P") << i;
+  }
+  // Back in step: the cycles after bring no error.
+  const int later = cycles;
+  ASSERT_TRUE(waitFor([&] { return cycles >= later + 3; }));
+  EXPECT_EQ(engine.errorCount(), errors) << log().constData();
+}

@@ -40,12 +40,16 @@ class FakeNetwork : public QObject {
   std::map<char, FakeDrive> drives;
   QList<QByteArray> frames;
   bool mute = false;  // queries sent meanwhile go unanswered
+  int delayMs = 0;    // how long after the query a reply comes
+  // Sees every frame the moment it is written, before any reply.
+  std::function<void(const QByteArray&)> onWrite;
 
   int count(const QByteArray& frame) const { return static_cast<int>(frames.count(frame)); }
 
  private:
   void onFrame(const QByteArray& f) {
     frames << f;
+    if (onWrite) onWrite(f);
     if (f.size() != 2) return;
     auto it = drives.find(f[0]);
     if (it == drives.end()) return;
@@ -53,7 +57,7 @@ class FakeNetwork : public QObject {
     const char addr = f[0], command = f[1];
     // The reply is made when it is delivered, so a test's change to a drive
     // shows in every reply handled after it.
-    QTimer::singleShot(0, this, [this, addr, command] {
+    QTimer::singleShot(delayMs, this, [this, addr, command] {
       auto at = drives.find(addr);
       if (at == drives.end()) return;
       FakeDrive& d = at->second;
@@ -79,6 +83,8 @@ class EngineTest : public ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(dir.isValid());
     engine.setLogPath(dir.filePath("Polmon.dbg"));
+    // The fake network answers at once, sooner than any real line could.
+    engine.setEarliestReplyNs(0);
     engine.setMonotonicClock([this] { return mono; });
     engine.setWallClock([this] { return wall; });
     engine.setReplyTimeoutMs(20);
@@ -471,7 +477,13 @@ TEST_F(EngineTest, ExchangeEndsAtExactlyThreeBytesOrAtTheDeadline) {
   engine.editAddress(0, "A");
   ASSERT_TRUE(pollRow(0));
   ASSERT_TRUE(engine.queryWaiting());
-  // Three bytes end the wait as soon as they are there.
+  // After the silent sweep a late answer may still come: the reply counts
+  // once the line has stayed quiet after its third byte.
+  link.feed("P4\r");
+  EXPECT_TRUE(engine.row(0).positionText().isEmpty());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return engine.row(0).positionText() == "4"; }, 1000));
+  // On a line in step, three bytes end the wait as soon as they are there.
+  ASSERT_TRUE(engine.queryWaiting());
   link.feed("P5\r");
   EXPECT_EQ(engine.row(0).positionText(), "5");
   EXPECT_EQ(engine.errorCount(), 0);
@@ -687,4 +699,121 @@ TEST_F(EngineTest, APortThatClosesWithoutAWordIsLostAtTheNextQuery) {
   EXPECT_FALSE(engine.polling());
   EXPECT_TRUE(log().contains("Port lost "));
   EXPECT_FALSE(log().contains("No Response"));
+}
+
+class StrayBytes : public EngineTest {
+ protected:
+  void SetUp() override {
+    EngineTest::SetUp();
+    // Replies come as on a 9600-baud line: not before the query and the first
+    // reply byte could have crossed it.
+    engine.setEarliestReplyNs(kEarliestReplyNs);
+    net.delayMs = 5;
+    net.drives['A'] = {'P', 2, 12, {}};
+    net.drives['B'] = {'P', 3, 12, {}};
+    net.onWrite = [this](const QByteArray& f) {
+      if (f != injectAt) return;
+      injectAt.clear();
+      if (injectDelayMs < 0)
+        link.feed(inject);
+      else
+        QTimer::singleShot(injectDelayMs, &link, [this] { link.feed(inject); });
+    };
+    QObject::connect(&engine, &PollEngine::rowChanged, &engine, [this](int r) {
+      if (r != 1) return;
+      const QString p = engine.row(1).positionText();
+      if (!p.isEmpty() && (shownB.isEmpty() || shownB.last() != p)) shownB << p;
+    });
+  }
+  // Injects bytes the next time this frame is written: at once, or after
+  // delayMs.
+  void onNext(const QByteArray& frame, const QByteArray& bytes, int delayMs = -1) {
+    injectAt = frame;
+    inject = bytes;
+    injectDelayMs = delayMs;
+  }
+  QByteArray injectAt, inject;
+  int injectDelayMs = -1;
+  QList<QString> shownB;  // positions row B showed
+};
+
+TEST_F(StrayBytes, AFourthByteAfterAReplyIsCountedAgainstItsDriveAndTheNextReplyReadInStep) {
+  ASSERT_TRUE(sweep());
+  ASSERT_TRUE(completePoll(1));
+  net.drives['B'].pos = 5;
+  // A's reply brings a fourth byte that is still on the line when B is asked.
+  onNext("BS", "X");
+  ASSERT_TRUE(completePoll(1));
+  EXPECT_EQ(engine.row(1).positionText(), "5");
+  EXPECT_EQ(engine.row(1).status, std::optional<char>('P'));
+  EXPECT_EQ(engine.errorCount(), 1);
+  EXPECT_TRUE(log().endsWith(", 1 , A, X\r\n")) << log().constData();
+  EXPECT_EQ(shownB, (QList<QString>{"3", "5"}));
+  // In step from then on.
+  ASSERT_TRUE(completePoll(1));
+  ASSERT_TRUE(completePoll(0));
+  EXPECT_EQ(engine.errorCount(), 1);
+}
+
+TEST_F(StrayBytes, BytesWaitingBeforeAQueryBelongToNoQuery) {
+  ASSERT_TRUE(sweep());
+  // A answers its move request; the bytes wait on the line until B is asked.
+  engine.confirmRequest(0, "7");
+  onNext(move('A', 7), "P2\r");
+  ASSERT_TRUE(completePoll(1));
+  EXPECT_EQ(engine.errorCount(), 1);
+  EXPECT_TRUE(log().endsWith(", 1 , A, P2<0D>\r\n")) << log().constData();
+  EXPECT_EQ(engine.row(1).positionText(), "3");
+  EXPECT_EQ(shownB, QList<QString>{"3"});
+}
+
+TEST_F(StrayBytes, AReplyLaterThanTheDeadlineIsNotTakenForTheNextDrivesReply) {
+  ASSERT_TRUE(sweep());
+  ASSERT_TRUE(completePoll(1));
+  // A stays silent past its deadline; its reply arrives as B is asked.
+  net.drives['A'].override = QByteArray();
+  net.drives['A'].overrideTimes = 1;
+  onNext("BS", "P2\r");
+  net.drives['B'].pos = 5;
+  ASSERT_TRUE(completePoll(1));
+  EXPECT_EQ(engine.errorCount(), 2);  // A's silence, then its late bytes
+  EXPECT_TRUE(log().contains(", 1 , A, No Response\r\n"));
+  EXPECT_TRUE(log().endsWith(", 2 , A, P2<0D>\r\n")) << log().constData();
+  EXPECT_EQ(shownB, (QList<QString>{"3", "5"}));
+  ASSERT_TRUE(completePoll(0));
+  EXPECT_EQ(engine.row(0).positionText(), "2");
+  EXPECT_EQ(engine.errorCount(), 2);
+}
+
+TEST_F(StrayBytes, AReplyThatBytesTrailIsTakenBackAsTooLong) {
+  ASSERT_TRUE(sweep());
+  ASSERT_TRUE(completePoll(1));
+  // A byte out of step makes B's window read "~P3"; the reply's own last byte
+  // trails it and reaches the line as A is asked.
+  net.drives['B'].override = QByteArray("~P3");
+  net.drives['B'].overrideTimes = 1;
+  onNext("AS", "\r");
+  ASSERT_TRUE(completePoll(0));
+  EXPECT_EQ(engine.row(1).status, std::optional<char>('P'));
+  EXPECT_EQ(engine.row(1).positionText(), "3");
+  EXPECT_EQ(engine.row(1).statusKind, StatusKind::InPosition);
+  EXPECT_EQ(engine.errorCount(), 1);
+  EXPECT_TRUE(log().endsWith(", 1 , B, <0D>\r\n")) << log().constData();
+}
+
+TEST_F(StrayBytes, AfterASilentDriveAReplyCountsOnlyOnAQuietLine) {
+  ASSERT_TRUE(sweep());
+  ASSERT_TRUE(completePoll(1));
+  // A stays silent; its answer comes so late that it reaches the line after
+  // B was asked, just before B's own reply.
+  net.drives['A'].override = QByteArray();
+  net.drives['A'].overrideTimes = 1;
+  onNext("BS", "P2\r", 4);
+  net.delayMs = 6;
+  ASSERT_TRUE(completePoll(1));
+  EXPECT_EQ(shownB, QList<QString>{"3"});  // never A's duct
+  EXPECT_TRUE(log().contains(", 1 , A, No Response\r\n"));
+  EXPECT_TRUE(log().contains(", 2 , B, P")) << log().constData();  // six bytes, overlong
+  ASSERT_TRUE(completePoll(1));
+  EXPECT_EQ(engine.errorCount(), 2);
 }

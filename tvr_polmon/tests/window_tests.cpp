@@ -39,6 +39,7 @@ class WindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(dir.isValid());
+    window.engine().setEarliestReplyNs(0);  // the fake port answers at once
     window.engine().setLogPath(dir.filePath("Polmon.dbg"));
     window.engine().setReplyTimeoutMs(20);
     // Drive A answers every status query "P" at duct 4, with 9 ducts.
