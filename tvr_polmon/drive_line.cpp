@@ -40,9 +40,19 @@ void DriveLine::setHeld(bool held) {
   if (!held_) check();
 }
 
+void DriveLine::drain(std::function<void()> then) {
+  if (!active_) {
+    if (then) then();
+    return;
+  }
+  done_ = nullptr;
+  afterDrain_ = std::move(then);
+}
+
 void DriveLine::cancel() {
   active_ = false;
   done_ = nullptr;
+  afterDrain_ = nullptr;
   deadline_.stop();
 }
 
@@ -81,6 +91,12 @@ void DriveLine::finish() {
   strays_.clear();
   Done done = std::move(done_);
   done_ = nullptr;
+  if (afterDrain_) {
+    auto then = std::move(afterDrain_);
+    afterDrain_ = nullptr;
+    then();
+    return;
+  }
   if (done) done(answer);
 }
 

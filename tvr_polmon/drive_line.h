@@ -56,7 +56,10 @@ class DriveLine : public QObject {
   // While held, a query in flight does not end (the duct-count entry holds
   // the cycle); releasing it judges the query at once.
   void setHeld(bool held);
-  // Forgets the query in flight.
+  // Lets the query in flight run to its end and drops its answer, then runs
+  // then; with no query in flight, runs it at once.
+  void drain(std::function<void()> then);
+  // Forgets the query in flight and any drain.
   void cancel();
 
  signals:
@@ -71,6 +74,7 @@ class DriveLine : public QObject {
   bool active_ = false;
   bool held_ = false;
   Done done_;
+  std::function<void()> afterDrain_;
   bool inDoubt_ = false;
   QByteArray strays_;
   std::optional<qint64> thirdByteNs_;  // when exactly three bytes were first seen

@@ -49,15 +49,22 @@ QStringList PollEngine::ListComPorts() {
 
 void PollEngine::startScan(const QString& portText) {
   stopActivity();
-  line_.cancel();
   portText_ = portText;
   if (!link_->isOpen()) {
     portOpened_ = link_->open(xav::platform::comNumberFromText(portText));
     if (!portOpened_) emit portOpenFailed(portText, link_->lastError());
   }
   emit scanStarted();
+  // What is still on the line belongs to the abandoned cycle: no drive is
+  // blamed for it.
+  previousAddress_.clear();
+  lastShown_.reset();
   ClearGrid();
-  Scanner();
+  phase_ = Phase::Sweeping;
+  const quint64 g = gen_;
+  line_.drain([this, g] {
+    if (g == gen_) Scanner();
+  });
 }
 
 void PollEngine::stopActivity() {

@@ -14,9 +14,9 @@
 // by a 0.1 s pause on a timer, so the window stays responsive and the cycle
 // does not burn a processor.
 //
-// A second press of Scan starts everything again: the running query, pause
-// or sweep is dropped (a generation counter makes late callbacks harmless)
-// and the interrupted cycle never resumes.
+// A second press of Scan starts everything again: the query in flight is let
+// run to its end (at most 0.1 s) and its answer dropped, so that nothing of it
+// is taken for the sweep's first reply; the interrupted cycle never resumes.
 
 #include <QByteArray>
 #include <QDateTime>

@@ -817,3 +817,30 @@ TEST_F(StrayBytes, AfterASilentDriveAReplyCountsOnlyOnAQuietLine) {
   ASSERT_TRUE(completePoll(1));
   EXPECT_EQ(engine.errorCount(), 2);
 }
+
+TEST_F(EngineTest, ScanDuringAReplyWaitsForItAndBlamesNoDrive) {
+  net.drives['A'] = {'P', 3, 12, {}};
+  ASSERT_TRUE(sweep());
+  ASSERT_TRUE(completePoll(0));
+  // A's next reply is on its way when Scan is pressed: its first byte is in,
+  // the rest follows a moment later, before the drive answers anew.
+  net.mute = true;
+  ASSERT_TRUE(pollRow(0));
+  net.mute = false;
+  link.feed("P");
+  net.delayMs = 10;
+  take();
+  engine.startScan("COM 1");
+  QTimer::singleShot(2, &link, [this] { link.feed("3\r"); });
+  ASSERT_TRUE(QTest::qWaitFor([&] { return engine.polling(); }, 10000));
+  // The sweep's first query went out once the reply in flight had ended.
+  const QList<QByteArray> sent = take();
+  ASSERT_FALSE(sent.isEmpty());
+  EXPECT_EQ(sent.first(), QByteArray("AS"));
+  EXPECT_EQ(engine.errorCount(), 0);
+  EXPECT_EQ(engine.drivesFound(), 1);
+  EXPECT_EQ(engine.row(0).positionText(), "3");
+  // Nothing but the two sweep headers in the log.
+  EXPECT_EQ(log().count("\r\n"), 6) << log().constData();
+  EXPECT_TRUE(log().endsWith("Time, Scan Count, Error Count, Address, Result\r\n")) << log().constData();
+}
