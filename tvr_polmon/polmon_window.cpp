@@ -47,6 +47,14 @@ QLineEdit* gridBox(QWidget* parent, const QString& name, int width) {
 
 bool isEnter(const QKeyEvent* k) { return k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter; }
 
+// A widget that keeps its place in the layout while hidden, so that showing
+// it moves nothing else.
+void keepPlaceWhenHidden(QWidget* w) {
+  QSizePolicy sp = w->sizePolicy();
+  sp.setRetainSizeWhenHidden(true);
+  w->setSizePolicy(sp);
+}
+
 // Tab only moves the focus on; it types nothing into the box.
 bool isTab(const QKeyEvent* k) { return k->key() == Qt::Key_Tab || k->key() == Qt::Key_Backtab; }
 
@@ -114,16 +122,14 @@ void PolmonWindow::buildTopBar(QBoxLayout* root) {
   top->addSpacing(12);
   top->addWidget(errorCountLabel_);
   top->addWidget(errors);
-  top->addSpacing(12);
-  buildDuctPanel();
-  top->addWidget(ductPanel_);
   top->addStretch(1);
   root->addLayout(top);
 }
 
 void PolmonWindow::buildMessageRow(QBoxLayout* root) {
   // What went wrong with the port or the log, on up to two lines that are
-  // always there, so that a message moves nothing.
+  // always there, beside the duct panel's place: neither a message nor the
+  // panel moves anything.
   messageLabel_ = named(new QLabel(this), QStringLiteral("lblMessage"));
   messageLabel_->setWordWrap(true);
   messageLabel_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
@@ -132,7 +138,12 @@ void PolmonWindow::buildMessageRow(QBoxLayout* root) {
   QPalette p = messageLabel_->palette();
   p.setColor(QPalette::WindowText, QColor(xav::colours::Red).darker(130));
   messageLabel_->setPalette(p);
-  root->addWidget(messageLabel_);
+  buildDuctPanel();
+  auto* row = new QHBoxLayout;
+  row->addWidget(messageLabel_, 1);
+  row->addSpacing(12);
+  row->addWidget(ductPanel_);
+  root->addLayout(row);
 }
 
 void PolmonWindow::buildDuctPanel() {
@@ -145,6 +156,7 @@ void PolmonWindow::buildDuctPanel() {
   frameLayout->setContentsMargins(6, 3, 6, 3);
   frameLayout->addWidget(ductLabel);
   frameLayout->addWidget(ductBox_);
+  keepPlaceWhenHidden(ductPanel_);
   ductPanel_->hide();
 }
 
@@ -181,9 +193,7 @@ void PolmonWindow::buildGridRow(QGridLayout* g, int i, int line) {
   rowButtons_[i]->setFixedWidth(52);
   rowButtons_[i]->setAutoFillBackground(true);
   // Keep the button's cell when it is hidden so the grid does not shift.
-  QSizePolicy sp = rowButtons_[i]->sizePolicy();
-  sp.setRetainSizeWhenHidden(true);
-  rowButtons_[i]->setSizePolicy(sp);
+  keepPlaceWhenHidden(rowButtons_[i]);
   // Display-only boxes: a click sends the focus to Exit, Tab passes them by.
   statusBoxes_[i]->setFocusPolicy(Qt::ClickFocus);
   positionBoxes_[i]->setFocusPolicy(Qt::ClickFocus);

@@ -1,7 +1,7 @@
 #pragma once
 // The "TVRNet Controller" window: the port list, Scan and Exit, the two
-// counters, the duct-entry panel, a line for what went wrong with the port or
-// the log, and the 20-row grid in two halves. It holds no logic of its
+// counters, a line for what went wrong with the port or the log beside the
+// duct-entry panel's place, and the 20-row grid in two halves. It holds no logic of its
 // own: it shows the PollEngine's state in the described captions and colours
 // and hands the engine the user's clicks and keys. Widgets carry the
 // described names as their objectNames ("txtAddr(3)", "cmdScan" ...).
@@ -56,8 +56,8 @@ class PolmonWindow : public QWidget {
 
  private:
   void buildTopBar(QBoxLayout* root);
-  void buildDuctPanel();
   void buildMessageRow(QBoxLayout* root);
+  void buildDuctPanel();
   void buildGrid(QBoxLayout* root);
   void buildGridRow(QGridLayout* grid, int i, int line);
   void connectEngine();

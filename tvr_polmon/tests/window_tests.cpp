@@ -243,3 +243,30 @@ TEST_F(WindowTest, AnUnwritableLogIsShownWhereAndWhyAndPollingGoesOn) {
   EXPECT_EQ(find<QLabel>(window, "lblDistCnt")->text(), "1 Drives Found");
   EXPECT_EQ(find<QLineEdit>(window, "txtPosition", 0)->text(), "4");
 }
+
+TEST_F(WindowTest, TheDuctPanelOpensAndClosesWithoutMovingAnythingElse) {
+  window.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+  auto layoutNow = [&] {
+    QList<QRect> where{QRect(QPoint(), window.size())};
+    for (const char* name : {"cmdScan", "cmdExit", "lblErrCnt", "lblError", "lblMessage"})
+      where << find<QWidget>(window, name)->geometry();
+    for (int i : {0, 9, 10, 19}) {
+      where << find<QWidget>(window, "txtAddr", i)->geometry() << find<QWidget>(window, "cmdRnd", i)->geometry()
+            << find<QWidget>(window, "shpLed", i)->geometry();
+    }
+    return where;
+  };
+  QTest::qWait(50);
+  const QList<QRect> before = layoutNow();
+  window.engine().editAddress(0, "A");
+  window.engine().pressRowButton(0);  // no duct count: the panel asks for one
+  ASSERT_TRUE(QTest::qWaitFor([&] { return find<QFrame>(window, "Frame1")->isVisible(); }, 2000));
+  QTest::qWait(50);
+  EXPECT_EQ(layoutNow(), before);
+  QTest::keyClicks(find<QLineEdit>(window, "txtDucts"), "5");
+  QTest::keyClick(find<QLineEdit>(window, "txtDucts"), Qt::Key_Return);
+  ASSERT_TRUE(find<QFrame>(window, "Frame1")->isHidden());
+  QTest::qWait(50);
+  EXPECT_EQ(layoutNow(), before);
+}
