@@ -15,6 +15,7 @@
 
 #include "colours.h"
 #include "polmon_log.h"
+#include "port_access.h"
 #include "row_display.h"
 
 namespace polmon {
@@ -276,10 +277,21 @@ void PolmonWindow::Form_Load() {
   const QStringList ports = engine_->ListComPorts();
   portList_->clear();
   portList_->addItems(ports);
-  portList_->setEditText(ports.value(0));
+  // The port scanned last, when it is still there.
+  const QString last = PortMemory().lastPort();
+  portList_->setEditText(ports.contains(last) ? last : ports.value(0));
+  if (ports.isEmpty()) {
+    const QString advice = serialAccessAdviceHere();
+    portMessage_ = advice.isEmpty() ? tr("No serial port (COM 1 to COM 16) can be opened.") : advice;
+    showMessages();
+  }
 }
 
-void PolmonWindow::cmdScan_Click() { engine_->startScan(portList_->currentText()); }
+void PolmonWindow::cmdScan_Click() {
+  const QString port = portList_->currentText();
+  engine_->startScan(port);
+  if (link_->isOpen()) PortMemory().remember(port);
+}
 
 void PolmonWindow::cmdExit_Click() {
   engine_->shutDown();

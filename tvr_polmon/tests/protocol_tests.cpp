@@ -8,6 +8,7 @@
 
 #include "drive_protocol.h"
 #include "polmon_log.h"
+#include "port_access.h"
 
 using namespace polmon;
 
@@ -144,4 +145,18 @@ TEST(PolmonLog, EntryTexts) {
   EXPECT_EQ(badReplyEntry("00:00:01", 0, 2, "D", QByteArray("\x00~\x1f \xe9", 5)),
             QByteArray("00:00:01, 0, 2 , D, <00>~<1F> \xe9\r\n"));
   EXPECT_EQ(exitEntry(now), QByteArray("Shut down 12/6/2026 2:05:07 PM\r\n"));
+}
+
+TEST(PortAccess, AdviceOnlyWhenMissingGroupMembershipExplainsNoPort) {
+  const QList<SerialDevice> locked{{"/dev/ttyS0", false, "dialout"}, {"/dev/ttyUSB0", false, "dialout"}};
+  const QString advice = serialAccessAdvice(locked, {"users", "audio"}, "tech");
+  EXPECT_TRUE(advice.contains("/dev/ttyS0")) << qPrintable(advice);
+  EXPECT_TRUE(advice.contains("group dialout"));
+  EXPECT_TRUE(advice.contains("sudo usermod -aG dialout tech"));
+  EXPECT_TRUE(advice.contains("log out and in"));
+  // Already in the group, a device open to the user, or no device at all:
+  // missing access is not the reason.
+  EXPECT_TRUE(serialAccessAdvice(locked, {"users", "dialout"}, "tech").isEmpty());
+  EXPECT_TRUE(serialAccessAdvice({{"/dev/ttyS0", false, "dialout"}, {"/dev/ttyS1", true, "dialout"}}, {}, "tech").isEmpty());
+  EXPECT_TRUE(serialAccessAdvice({}, {}, "tech").isEmpty());
 }

@@ -35,6 +35,23 @@ W* find(QWidget& window, const QString& name, int index = -1) {
   return w;
 }
 
+// Points the per-user settings at a folder of the test's own while it lives.
+class ConfigHome {
+ public:
+  explicit ConfigHome(const QString& path) : old_(qgetenv("XDG_CONFIG_HOME")) {
+    qputenv("XDG_CONFIG_HOME", path.toLocal8Bit());
+  }
+  ~ConfigHome() {
+    if (old_.isNull())
+      qunsetenv("XDG_CONFIG_HOME");
+    else
+      qputenv("XDG_CONFIG_HOME", old_);
+  }
+
+ private:
+  QByteArray old_;
+};
+
 class WindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -55,6 +72,7 @@ class WindowTest : public ::testing::Test {
   static QColor base(QWidget* w) { return w->palette().color(QPalette::Base); }
 
   QTemporaryDir dir;
+  ConfigHome config{dir.filePath("config")};
   FakeSerialLink link;
   PolmonWindow window{&link};
 };
@@ -269,4 +287,19 @@ TEST_F(WindowTest, TheDuctPanelOpensAndClosesWithoutMovingAnythingElse) {
   ASSERT_TRUE(find<QFrame>(window, "Frame1")->isHidden());
   QTest::qWait(50);
   EXPECT_EQ(layoutNow(), before);
+}
+
+TEST_F(WindowTest, ThePortScannedLastIsChosenAgainWhenItIsStillListed) {
+  find<QComboBox>(window, "cmbComm")->setEditText("COM 3");
+  ASSERT_TRUE(scan());
+  FakeSerialLink again;
+  PolmonWindow next(&again);
+  EXPECT_EQ(find<QComboBox>(next, "cmbComm")->currentText(), "COM 3");
+  EXPECT_TRUE(find<QLabel>(next, "lblMessage")->text().isEmpty());
+  // Gone from the list: nothing is chosen for it, and the window says why.
+  FakeSerialLink none;
+  none.openable = false;
+  PolmonWindow empty(&none);
+  EXPECT_TRUE(find<QComboBox>(empty, "cmbComm")->currentText().isEmpty());
+  EXPECT_FALSE(find<QLabel>(empty, "lblMessage")->text().isEmpty());
 }
