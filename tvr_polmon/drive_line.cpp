@@ -60,6 +60,7 @@ void DriveLine::check() {
   if (!active_) return;
   const qint64 elapsedNs = clock_.nsecsElapsed();
   if (elapsedNs < earliestReplyNs_ && link_->bytesWaiting() > 0) strays_ += link_->readAll();
+  if (!thirdByteNs_ && link_->bytesWaiting() >= kReplyLength) thirdByteNs_ = elapsedNs;
   if (held_) return;
   const qint64 limitNs = static_cast<qint64>(replyTimeoutMs_) * 1000000;
   if (elapsedNs > limitNs || replyComplete(elapsedNs)) {
@@ -75,7 +76,6 @@ bool DriveLine::replyComplete(qint64 elapsedNs) {
   if (link_->bytesWaiting() != kReplyLength) return false;
   if (!inDoubt_ && strays_.isEmpty()) return true;
   // In doubt: the third byte counts once the line has stayed quiet after it.
-  if (!thirdByteNs_) thirdByteNs_ = elapsedNs;
   const qint64 quietNs = elapsedNs - *thirdByteNs_;
   if (quietNs >= kEarliestReplyNs) return true;
   deadline_.start(static_cast<int>((kEarliestReplyNs - quietNs) / 1000000) + 1);
@@ -89,6 +89,7 @@ void DriveLine::finish() {
   answer.reply = link_->readAll();
   answer.strays = std::move(strays_);
   strays_.clear();
+  if (answer.reply.size() == kReplyLength) answer.replyNs = thirdByteNs_;
   Done done = std::move(done_);
   done_ = nullptr;
   if (afterDrain_) {

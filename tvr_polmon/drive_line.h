@@ -37,6 +37,9 @@ class DriveLine : public QObject {
   struct Answer {
     QByteArray reply;   // what the query read, strays excluded
     QByteArray strays;  // bytes that belong to no query
+    // From the write of the query to the third reply byte seen; only for a
+    // reply of exactly three bytes.
+    std::optional<qint64> replyNs;
   };
   using Done = std::function<void(const Answer&)>;
 
@@ -77,7 +80,7 @@ class DriveLine : public QObject {
   std::function<void()> afterDrain_;
   bool inDoubt_ = false;
   QByteArray strays_;
-  std::optional<qint64> thirdByteNs_;  // when exactly three bytes were first seen
+  std::optional<qint64> thirdByteNs_;  // when three reply bytes were first seen
   QElapsedTimer clock_;
   QTimer deadline_;
   int replyTimeoutMs_;

@@ -55,6 +55,7 @@ void PollEngine::startScan(const QString& portText) {
     if (!portOpened_) emit portOpenFailed(portText, link_->lastError());
   }
   emit scanStarted();
+  stats_ = {};
   // What is still on the line belongs to the abandoned cycle: no drive is
   // blamed for it.
   previousAddress_.clear();
@@ -199,7 +200,11 @@ void PollEngine::release() {
 
 // ---------------------------------------------------------------- exchanges
 
-bool PollEngine::GetStatus(Then then) { return queryCurrent(kStatusCommand, std::move(then)); }
+bool PollEngine::GetStatus(Then then) {
+  const bool sent = queryCurrent(kStatusCommand, std::move(then));
+  if (DriveStatistics* s = statsFor(currentAddress_); s && sent) ++s->polls;
+  return sent;
+}
 
 bool PollEngine::GetDucts(Then then) { return queryCurrent(kDuctsCommand, std::move(then)); }
 
@@ -208,7 +213,7 @@ bool PollEngine::queryCurrent(char command, Then then) {
   const quint64 g = gen_;
   const bool sent = line_.query(
       commandFrame(currentAddress_, command),
-      [this, g, then = std::move(then)](const DriveLine::Answer& a) {
+      [this, g, command, then = std::move(then)](const DriveLine::Answer& a) {
         if (g != gen_) return;
         // Silence from a port that has closed meanwhile is the port's fault,
         // not the drive's.
@@ -216,7 +221,7 @@ bool PollEngine::queryCurrent(char command, Then then) {
           onPortFailed(QStringLiteral("the port is no longer open"));
           return;
         }
-        takeAnswer(a);
+        takeAnswer(a, command);
         then();
       },
       lineInDoubt_);
@@ -225,7 +230,7 @@ bool PollEngine::queryCurrent(char command, Then then) {
   return sent;
 }
 
-void PollEngine::takeAnswer(const DriveLine::Answer& answer) {
+void PollEngine::takeAnswer(const DriveLine::Answer& answer, char command) {
   if (!answer.strays.isEmpty()) withdrawLastShown();
   lastShown_.reset();
   reportStrays(answer.strays);
@@ -233,6 +238,8 @@ void PollEngine::takeAnswer(const DriveLine::Answer& answer) {
   previousAddress_ = currentAddress_;
   // Silence or a reply of the wrong length: an answer may still be on its way.
   lineInDoubt_ = !answer.strays.isEmpty() || reply_.size() != kReplyLength;
+  if (command != kStatusCommand || !answer.replyNs) return;
+  if (DriveStatistics* s = statsFor(currentAddress_)) s->recordReply(*answer.replyNs);
 }
 
 void PollEngine::withdrawLastShown() {
@@ -252,6 +259,10 @@ void PollEngine::reportStrays(const QByteArray& strays) {
   // from opening the port.
   if (strays.isEmpty() || previousAddress_.isEmpty()) return;
   addError();
+  if (DriveStatistics* s = statsFor(previousAddress_)) {
+    s->strayBytes += static_cast<int>(strays.size());
+    countFault(s);
+  }
   writeLog(badReplyEntry(elapsedNow(), scanCount_, errorCount_, previousAddress_, strays));
 }
 
@@ -428,6 +439,10 @@ void PollEngine::noResponse(int i) {
   r.position.reset();
   emit rowChanged(i);
   addError();
+  if (DriveStatistics* s = statsFor(currentAddress_)) {
+    ++s->noResponses;
+    countFault(s);
+  }
   writeLog(noResponseEntry(elapsedNow(), scanCount_, errorCount_, currentAddress_));
 }
 
@@ -444,6 +459,7 @@ void PollEngine::sendDueFrames(int i) {
       const auto byte = moveByte(r.request);
       // Beyond one byte nothing is sent, and a pending reset waits as well.
       if (!byte || !send(commandFrame(r.address, static_cast<char>(*byte)))) return;
+      if (DriveStatistics* s = statsFor(r.address)) ++s->movesRequested;
     }
   }
   if (r.resetPending) {
@@ -466,10 +482,17 @@ int PollEngine::FillRow() {
     lastShown_->position = r.position;
   } else {
     addError();
+    if (DriveStatistics* s = statsFor(currentAddress_)) {
+      ++s->malformed;
+      countFault(s);
+    }
     emit rowChanged(i);
     writeLog(badReplyEntry(elapsedNow(), scanCount_, errorCount_, currentAddress_, reply_));
   }
-  if (r.status == 'P' && oldStatus == 'M') r.holdUntilMs = monotonicMs_() + kHoldAfterMoveMs;
+  if (r.status == 'P' && oldStatus == 'M') {
+    r.holdUntilMs = monotonicMs_() + kHoldAfterMoveMs;
+    if (DriveStatistics* s = statsFor(currentAddress_)) ++s->movesCompleted;
+  }
   if (r.status == 'M' && r.position == 0) {
     r.button.caption = ButtonCaption::Reset;
     r.button.mark = ButtonMark::ResetOffered;
@@ -506,6 +529,13 @@ void PollEngine::addError() {
   ++errorCount_;
   emit errorCountChanged(errorCount_);
 }
+
+DriveStatistics* PollEngine::statsFor(const QString& address) {
+  const int i = rowOfAddress(address);
+  return i < 0 ? nullptr : &stats_[static_cast<size_t>(i)];
+}
+
+void PollEngine::countFault(DriveStatistics* s) { s->recordFault(monotonicMs_()); }
 
 void PollEngine::writeLog(const QByteArray& entry) {
   QString error;

@@ -32,6 +32,7 @@
 
 #include "drive_line.h"
 #include "drive_protocol.h"
+#include "drive_statistics.h"
 #include "serial_link.h"
 
 namespace polmon {
@@ -130,6 +131,11 @@ class PollEngine : public QObject {
 
   // --- state, for the window and for tests ---
   const DriveRow& row(int i) const { return rows_.at(static_cast<size_t>(i)); }
+  // Per drive (A to U by row), since the last Scan.
+  const DriveStatistics& statistics(int i) const { return stats_.at(static_cast<size_t>(i)); }
+  const StatisticsTable& statisticsTable() const { return stats_; }
+  qint64 monotonicNowMs() const { return monotonicMs_(); }
+  QDateTime wallNow() const { return now_(); }
   int errorCount() const { return errorCount_; }
   std::optional<int> drivesFound() const { return drivesFound_; }
   int pollRow() const { return pollRow_; }
@@ -178,7 +184,7 @@ class PollEngine : public QObject {
   bool GetStatus(Then then);
   bool GetDucts(Then then);
   bool queryCurrent(char command, Then then);
-  void takeAnswer(const DriveLine::Answer& answer);
+  void takeAnswer(const DriveLine::Answer& answer, char command);
   void reportStrays(const QByteArray& strays);
   void withdrawLastShown();
   bool send(const QByteArray& frame);
@@ -206,6 +212,10 @@ class PollEngine : public QObject {
   void onPortFailed(const QString& reason);
   void release();
   void addError();
+  // The counters of the drive at this address; none for an address without
+  // a row.
+  DriveStatistics* statsFor(const QString& address);
+  void countFault(DriveStatistics* s);
   void writeLog(const QByteArray& entry);
   QString elapsedNow() const;
   void moveLamp(int to);
@@ -215,6 +225,7 @@ class PollEngine : public QObject {
   xav::SerialLink* link_;
   DriveLine line_;
   std::array<DriveRow, kRows> rows_;
+  StatisticsTable stats_;
   int errorCount_ = 0;
   std::optional<int> drivesFound_;
   QString currentAddress_;

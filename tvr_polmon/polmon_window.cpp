@@ -17,6 +17,7 @@
 #include "polmon_log.h"
 #include "port_access.h"
 #include "row_display.h"
+#include "statistics_window.h"
 
 namespace polmon {
 
@@ -106,6 +107,7 @@ void PolmonWindow::buildTopBar(QBoxLayout* root) {
   slowScanBox_ = named(new QCheckBox(QStringLiteral("S&low Scan"), this), QStringLiteral("chkScanSpeed"));
   scanButton_ = named(new QPushButton(QStringLiteral("&Scan"), this), QStringLiteral("cmdScan"));
   exitButton_ = named(new QPushButton(QStringLiteral("E&xit"), this), QStringLiteral("cmdExit"));
+  statisticsButton_ = named(new QPushButton(QStringLiteral("S&tatistics"), this), QStringLiteral("cmdStatistics"));
   drivesFoundLabel_ = named(new QLabel(QStringLiteral("0 "), this), QStringLiteral("lblDistCnt"));
   auto* drives = named(new QLabel(QStringLiteral("Drives Found"), this), QStringLiteral("lblDrives"));
   errorCountLabel_ = named(new QLabel(QStringLiteral("0 "), this), QStringLiteral("lblErrCnt"));
@@ -116,7 +118,8 @@ void PolmonWindow::buildTopBar(QBoxLayout* root) {
   errorCountLabel_->setMinimumWidth(30);
 
   auto* top = new QHBoxLayout;
-  for (QWidget* w : std::initializer_list<QWidget*>{portList_, slowScanBox_, scanButton_, exitButton_}) top->addWidget(w);
+  for (QWidget* w : std::initializer_list<QWidget*>{portList_, slowScanBox_, scanButton_, exitButton_, statisticsButton_})
+    top->addWidget(w);
   top->addSpacing(12);
   top->addWidget(drivesFoundLabel_);
   top->addWidget(drives);
@@ -219,6 +222,7 @@ void PolmonWindow::connectEngine() {
   ductBox_->installEventFilter(this);
   connect(scanButton_, &QPushButton::clicked, this, &PolmonWindow::cmdScan_Click);
   connect(exitButton_, &QPushButton::clicked, this, &PolmonWindow::cmdExit_Click);
+  connect(statisticsButton_, &QPushButton::clicked, this, &PolmonWindow::cmdStatistics_Click);
   connect(slowScanBox_, &QCheckBox::toggled, engine_, &PollEngine::setSlowScan);
   connect(engine_, &PollEngine::rowChanged, this, &PolmonWindow::showRow);
   connect(engine_, &PollEngine::lampChanged, this, [this](int i, bool lit) { lamps_[i]->setRed(lit); });
@@ -261,7 +265,7 @@ void PolmonWindow::connectEngine() {
 void PolmonWindow::setTabOrders() {
   // The top controls, then each row's editable boxes and button.
   QWidget* prev = portList_;
-  for (QWidget* w : std::initializer_list<QWidget*>{slowScanBox_, scanButton_, exitButton_, ductBox_}) {
+  for (QWidget* w : std::initializer_list<QWidget*>{slowScanBox_, scanButton_, exitButton_, statisticsButton_, ductBox_}) {
     setTabOrder(prev, w);
     prev = w;
   }
@@ -296,6 +300,13 @@ void PolmonWindow::cmdScan_Click() {
 void PolmonWindow::cmdExit_Click() {
   engine_->shutDown();
   emit exitRequested();
+}
+
+void PolmonWindow::cmdStatistics_Click() {
+  if (!statisticsWindow_) statisticsWindow_ = new StatisticsWindow(*engine_, this);
+  statisticsWindow_->show();
+  statisticsWindow_->raise();
+  statisticsWindow_->activateWindow();
 }
 
 void PolmonWindow::showRow(int i) {

@@ -1,6 +1,6 @@
 #pragma once
-// The "TVRNet Controller" window: the port list, Scan and Exit, the two
-// counters, a line for what went wrong with the port or the log beside the
+// The "TVRNet Controller" window: the port list, Scan, Exit and Statistics,
+// the two counters, a line for what went wrong with the port or the log beside the
 // duct-entry panel's place, and the 20-row grid in two halves. It holds no logic of its
 // own: it shows the PollEngine's state in the described captions and colours
 // and hands the engine the user's clicks and keys. Widgets carry the
@@ -21,6 +21,8 @@ class QLineEdit;
 class QPushButton;
 
 namespace polmon {
+
+class StatisticsWindow;
 
 // A circular indicator lamp: black, or red while its row is polled.
 class Lamp : public QWidget {
@@ -65,6 +67,7 @@ class PolmonWindow : public QWidget {
   void Form_Load();
   void cmdScan_Click();
   void cmdExit_Click();
+  void cmdStatistics_Click();
   bool txtRequest_KeyPress(int i, const QKeyEvent* key);
   bool txtDucts_KeyPress(const QKeyEvent* key);
   void showRow(int i);
@@ -72,6 +75,7 @@ class PolmonWindow : public QWidget {
 
   xav::SerialLink* link_ = nullptr;
   PollEngine* engine_ = nullptr;
+  StatisticsWindow* statisticsWindow_ = nullptr;
   QString portMessage_;
   QString logMessage_;
 
@@ -79,6 +83,7 @@ class PolmonWindow : public QWidget {
   QCheckBox* slowScanBox_ = nullptr;
   QPushButton* scanButton_ = nullptr;
   QPushButton* exitButton_ = nullptr;
+  QPushButton* statisticsButton_ = nullptr;
   QLabel* drivesFoundLabel_ = nullptr;
   QLabel* errorCountLabel_ = nullptr;
   QLabel* messageLabel_ = nullptr;

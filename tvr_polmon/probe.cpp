@@ -1,7 +1,8 @@
-// Built against the poll engine's core alone: the sweep and the poll cycle
-// run without any display library.
+// Built against the poll engine's core alone: the sweep, the framing and the
+// statistics run without any display library.
 #include <QCoreApplication>
 
+#include "drive_statistics.h"
 #include "poll_engine.h"
 #include "polmon_log.h"
 
@@ -25,7 +26,8 @@ int main(int argc, char** argv) {
   polmon::PollEngine engine(&port);
   engine.setLogPath(QString());
   engine.startScan(QStringLiteral("COM 1"));
-  const bool ok = engine.polling() && engine.errorCount() == 0 &&
-                  polmon::decodeStatus("P7\r", QStringLiteral("A")).has_value();
+  const QByteArray csv = polmon::statisticsCsv(engine.statisticsTable(), QDateTime::currentDateTime(), 0);
+  const bool ok = engine.polling() && engine.errorCount() == 0 && csv.count("\r\n") == 22 &&
+                  polmon::printableBytes("P1\r") == "P1<0D>" && polmon::decodeStatus("P7\r", QStringLiteral("A"));
   return ok ? 0 : 1;
 }

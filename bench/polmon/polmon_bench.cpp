@@ -2,16 +2,18 @@
 // tvr-drive-sim and measures the poll cycle.
 //
 //   polmon-bench --com N [--cycles 200] [--polls 0] [--drives 20] [--turnaround-ms 1]
-//                [--screenshot FILE]
+//                [--statistics] [--screenshot FILE] [--statistics-screenshot FILE]
 //
 // Presses Scan, waits for the sweep, then counts polls. Prints the cycle time
 // (time between two polls of the same drive: median and max), the wire limit
 // for the given drives and turnaround, the longest event-loop stall (the
 // largest gap between the ticks of a 1 ms timer, less the 1 ms) and the
 // resident memory at the first and the last checkpoint. Stops after --cycles
-// full cycles, or after --polls polls when that is given. With --screenshot
-// it confirms a request, starts random mode on a row and saves a picture of
-// the window at the end.
+// full cycles, or after --polls polls when that is given. --statistics keeps
+// the Statistics window open (and refreshing) for the whole run. With
+// --screenshot it confirms a request, starts random mode on a row and saves a
+// picture of the window at the end; --statistics-screenshot saves one of the
+// Statistics window.
 
 #include <QApplication>
 #include <QComboBox>
@@ -40,139 +42,184 @@ long residentKiB() {
 
 double ms(qint64 ns) { return ns / 1e6; }
 
+struct Options {
+  int com = 9, cycles = 200, drives = 20;
+  long long polls = 0;
+  double turnaround = 1;
+  bool statistics = false;
+  QString shot, statisticsShot;
+};
+
+bool parse(const QStringList& args, Options* o) {
+  for (int i = 1; i < args.size(); ++i) {
+    const QString& a = args[i];
+    if (a == "--statistics") {
+      o->statistics = true;
+      continue;
+    }
+    if (i + 1 >= args.size()) return false;
+    const QString v = args[++i];
+    if (a == "--com") o->com = v.toInt();
+    else if (a == "--cycles") o->cycles = v.toInt();
+    else if (a == "--polls") o->polls = v.toLongLong();
+    else if (a == "--drives") o->drives = v.toInt();
+    else if (a == "--turnaround-ms") o->turnaround = v.toDouble();
+    else if (a == "--screenshot") o->shot = v;
+    else if (a == "--statistics-screenshot") o->statisticsShot = v;
+    else return false;
+  }
+  return true;
+}
+
+class Bench {
+ public:
+  explicit Bench(const Options& o) : o_(o) {
+    // Samples live in storage that is allocated and touched up front, so the
+    // memory figures show the tool, not the benchmark's own bookkeeping.
+    cycleNs_.assign(static_cast<size_t>(o.polls > 0 ? o.polls : (o.cycles + 2LL) * polmon::kRows), 0);
+    window_.show();
+    clock_.start();
+    ticker_.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&ticker_, &QTimer::timeout, [this] { tick(); });
+    ticker_.start(1);
+    polmon::PollEngine& engine = window_.engine();
+    QObject::connect(&engine, &polmon::PollEngine::sweepFinished, [this] { sweepDone(); });
+    QObject::connect(&engine, &polmon::PollEngine::pollStarted, [this](int row) { polled(row); });
+    QTimer::singleShot(0, [this] {
+      child<QComboBox>("cmbComm")->setEditText(QStringLiteral("COM %1").arg(o_.com));
+      child<QPushButton>("cmdScan")->click();
+      if (o_.statistics || !o_.statisticsShot.isEmpty()) child<QPushButton>("cmdStatistics")->click();
+    });
+  }
+
+ private:
+  template <typename W>
+  W* child(const QString& name) {
+    return window_.findChild<W*>(name);
+  }
+  void tick();
+  void sweepDone();
+  void polled(int row);
+  void finish();
+  void report();
+
+  Options o_;
+  polmon::PolmonWindow window_;
+  QElapsedTimer clock_;
+  QTimer ticker_;
+  std::vector<qint64> lastPoll_ = std::vector<qint64>(polmon::kRows, -1);
+  std::vector<qint64> cycleNs_;
+  size_t cycleCount_ = 0;
+  long long polls_ = 0;
+  int fullCycles_ = 0;
+  long rssFirst_ = -1, rssLast_ = -1, rssMax_ = 0;
+  qint64 maxGapNs_ = 0, lastTick_ = -1;
+  std::vector<long long> gapHistogram_ = std::vector<long long>(2001, 0);  // 0.1 ms buckets up to 200 ms
+  long long gapCount_ = 0;
+  long long maxGapAtPoll_ = 0;
+  bool measuring_ = false;
+};
+
+void Bench::tick() {
+  const qint64 t = clock_.nsecsElapsed();
+  if (measuring_ && lastTick_ >= 0) {
+    if (t - lastTick_ > maxGapNs_) {
+      maxGapNs_ = t - lastTick_;
+      maxGapAtPoll_ = polls_;
+    }
+    ++gapHistogram_[static_cast<size_t>(std::min<qint64>((t - lastTick_) / 100000, 2000))];
+    ++gapCount_;
+  }
+  lastTick_ = t;
+}
+
+void Bench::sweepDone() {
+  measuring_ = true;
+  lastTick_ = -1;
+  if (o_.shot.isEmpty() && o_.statisticsShot.isEmpty()) return;
+  // Something to look at: a confirmed request, a drive in random mode and a
+  // request still being typed.
+  polmon::PollEngine& engine = window_.engine();
+  engine.confirmRequest(1, QStringLiteral("6"));
+  child<QPushButton>(QStringLiteral("cmdRnd(2)"))->click();
+  engine.editRequest(3, QStringLiteral("4"));
+}
+
+void Bench::polled(int row) {
+  if (!measuring_) return;
+  const qint64 t = clock_.nsecsElapsed();
+  if (lastPoll_[row] >= 0 && cycleCount_ < cycleNs_.size()) cycleNs_[cycleCount_++] = t - lastPoll_[row];
+  lastPoll_[row] = t;
+  ++polls_;
+  if (row == 0) ++fullCycles_;
+  const long long every = o_.polls > 0 ? std::max(1LL, o_.polls / 20) : 200;
+  if (polls_ % every == 0) {
+    const long rss = residentKiB();
+    if (rssFirst_ < 0) rssFirst_ = rss;
+    rssLast_ = rss;
+    rssMax_ = std::max(rssMax_, rss);
+  }
+  const bool done = o_.polls > 0 ? polls_ >= o_.polls : fullCycles_ > o_.cycles;
+  if (done) QTimer::singleShot(0, [this] { finish(); });
+}
+
+void Bench::finish() {
+  if (!measuring_) return;
+  measuring_ = false;
+  report();
+  if (!o_.shot.isEmpty()) window_.grab().save(o_.shot);
+  if (auto* stats = window_.findChild<QWidget*>(QStringLiteral("frmStatistics")); stats && !o_.statisticsShot.isEmpty())
+    stats->grab().save(o_.statisticsShot);
+  window_.engine().shutDown();
+  QApplication::quit();
+}
+
+void Bench::report() {
+  std::vector<qint64> sorted(cycleNs_.begin(), cycleNs_.begin() + static_cast<std::ptrdiff_t>(cycleCount_));
+  std::sort(sorted.begin(), sorted.end());
+  const double limitMs = o_.drives * (5 * 10 * 1000.0 / 9600.0 + o_.turnaround);
+  const double median = sorted.empty() ? 0 : ms(sorted[sorted.size() / 2]);
+  const double worst = sorted.empty() ? 0 : ms(sorted.back());
+  std::printf("drives found:          %s\n", qPrintable(child<QLabel>("lblDistCnt")->text()));
+  std::printf("statistics window:     %s\n", o_.statistics ? "open, refreshing twice a second" : "closed");
+  std::printf("polls:                 %lld (%d full cycles)\n", polls_, fullCycles_);
+  std::printf("cycle time median:     %.1f ms\n", median);
+  std::printf("cycle time max:        %.1f ms\n", worst);
+  std::printf("wire limit:            %.1f ms (%d x (5 bytes x 10 bits / 9600 baud + %.1f ms))\n", limitMs,
+              o_.drives, o_.turnaround);
+  std::printf("median / limit:        %.2f (goal <= 1.25)\n", limitMs > 0 ? median / limitMs : 0);
+  double p999 = 0;
+  for (long long seen = 0, k = 0; k < 2001; ++k) {
+    seen += gapHistogram_[static_cast<size_t>(k)];
+    if (seen * 1000 >= gapCount_ * 999) {
+      p999 = k / 10.0;
+      break;
+    }
+  }
+  std::printf("longest loop stall:    %.1f ms at poll %lld (goal < 50 ms); 99.9%% of ticks within %.1f ms\n",
+              std::max(0.0, ms(maxGapNs_) - 1.0), maxGapAtPoll_, std::max(0.0, p999 - 1.0 + 0.1));
+  std::printf("resident memory:       %ld KiB at first checkpoint, %ld KiB at last, %ld KiB max\n", rssFirst_,
+              rssLast_, rssMax_);
+  std::printf("errors on the wire:    %s\n", qPrintable(child<QLabel>("lblErrCnt")->text()));
+  std::fflush(stdout);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
   if (QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion"))) QApplication::setStyle(fusion);
-
-  int com = 9, cycles = 200, drives = 20;
-  long long pollsWanted = 0;
-  double turnaround = 1;
-  QString shot;
-  const QStringList args = app.arguments();
-  for (int i = 1; i + 1 < args.size(); i += 2) {
-    const QString& a = args[i];
-    const QString v = args[i + 1];
-    if (a == "--com") com = v.toInt();
-    else if (a == "--cycles") cycles = v.toInt();
-    else if (a == "--polls") pollsWanted = v.toLongLong();
-    else if (a == "--drives") drives = v.toInt();
-    else if (a == "--turnaround-ms") turnaround = v.toDouble();
-    else if (a == "--screenshot") shot = v;
-    else {
-      std::fprintf(stderr, "polmon-bench: unknown option %s\n", qPrintable(a));
-      return 2;
-    }
+  Options o;
+  if (!parse(app.arguments(), &o)) {
+    std::fprintf(stderr, "polmon-bench: bad options (see the head of polmon_bench.cpp)\n");
+    return 2;
   }
-
-  polmon::PolmonWindow window;
-  window.show();
-  polmon::PollEngine& engine = window.engine();
-
-  QElapsedTimer clock;
-  clock.start();
-  std::vector<qint64> lastPoll(polmon::kRows, -1);
-  // Samples live in storage that is allocated and touched up front, so the
-  // memory figures show the tool, not the benchmark's own bookkeeping.
-  std::vector<qint64> cycleNs;
-  size_t cycleCount = 0;
-  cycleNs.assign(static_cast<size_t>(pollsWanted > 0 ? pollsWanted : (cycles + 2LL) * polmon::kRows), 0);
-  long long polls = 0;
-  int fullCycles = 0;
-  long rssFirst = -1, rssLast = -1, rssMax = 0;
-  qint64 maxGapNs = 0, lastTick = -1;
-  std::vector<long long> gapHistogram(2001, 0);  // 0.1 ms buckets up to 200 ms
-  long long gapCount = 0;
-  long long maxGapAtPoll = 0;
-  bool measuring = false;
-
-  QTimer ticker;
-  ticker.setTimerType(Qt::PreciseTimer);
-  QObject::connect(&ticker, &QTimer::timeout, [&] {
-    const qint64 t = clock.nsecsElapsed();
-    if (measuring && lastTick >= 0) {
-      if (t - lastTick > maxGapNs) {
-        maxGapNs = t - lastTick;
-        maxGapAtPoll = polls;
-      }
-      ++gapHistogram[static_cast<size_t>(std::min<qint64>((t - lastTick) / 100000, 2000))];
-      ++gapCount;
-    }
-    lastTick = t;
-  });
-  ticker.start(1);
-
-  auto finish = [&] {
-    measuring = false;
-    std::vector<qint64> sorted(cycleNs.begin(), cycleNs.begin() + static_cast<std::ptrdiff_t>(cycleCount));
-    std::sort(sorted.begin(), sorted.end());
-    const double limitMs = drives * (5 * 10 * 1000.0 / 9600.0 + turnaround);
-    const double median = sorted.empty() ? 0 : ms(sorted[sorted.size() / 2]);
-    const double worst = sorted.empty() ? 0 : ms(sorted.back());
-    std::printf("drives found:          %s\n", qPrintable(window.findChild<QLabel*>(QStringLiteral("lblDistCnt"))->text()));
-    std::printf("polls:                 %lld (%d full cycles)\n", polls, fullCycles);
-    std::printf("cycle time median:     %.1f ms\n", median);
-    std::printf("cycle time max:        %.1f ms\n", worst);
-    std::printf("wire limit:            %.1f ms (%d x (5 bytes x 10 bits / 9600 baud + %.1f ms))\n", limitMs, drives,
-                turnaround);
-    std::printf("median / limit:        %.2f (goal <= 1.25)\n", limitMs > 0 ? median / limitMs : 0);
-    double p999 = 0;
-    for (long long seen = 0, k = 0; k < 2001; ++k) {
-      seen += gapHistogram[static_cast<size_t>(k)];
-      if (seen * 1000 >= gapCount * 999) {
-        p999 = k / 10.0;
-        break;
-      }
-    }
-    std::printf("longest loop stall:    %.1f ms at poll %lld (goal < 50 ms); 99.9%% of ticks within %.1f ms\n",
-                std::max(0.0, ms(maxGapNs) - 1.0), maxGapAtPoll, std::max(0.0, p999 - 1.0 + 0.1));
-    std::printf("resident memory:       %ld KiB at first checkpoint, %ld KiB at last, %ld KiB max\n", rssFirst,
-                rssLast, rssMax);
-    std::printf("errors on the wire:    %s\n", qPrintable(window.findChild<QLabel*>(QStringLiteral("lblErrCnt"))->text()));
-    std::fflush(stdout);
-    if (!shot.isEmpty()) window.grab().save(shot);
-    window.engine().shutDown();
-    app.quit();
-  };
-
-  QObject::connect(&engine, &polmon::PollEngine::sweepFinished, [&] {
-    measuring = true;
-    lastTick = -1;
-    if (!shot.isEmpty()) {
-      // Something to look at: a confirmed request and a drive in random mode.
-      engine.confirmRequest(1, QStringLiteral("6"));
-      window.findChild<QPushButton*>(QStringLiteral("cmdRnd(2)"))->click();
-      engine.editRequest(3, QStringLiteral("4"));
-    }
-  });
-  QObject::connect(&engine, &polmon::PollEngine::pollStarted, [&](int row) {
-    if (!measuring) return;
-    const qint64 t = clock.nsecsElapsed();
-    if (lastPoll[row] >= 0 && cycleCount < cycleNs.size()) cycleNs[cycleCount++] = t - lastPoll[row];
-    lastPoll[row] = t;
-    ++polls;
-    if (row == 0) ++fullCycles;
-    const long long every = pollsWanted > 0 ? std::max(1LL, pollsWanted / 20) : 200;
-    if (polls % every == 0) {
-      const long rss = residentKiB();
-      if (rssFirst < 0) rssFirst = rss;
-      rssLast = rss;
-      rssMax = std::max(rssMax, rss);
-    }
-    const bool done = pollsWanted > 0 ? polls >= pollsWanted : fullCycles > cycles;
-    if (done) QTimer::singleShot(0, finish);
-  });
-
-  QTimer::singleShot(0, [&] {
-    window.findChild<QComboBox*>(QStringLiteral("cmbComm"))->setEditText(QStringLiteral("COM %1").arg(com));
-    window.findChild<QPushButton*>(QStringLiteral("cmdScan"))->click();
-  });
+  Bench bench(o);
   // A run that makes no progress ends itself.
-  QTimer::singleShot(30 * 60 * 1000, [&] {
+  QTimer::singleShot(30 * 60 * 1000, [] {
     std::fprintf(stderr, "polmon-bench: gave up after 30 minutes\n");
-    app.exit(1);
+    QApplication::exit(1);
   });
   return app.exec();
 }

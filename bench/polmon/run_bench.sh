@@ -4,8 +4,10 @@
 # 1. 20 drives, every byte paced at 9600 baud, 1 ms turnaround: cycle time
 #    (median and max over 200 cycles) against the wire limit, and the longest
 #    event-loop stall of the window.
-# 2. Memory over 100,000 polls (10,000 with --quick), against an unpaced
-#    network so that the run takes minutes rather than a quarter of an hour.
+# 2. The same with the Statistics window open and refreshing all along.
+# 3. Memory over 100,000 polls (10,000 with --quick), against an unpaced
+#    network (a reply's bytes at once) so that the run takes minutes rather
+#    than a quarter of an hour.
 # Builds a Release tree in build-bench/ (no tests, no sanitizers).
 set -euo pipefail
 cd "$(dirname "$0")/../.."
@@ -46,6 +48,12 @@ stop_sim() {
 echo "== Poll cycle: 20 drives, paced 9600 baud, 1 ms turnaround, 200 cycles"
 start_sim --turnaround-ms 1
 "$bin/polmon-bench" --com 9 --cycles 200 --drives 20 --turnaround-ms 1
+stop_sim
+
+echo
+echo "== Poll cycle with the Statistics window open: 20 drives, paced 9600 baud, 1 ms turnaround, 200 cycles"
+start_sim --turnaround-ms 1
+"$bin/polmon-bench" --com 9 --cycles 200 --drives 20 --turnaround-ms 1 --statistics
 stop_sim
 
 echo

@@ -844,3 +844,63 @@ TEST_F(EngineTest, ScanDuringAReplyWaitsForItAndBlamesNoDrive) {
   EXPECT_EQ(log().count("\r\n"), 6) << log().constData();
   EXPECT_TRUE(log().endsWith("Time, Scan Count, Error Count, Address, Result\r\n")) << log().constData();
 }
+
+TEST_F(EngineTest, StatisticsCountPerDriveAndRestartWithScan) {
+  net.drives['A'] = {'P', 2, 12, {}};
+  net.drives['B'] = {'P', 3, 12, {}};
+  ASSERT_TRUE(sweep());
+  EXPECT_EQ(engine.statistics(0).polls, 1);
+  EXPECT_EQ(engine.statistics(2).polls, 1);  // asked in the sweep, no drive there
+  EXPECT_EQ(engine.statistics(2).noResponses, 0);
+
+  // A: silent once, then a short reply.
+  net.drives['A'].override = QByteArray();
+  net.drives['A'].overrideTimes = 1;
+  ASSERT_TRUE(completePoll(0));
+  mono += 1500;
+  net.drives['A'].override = QByteArray("P2");
+  net.drives['A'].overrideTimes = 1;
+  ASSERT_TRUE(completePoll(0));
+  ASSERT_TRUE(completePoll(0));
+  const qint64 faultAt = mono;
+  // B: a move requested and completed; the drive answers the request with
+  // two bytes that belong to no query.
+  net.onWrite = [this](const QByteArray& f) {
+    if (f == move('B', 5)) link.feed("~~");
+  };
+  engine.confirmRequest(1, "5");
+  ASSERT_TRUE(completePoll(1));
+  net.onWrite = nullptr;
+  net.drives['B'].status = 'M';
+  ASSERT_TRUE(completePoll(1));
+  net.drives['B'] = {'P', 5, 12, {}};
+  ASSERT_TRUE(completePoll(1));
+  ASSERT_TRUE(completePoll(1));
+
+  const DriveStatistics& a = engine.statistics(0);
+  EXPECT_GE(a.polls, 4);
+  EXPECT_EQ(a.noResponses, 1);
+  EXPECT_EQ(a.malformed, 1);
+  EXPECT_EQ(a.strayBytes, 0);
+  EXPECT_EQ(a.lastFaultMs, std::optional<qint64>(faultAt));
+  mono += 2000;
+  EXPECT_EQ(a.secondsSinceFault(engine.monotonicNowMs()), std::optional<double>(2.0));
+  ASSERT_TRUE(a.lastReplyMs());
+  ASSERT_TRUE(a.meanReplyMs());
+  EXPECT_GE(*a.meanReplyMs(), 0.0);
+  EXPECT_LT(*a.meanReplyMs(), 20.0);  // within the deadline
+  const DriveStatistics& b = engine.statistics(1);
+  EXPECT_GE(b.movesRequested, 1);
+  EXPECT_EQ(b.movesCompleted, 1);
+  EXPECT_EQ(b.strayBytes, 2);
+  EXPECT_EQ(b.noResponses + b.malformed, 0);
+  EXPECT_EQ(engine.errorCount(), 3);
+
+  // Scan starts the counters afresh.
+  ASSERT_TRUE(sweep());
+  EXPECT_LE(engine.statistics(0).polls, 2);  // the sweep's query, and maybe the first poll
+  EXPECT_EQ(engine.statistics(0).noResponses, 0);
+  EXPECT_EQ(engine.statistics(0).malformed, 0);
+  EXPECT_FALSE(engine.statistics(0).lastFaultMs);
+  EXPECT_EQ(engine.statistics(1).movesCompleted, 0);
+}

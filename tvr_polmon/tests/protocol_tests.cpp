@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 
 #include "drive_protocol.h"
+#include "drive_statistics.h"
 #include "polmon_log.h"
 #include "port_access.h"
 
@@ -159,4 +160,30 @@ TEST(PortAccess, AdviceOnlyWhenMissingGroupMembershipExplainsNoPort) {
   EXPECT_TRUE(serialAccessAdvice(locked, {"users", "dialout"}, "tech").isEmpty());
   EXPECT_TRUE(serialAccessAdvice({{"/dev/ttyS0", false, "dialout"}, {"/dev/ttyS1", true, "dialout"}}, {}, "tech").isEmpty());
   EXPECT_TRUE(serialAccessAdvice({}, {}, "tech").isEmpty());
+}
+
+TEST(DriveStatisticsTable, CsvHoldsTheExportTimeTheTitlesAndOneLinePerDrive) {
+  StatisticsTable table;
+  DriveStatistics& a = table[0];
+  a.polls = 120;
+  a.noResponses = 2;
+  a.malformed = 1;
+  a.strayBytes = 3;
+  a.recordReply(6'200'000);
+  a.recordReply(6'400'000);
+  a.movesRequested = 4;
+  a.movesCompleted = 3;
+  a.recordFault(1000);
+  const QByteArray csv = statisticsCsv(table, QDateTime(QDate(2026, 12, 6), QTime(14, 5, 7)), 13500);
+  const QList<QByteArray> lines = csv.split('\n');
+  ASSERT_EQ(lines.size(), 23);  // 22 lines, each ending in CR LF
+  EXPECT_EQ(lines[0], "Exported,2026-12-06T14:05:07\r");
+  EXPECT_EQ(lines[1],
+            "Drive,Polls,No responses,Malformed replies,Stray bytes,Last reply ms,Mean reply ms,Moves requested,"
+            "Moves completed,Since last fault s\r");
+  EXPECT_EQ(lines[2], "A,120,2,1,3,6.4,6.3,4,3,12.5\r");
+  EXPECT_EQ(lines[3], "B,0,0,0,0,,,0,0,\r");
+  EXPECT_EQ(lines[20], "T,0,0,0,0,,,0,0,\r");
+  EXPECT_EQ(lines[21], "U,0,0,0,0,,,0,0,\r");
+  EXPECT_TRUE(lines[22].isEmpty());
 }

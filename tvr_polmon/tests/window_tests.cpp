@@ -7,10 +7,12 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
+#include <QFileDialog>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTableWidget>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -20,6 +22,7 @@
 #include "fake_serial_link.h"
 #include "files.h"
 #include "polmon_window.h"
+#include "statistics_window.h"
 
 using namespace polmon;
 using xav::testing::FakeSerialLink;
@@ -302,4 +305,42 @@ TEST_F(WindowTest, ThePortScannedLastIsChosenAgainWhenItIsStillListed) {
   PolmonWindow empty(&none);
   EXPECT_TRUE(find<QComboBox>(empty, "cmbComm")->currentText().isEmpty());
   EXPECT_FALSE(find<QLabel>(empty, "lblMessage")->text().isEmpty());
+}
+
+TEST_F(WindowTest, StatisticsWindowShowsTheCountsLiveAndExportsThem) {
+  ASSERT_TRUE(scan());
+  QPushButton* open = find<QPushButton>(window, "cmdStatistics");
+  EXPECT_EQ(open->text(), "S&tatistics");  // Alt+T
+  QTest::mouseClick(open, Qt::LeftButton);
+  auto* stats = window.findChild<StatisticsWindow*>("frmStatistics");
+  ASSERT_NE(stats, nullptr);
+  EXPECT_TRUE(stats->isVisible());
+  auto* table = stats->findChild<QTableWidget*>("grdStatistics");
+  ASSERT_NE(table, nullptr);
+  EXPECT_EQ(table->rowCount(), kRows);
+  EXPECT_EQ(table->verticalHeaderItem(18)->text(), "T");
+  // Updated while the cycle runs: A's polls go up, its reply times show.
+  const int polls = table->item(0, 0)->text().toInt();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return table->item(0, 0)->text().toInt() >= polls + 5; }, 5000));
+  EXPECT_FALSE(table->item(0, 5)->text().isEmpty());
+  EXPECT_EQ(table->item(1, 0)->text(), "1");  // B: asked once in the sweep
+
+  // Export CSV through its dialog.
+  QTest::mouseClick(stats->findChild<QPushButton*>("cmdExportCsv"), Qt::LeftButton);
+  auto* dialog = stats->findChild<QFileDialog*>("dlgExportCsv");
+  ASSERT_NE(dialog, nullptr);
+  const QString path = dir.filePath("stats.csv");
+  dialog->selectFile(path);
+  QMetaObject::invokeMethod(dialog, "accept");
+  QByteArray csv;
+  ASSERT_TRUE(xav::readWholeFile(path, &csv));
+  EXPECT_TRUE(csv.startsWith("Exported,"));
+  EXPECT_EQ(csv.count("\r\n"), 22);
+  EXPECT_TRUE(csv.contains("\r\nA,"));
+  EXPECT_TRUE(stats->findChild<QLabel*>("lblExportResult")->text().contains("stats.csv"));
+  // A place that cannot be written is said so, and nothing half-written is left.
+  ASSERT_TRUE(xav::writeWholeFile(dir.filePath("plain"), "x"));
+  EXPECT_FALSE(stats->exportTo(dir.filePath("plain/stats.csv")));
+  EXPECT_TRUE(stats->findChild<QLabel*>("lblExportResult")->text().startsWith("Not exported"));
+  EXPECT_FALSE(QFile::exists(dir.filePath("plain/stats.csv")));
 }

@@ -1,0 +1,120 @@
+#include "statistics_window.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+#include "drive_letters.h"
+#include "drive_statistics.h"
+#include "files.h"
+
+namespace polmon {
+
+namespace {
+constexpr int kRefreshMs = 500;
+}
+
+StatisticsWindow::StatisticsWindow(const PollEngine& engine, QWidget* parent)
+    : QWidget(parent, Qt::Window), engine_(engine) {
+  setObjectName(QStringLiteral("frmStatistics"));
+  setWindowTitle(QStringLiteral("Statistics"));
+  const QStringList columns = statisticsColumns();
+  table_ = new QTableWidget(kRows, static_cast<int>(columns.size()) - 1, this);
+  table_->setObjectName(QStringLiteral("grdStatistics"));
+  table_->setHorizontalHeaderLabels(columns.mid(1));
+  QStringList letters;
+  for (int i = 0; i < kRows; ++i) letters << QString(xav::driveLetter(i));
+  table_->setVerticalHeaderLabels(letters);
+  table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  // Widths fixed once from the titles: sizing to the contents would measure
+  // every cell again at each refresh.
+  for (int c = 0; c < table_->columnCount(); ++c)
+    table_->setColumnWidth(c, fontMetrics().horizontalAdvance(columns[c + 1]) + 24);
+  table_->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+  table_->setSelectionMode(QAbstractItemView::NoSelection);
+  table_->setFocusPolicy(Qt::NoFocus);
+  for (int r = 0; r < table_->rowCount(); ++r)
+    for (int c = 0; c < table_->columnCount(); ++c) {
+      auto* item = new QTableWidgetItem;
+      item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+      table_->setItem(r, c, item);
+    }
+
+  exportButton_ = new QPushButton(QStringLiteral("&Export CSV"), this);
+  exportButton_->setObjectName(QStringLiteral("cmdExportCsv"));
+  closeButton_ = new QPushButton(QStringLiteral("&Close"), this);
+  closeButton_->setObjectName(QStringLiteral("cmdClose"));
+  resultLabel_ = new QLabel(this);
+  resultLabel_->setObjectName(QStringLiteral("lblExportResult"));
+  resultLabel_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  auto* buttons = new QHBoxLayout;
+  buttons->addWidget(exportButton_);
+  buttons->addWidget(resultLabel_, 1);
+  buttons->addWidget(closeButton_);
+  auto* root = new QVBoxLayout(this);
+  root->addWidget(table_);
+  root->addLayout(buttons);
+  connect(exportButton_, &QPushButton::clicked, this, &StatisticsWindow::cmdExportCsv_Click);
+  connect(closeButton_, &QPushButton::clicked, this, &QWidget::close);
+  connect(&refreshTimer_, &QTimer::timeout, this, &StatisticsWindow::refresh);
+  refresh();
+  // All 20 drives in view.
+  const int width = table_->horizontalHeader()->length() + table_->verticalHeader()->sizeHint().width() + 40;
+  const int height = table_->verticalHeader()->length() + table_->horizontalHeader()->sizeHint().height() +
+                     exportButton_->sizeHint().height() + 40;
+  resize(width, height);
+}
+
+void StatisticsWindow::refresh() {
+  const StatisticsTable& stats = engine_.statisticsTable();
+  const qint64 now = engine_.monotonicNowMs();
+  for (int r = 0; r < kRows; ++r) {
+    const QStringList cells = statisticsCells(stats[static_cast<size_t>(r)], now);
+    for (int c = 0; c < cells.size(); ++c) {
+      QTableWidgetItem* item = table_->item(r, c);
+      if (item->text() != cells[c]) item->setText(cells[c]);
+    }
+  }
+}
+
+void StatisticsWindow::showEvent(QShowEvent* event) {
+  refresh();
+  refreshTimer_.start(kRefreshMs);
+  QWidget::showEvent(event);
+}
+
+void StatisticsWindow::hideEvent(QHideEvent* event) {
+  refreshTimer_.stop();
+  QWidget::hideEvent(event);
+}
+
+void StatisticsWindow::cmdExportCsv_Click() {
+  // Not a blocking dialog: the poll cycle and the window go on meanwhile.
+  auto* dialog = new QFileDialog(this, tr("Export statistics"), QDir::currentPath(), tr("CSV files (*.csv)"));
+  dialog->setObjectName(QStringLiteral("dlgExportCsv"));
+  dialog->setOption(QFileDialog::DontUseNativeDialog);
+  dialog->setAcceptMode(QFileDialog::AcceptSave);
+  dialog->setDefaultSuffix(QStringLiteral("csv"));
+  dialog->selectFile(QStringLiteral("polmon-statistics.csv"));
+  dialog->setAttribute(Qt::WA_DeleteOnClose);
+  connect(dialog, &QFileDialog::fileSelected, this, &StatisticsWindow::exportTo);
+  dialog->open();
+}
+
+bool StatisticsWindow::exportTo(const QString& path) {
+  const QDateTime now = engine_.wallNow();
+  const QByteArray csv = statisticsCsv(engine_.statisticsTable(), now, engine_.monotonicNowMs());
+  QString error;
+  const bool ok = xav::writeWholeFile(path, csv, &error);
+  resultLabel_->setText(ok ? tr("Exported to %1 at %2").arg(QDir::toNativeSeparators(path), now.toString(QStringLiteral("HH:mm:ss")))
+                           : tr("Not exported: %1 cannot be written (%2)").arg(QDir::toNativeSeparators(path), error));
+  resultLabel_->setToolTip(resultLabel_->text());
+  return ok;
+}
+
+}  // namespace polmon
