@@ -215,7 +215,7 @@ void PolmonWindow::buildGridRow(QGridLayout* g, int i, int line) {
   // Any change the user makes (typed, pasted, dragged, undone) withdraws the
   // request's confirmation; keys alone would miss a paste.
   connect(requestBoxes_[i], &QLineEdit::textEdited, this, [this, i](const QString& t) { engine_->editRequest(i, t); });
-  connect(rowButtons_[i], &QPushButton::clicked, this, [this, i] { engine_->pressRowButton(i); });
+  connect(rowButtons_[i], &QPushButton::clicked, this, [this, i] { cmdRnd_Click(i); });
 }
 
 void PolmonWindow::connectEngine() {
@@ -339,6 +339,8 @@ void PolmonWindow::showMessages() {
   messageLabel_->setToolTip(messageLabel_->text());
 }
 
+void PolmonWindow::cmdRnd_Click(int i) { engine_->pressRowButton(i); }
+
 bool PolmonWindow::txtRequest_KeyPress(int i, const QKeyEvent* k) {
   if (isEnter(k))
     engine_->confirmRequest(i, requestBoxes_[i]->text());
@@ -355,14 +357,15 @@ bool PolmonWindow::txtDucts_KeyPress(const QKeyEvent* k) {
   return false;
 }
 
+void PolmonWindow::txtStat_GotFocus(int) { exitButton_->setFocus(); }
+
+void PolmonWindow::txtPosition_GotFocus(int) { exitButton_->setFocus(); }
+
 bool PolmonWindow::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::FocusIn) {
-    // txtStat_GotFocus, txtPosition_GotFocus: the focus moves on to Exit.
     for (int i = 0; i < kRows; ++i) {
-      if (watched == statusBoxes_[i] || watched == positionBoxes_[i]) {
-        exitButton_->setFocus();
-        return false;
-      }
+      if (watched == statusBoxes_[i]) txtStat_GotFocus(i);
+      if (watched == positionBoxes_[i]) txtPosition_GotFocus(i);
     }
   }
   if (event->type() == QEvent::KeyPress) {

@@ -68,8 +68,12 @@ class PolmonWindow : public QWidget {
   void cmdScan_Click();
   void cmdExit_Click();
   void cmdStatistics_Click();
+  void cmdRnd_Click(int i);
   bool txtRequest_KeyPress(int i, const QKeyEvent* key);
   bool txtDucts_KeyPress(const QKeyEvent* key);
+  // Display-only boxes pass the focus on to Exit.
+  void txtStat_GotFocus(int i);
+  void txtPosition_GotFocus(int i);
   void showRow(int i);
   void showMessages();
 

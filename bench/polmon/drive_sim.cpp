@@ -188,11 +188,11 @@ void applyPerDrive(const std::string& list, std::map<char, Drive>& drives, int D
 }
 
 // KIND[:EVERY|@NTH] for one drive.
-void applyFault(const std::string& spec, std::map<char, Drive>& drives) {
-  const auto eq = spec.find('=');
-  if (eq != 1 || !drives.count(spec[0])) usage("--fault takes ADDR=KIND[:EVERY|@NTH] for an answering drive");
-  Drive& d = drives[spec[0]];
-  std::string kind = spec.substr(2);
+void applyFault(const std::string& arg, std::map<char, Drive>& drives) {
+  const auto eq = arg.find('=');
+  if (eq != 1 || !drives.count(arg[0])) usage("--fault takes ADDR=KIND[:EVERY|@NTH] for an answering drive");
+  Drive& d = drives[arg[0]];
+  std::string kind = arg.substr(2);
   if (const auto at = kind.find('@'); at != std::string::npos) {
     d.nth = std::max(1, toInt(kind.substr(at + 1), "--fault @NTH"));
     kind = kind.substr(0, at);
