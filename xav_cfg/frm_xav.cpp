@@ -255,6 +255,10 @@ void FrmXAV::buildSerialFrames() {
     slaveGroup->addButton(optSlave[i], i);
   }
   optSlave[0]->setChecked(true);
+  connect(slaveGroup, &QButtonGroup::idClicked, this, [this] { slaveRangeChosen_ = true; });
+  connect(slaveGroup, &QButtonGroup::idToggled, this, [this](int, bool on) {
+    if (on) slaveRangeChosen_ = true;
+  });
   QLabel* help = makeLabel(FrOptions[3],
                            QStringLiteral("Slave mode allows multiple XAVs to be 'daisy-chained' so that descrete "
                                           "switches beyond the 11 available on a single XAV may be used.\n\n"
@@ -413,6 +417,13 @@ void FrmXAV::HideAllFrames() {
   cmdConnect->hide();
 }
 
+// The port box and Connect are one control group: a box beside a hidden
+// Connect (or the reverse) offers a step that cannot be taken.
+void FrmXAV::showPortControls(bool on) {
+  cmbComm->setVisible(on);
+  cmdConnect->setVisible(on);
+}
+
 void FrmXAV::EnableModes() {
   for (int i = 1; i <= 6; ++i) optMode[i]->setEnabled(true);
 }
@@ -487,6 +498,14 @@ bool FrmXAV::eventFilter(QObject* watched, QEvent* event) {
       txtFileNo->setText(QStringLiteral("0"));
       QTimer::singleShot(0, txtFileNo, [this] {
         if (!txtFileNo->isVisible()) return;
+        // Taking the focus back would swallow a click on Save that is under
+        // way (a button that loses the focus while held down never clicks):
+        // run the Save now, which refuses the number as Alt+S does.
+        if (cmdUpdateXAV->isDown() && cmdUpdateXAV->isEnabled()) {
+          cmdUpdateXAV->setDown(false);
+          cmdUpdateXAV_Click();
+          return;
+        }
         txtFileNo->setFocus(Qt::OtherFocusReason);
         txtFileNo->selectAll();
       });
@@ -505,10 +524,10 @@ void FrmXAV::ListComPorts() {
 
 void FrmXAV::cmdConnect_Click() {
   if (serial_->busy()) return;
-  cmdConnect->hide();
+  showPortControls(false);
   const int port = xav::platform::comNumberFromText(cmbComm->currentText());
   if (!serial_->openPort(port)) {
-    cmdConnect->show();
+    showPortControls(true);
     xav::showMessage(this, xav::MessageIcon::None, QString(),
                      QStringLiteral("Unable to open COM Port ") + QString::number(port));
     serial_->link()->close();
@@ -533,7 +552,7 @@ void FrmXAV::onQueryFinished(bool replied) {
     xav::showMessage(this, xav::MessageIcon::None, QString(),
                      QStringLiteral("Unable to communicate with the XAV Module on ") + cmbComm->currentText() +
                          QStringLiteral("."));
-    cmdConnect->show();
+    showPortControls(true);
     emit queryEnded(false);
     return;
   }
@@ -547,6 +566,7 @@ void FrmXAV::onQueryFinished(bool replied) {
       if (isKnownSlaveRange(reply.slaveRange)) {
         optSlave[reply.slaveRange]->setChecked(true);
       } else {
+        slaveRangeChosen_ = false;  // "None" stays shown, but nobody chose it
         unknown = QStringLiteral(
                       "The XAV module reported a Digital Switch slave range (%1) that this tool does not know.\r\n\r\n"
                       "Select the slave range before saving.")
@@ -576,13 +596,22 @@ void FrmXAV::onQueryFinished(bool replied) {
                   .arg(CurrentMode);
   }
   EnableModes();
-  cmdConnect->hide();
+  showPortControls(false);
   lblCntDn->setText(QStringLiteral(" "));
   if (!unknown.isEmpty()) xav::showMessage(this, xav::MessageIcon::Exclamation, QString(), unknown);
   emit queryEnded(true);
 }
 
 bool FrmXAV::saveSerial(int mode) {
+  if (mode == 3 && !slaveRangeChosen_) {
+    // The module named a range this tool does not know; sending "None" in
+    // its place would change the module's wiring without anyone choosing it.
+    xav::showMessage(this, xav::MessageIcon::Exclamation, QString(),
+                     QStringLiteral("Select the slave range of the Digital Switch mode, then save again.\r\n\r\n"
+                                    "Nothing was sent to the XAV module."));
+    optSlave[0]->setFocus();
+    return false;
+  }
   SerialEntries e;
   e.mode = mode == 7 ? 0 : mode;
   e.baseReg = txtBaseReg->text();
@@ -672,7 +701,7 @@ void FrmXAV::closingSteps() {
   HideAllFrames();
   txtTitle->clear();
   DisableModes();
-  cmdConnect->hide();
+  showPortControls(false);
   DiscoverModules();
 }
 

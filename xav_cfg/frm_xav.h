@@ -92,6 +92,7 @@ class FrmXAV : public QWidget {
   void buildSerialFrames();
   void buildEthernetPane();
   void placeFrame(QGroupBox* frame);
+  void showPortControls(bool on);
   void ListComPorts();
   void QueryModule();
   void onQueryFinished(bool replied);
@@ -108,6 +109,7 @@ class FrmXAV : public QWidget {
   NetworkHost* network_ = nullptr;
   SerialRoutines* serial_ = nullptr;
   bool closeHandled_ = false;
+  bool slaveRangeChosen_ = true;  // false after a reply naming an unknown range
   gw::EthernetPane pane_;  // the protocol pane shared with the Ethernet tool
 
  public:

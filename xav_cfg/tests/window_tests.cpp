@@ -57,6 +57,7 @@ struct Rig {
 };
 
 QByteArray reply(const QByteArray& head) { return head.leftJustified(44, ' '); }
+QByteArray pad45(const QByteArray& head) { return head.leftJustified(45, ' '); }
 bool white(const QLineEdit* e) { return e->palette().color(QPalette::Base).rgb() == xav::colours::White; }
 bool lightRed(const QLineEdit* e) { return e->palette().color(QPalette::Base).rgb() == xav::colours::LightRed; }
 
@@ -127,6 +128,8 @@ TEST(FrmXAVSerial, UnknownModeDigitKeepsTheToolUsableAndNothingIsSentWithoutAMod
   ASSERT_EQ(r.messages.messages().size(), 2u);
   EXPECT_TRUE(r.messages.lastText().contains(QLatin1String("mode (8) that this tool does not know")));
   for (int m = 1; m <= 6; ++m) EXPECT_FALSE(w.optMode[m]->isChecked());
+  EXPECT_FALSE(w.cmdConnect->isVisibleTo(&w));  // the port box goes with Connect
+  EXPECT_FALSE(w.cmbComm->isVisibleTo(&w));
   EXPECT_TRUE(w.cmdUpdateXAV->isEnabled());
 
   r.link.writes.clear();
@@ -160,6 +163,15 @@ TEST(FrmXAVSerial, DigitalSwitchRangesAreReadAndUnknownOnesReported) {
     EXPECT_TRUE(r.w->optMode[3]->isChecked());
     EXPECT_TRUE(r.w->optSlave[0]->isChecked());
     EXPECT_TRUE(r.messages.lastText().contains(QLatin1String("slave range (9)")));
+    // "None" is only shown, not chosen: Save refuses until a range is picked.
+    r.link.writes.clear();
+    r.w->cmdUpdateXAV_Click();
+    EXPECT_TRUE(r.link.writes.isEmpty());
+    EXPECT_TRUE(r.messages.lastText().contains(QLatin1String("Select the slave range"))) << qPrintable(r.messages.lastText());
+    EXPECT_TRUE(r.w->cmdUpdateXAV->isEnabled());
+    QTest::mouseClick(r.w->optSlave[0], Qt::LeftButton, {}, QPoint(6, r.w->optSlave[0]->height() / 2));
+    r.w->cmdUpdateXAV_Click();
+    EXPECT_EQ(r.link.written(), pad45("@3" "00000" "00" "00000").replace(43, 1, "0") + "\r");
   }
   {
     Rig r(frmSelect::kSerial);  // a 30-character reply has no column 43: "None"
@@ -503,4 +515,28 @@ TEST(FrmXAVEthernet, ToolboxIsStartedFromItsDirectoryOrReportedMissing) {
   ASSERT_TRUE(xav::readWholeFile(QStringLiteral("Toolbox/ran.txt"), &ran));
   EXPECT_EQ(ran.trimmed(), QDir(QStringLiteral("Toolbox")).absolutePath().toLocal8Bit());
   EXPECT_EQ(r.host.calls.first(), QStringLiteral("broadcast"));
+}
+
+TEST(FrmXAVSerial, RefusedDf1FileNumberThenAMouseClickOnSaveGivesTheRefusal) {
+  Rig r(frmSelect::kSerial);
+  ASSERT_TRUE(r.load());
+  FrmXAV& w = *r.w;
+  r.connectWith(reply("5" "00000" "01" "09600" "012"));
+  w.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+  w.txtFileNo->setFocus();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return w.txtFileNo->hasFocus(); }, 5000));
+  w.txtFileNo->setText(QStringLiteral("8"));
+  r.messages.clear();
+  r.link.writes.clear();
+  // As a real click: the box's rule runs (and takes the focus back) while
+  // the button is held down, before it is released.
+  QTest::mousePress(w.cmdUpdateXAV, Qt::LeftButton);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return w.txtFileNo->hasFocus(); }, 5000));
+  QTest::mouseRelease(w.cmdUpdateXAV, Qt::LeftButton);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !r.messages.messages().empty(); }, 5000));
+  EXPECT_TRUE(r.messages.lastText().contains(QLatin1String("File Number"))) << qPrintable(r.messages.lastText());
+  EXPECT_TRUE(r.link.writes.isEmpty());
+  EXPECT_TRUE(w.cmdUpdateXAV->isEnabled());
+  EXPECT_TRUE(w.txtFileNo->hasFocus());
 }
