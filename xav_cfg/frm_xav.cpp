@@ -663,11 +663,30 @@ void FrmXAV::LV1_Click() {
   if (!item) return;
   FrOptions[7]->show();
   cmdUpdateXAV->setEnabled(true);
-  ModuleIP = addressOfEntry(item->text());
+  const QString picked = addressOfEntry(item->text());
+  const bool newModule = picked != ModuleIP;
+  ModuleIP = picked;
   // A file of an earlier fetch must not restore another module's settings.
   gw::deleteConfigCsv(workDir());
   network_->fetchConfiguration(ModuleIP);
-  gw::applyReadBack(pane_, gw::readCurrentConfig(workDir()), &CaptionsTail, this);
+  const gw::CurrentConfig current = gw::readCurrentConfig(workDir());
+  const bool restorable = current.readable && current.protocolCode >= gw::kPccc && current.protocolCode <= gw::kModbusTcp;
+  // What the window shows of the module picked before must not be saved to
+  // this one: without its own settings, this module starts from nothing.
+  if (newModule && !restorable) resetEthernetEntries();
+  gw::applyReadBack(pane_, current, &CaptionsTail, this);
+}
+
+void FrmXAV::resetEthernetEntries() {
+  gw::ClearModes(pane_);
+  DisableEthernetEntry();
+  txtEIPFile->setText(QStringLiteral("7"));
+  txtEIPOff->setText(QStringLiteral("0"));
+  txtEipPath->setText(QStringLiteral("0"));
+  txtMBReg->setText(QStringLiteral("40001"));
+  txtTitle->clear();
+  PlcIP.clear();
+  CaptionsTail.clear();
 }
 
 bool FrmXAV::saveEthernet() {

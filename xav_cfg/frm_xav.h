@@ -99,6 +99,7 @@ class FrmXAV : public QWidget {
   void Df1DisplayUpdate();
   bool saveSerial(int mode);
   bool saveEthernet();
+  void resetEthernetEntries();
   void closingSteps();
   void closeHandling();
   int selectedMode() const;

@@ -480,11 +480,11 @@ TEST(FrmXAVEthernet, TwoModulesAreListedNoneChosenAndSaveNeedsAModule) {
   EXPECT_EQ(w.txtTitle->text(), QStringLiteral("Kiln"));
   EXPECT_EQ(w.txtIPAddress->text(), QStringLiteral("10.0.0.9"));
 
-  w.LV1->setCurrentRow(0);  // no file comes back: nothing is changed from a stale one
+  w.LV1->setCurrentRow(0);  // no file comes back: nothing of the module read before stays
   w.LV1_Click();
   EXPECT_EQ(r.messages.messages().size(), 3u);
   EXPECT_EQ(r.messages.lastText(), QStringLiteral("Current Config file is corrupt."));
-  EXPECT_EQ(w.txtTitle->text(), QStringLiteral("Kiln"));
+  EXPECT_TRUE(w.txtTitle->text().isEmpty());
   EXPECT_EQ(w.ModuleIP, QStringLiteral("127.0.0.21"));
 
   w.txtTitle->clear();
@@ -493,6 +493,58 @@ TEST(FrmXAVEthernet, TwoModulesAreListedNoneChosenAndSaveNeedsAModule) {
   EXPECT_EQ(r.messages.lastText(), QStringLiteral("Enter a legal IP Address"));
   EXPECT_EQ(w.txtTitle->text(), QStringLiteral("Change this title if desired."));
   EXPECT_TRUE(xavcfg::testing::uploadedTo(QStringLiteral("127.0.0.21")).isEmpty());
+  EXPECT_TRUE(w.cmdUpdateXAV->isEnabled());
+}
+
+TEST(FrmXAVEthernet, FailedReadBackOfANewlyPickedModuleLeavesNothingOfTheModuleBefore) {
+  Rig r(frmSelect::kEthernet);
+  r.host.setTable({QStringLiteral("  127.0.0.21  00-50-4e-00-00-01  dynamic"),
+                   QStringLiteral("  127.0.0.23  00-40-9d-00-00-03  dynamic")});
+  r.host.answering = {QStringLiteral("127.0.0.21"), QStringLiteral("127.0.0.23")};
+  r.host.configs[QStringLiteral("127.0.0.21")] = xavcfg::testing::configWithTitle(
+      QStringLiteral("//1-ETHERNET/IP-PCCC, 10.1.2.3, 9, 20"), QStringLiteral("Press A"), "//RVSIM_Captions\r\nA,pos");
+  ASSERT_TRUE(r.load());
+  FrmXAV& w = *r.w;
+  ASSERT_EQ(w.LV1->count(), 2);
+  w.LV1->setCurrentRow(0);
+  w.LV1_Click();
+  ASSERT_TRUE(w.optEthMode[1]->isChecked());
+  ASSERT_EQ(w.txtEIPFile->text(), QStringLiteral("9"));
+  ASSERT_FALSE(w.CaptionsTail.isEmpty());
+  w.txtMBReg->setText(QStringLiteral("40100"));
+  w.txtEipPath->setText(QStringLiteral("4"));
+
+  // Module A again, but its file cannot be fetched now: no field changes.
+  r.host.configs.remove(QStringLiteral("127.0.0.21"));
+  w.LV1_Click();
+  EXPECT_EQ(r.messages.lastText(), QStringLiteral("Current Config file is corrupt."));
+  EXPECT_TRUE(w.optEthMode[1]->isChecked());
+  EXPECT_EQ(w.txtEIPFile->text(), QStringLiteral("9"));
+  EXPECT_EQ(w.txtTitle->text(), QStringLiteral("Press A"));
+  EXPECT_EQ(w.txtIPAddress->text(), QStringLiteral("10.1.2.3"));
+
+  // Module C, whose file cannot be fetched: every field back to its start value.
+  r.messages.clear();
+  w.LV1->setCurrentRow(1);
+  w.LV1_Click();
+  EXPECT_EQ(r.messages.lastText(), QStringLiteral("Current Config file is corrupt."));
+  EXPECT_EQ(w.ModuleIP, QStringLiteral("127.0.0.23"));
+  for (int p = 1; p <= 3; ++p) EXPECT_FALSE(w.optEthMode[p]->isChecked()) << p;
+  EXPECT_TRUE(w.txtIPAddress->text().isEmpty());
+  EXPECT_TRUE(lightRed(w.txtIPAddress));
+  EXPECT_EQ(w.txtEIPFile->text(), QStringLiteral("7"));
+  EXPECT_EQ(w.txtEIPOff->text(), QStringLiteral("0"));
+  EXPECT_EQ(w.txtEipPath->text(), QStringLiteral("0"));
+  EXPECT_EQ(w.txtMBReg->text(), QStringLiteral("40001"));
+  EXPECT_TRUE(w.txtTitle->text().isEmpty());
+  EXPECT_TRUE(w.CaptionsTail.isEmpty());
+  EXPECT_FALSE(w.txtEIPFile->isVisible());
+
+  // Save sends nothing to C until a protocol is chosen.
+  w.txtIPAddress->setText(QStringLiteral("10.1.2.3"));
+  w.cmdUpdateXAV_Click();
+  EXPECT_EQ(r.messages.lastText(), QStringLiteral("Select a protocol before saving."));
+  EXPECT_TRUE(xavcfg::testing::uploadedTo(QStringLiteral("127.0.0.23")).isEmpty());
   EXPECT_TRUE(w.cmdUpdateXAV->isEnabled());
 }
 
