@@ -16,8 +16,8 @@
 #include <QTest>
 
 #include "fake_serial_link.h"
-#include "frm_select.h"
-#include "frm_xav.h"
+#include "connection_type_dialog.h"
+#include "xav_cfg_window.h"
 #include "messages.h"
 #include "module_store.h"
 #include "profiles.h"
@@ -27,6 +27,7 @@
 using namespace xavcfg;
 using xavcfg::testing::FakeNetworkHost;
 using xavcfg::testing::ScratchDir;
+using xavcfg::testing::control;
 
 namespace {
 
@@ -97,20 +98,20 @@ class ModuleSimProcess {
 struct SerialRig {
   FakeNetworkHost host;  // the closing steps' discovery must stay off the network
   xav::MessageRecorder messages;
-  std::unique_ptr<FrmXAV> w;
+  std::unique_ptr<XavCfgWindow> w;
 
   SerialRig() {
-    FrmXAVOptions o;
+    XavCfgWindowOptions o;
     o.network = &host;
-    o.chooseConnectionType = [](QWidget*) { return frmSelect::kSerial; };
-    w = std::make_unique<FrmXAV>(o);
+    o.chooseConnectionType = [](QWidget*) { return ConnectionTypeDialog::kSerial; };
+    w = std::make_unique<XavCfgWindow>(o);
   }
   // Loads the window, picks the simulated port, connects; the query's outcome.
   bool connect(int waitMs) {
     if (!w->Form_Load()) return false;
-    w->cmbComm->setCurrentText(QStringLiteral("COM %1").arg(kCom));
-    if (w->cmbComm->currentText() != QStringLiteral("COM %1").arg(kCom)) return false;
-    QSignalSpy ended(w.get(), &FrmXAV::queryEnded);
+    control<QComboBox>(*w, "cmbComm")->setCurrentText(QStringLiteral("COM %1").arg(kCom));
+    if (control<QComboBox>(*w, "cmbComm")->currentText() != QStringLiteral("COM %1").arg(kCom)) return false;
+    QSignalSpy ended(w.get(), &XavCfgWindow::queryEnded);
     w->cmdConnect_Click();
     if (!ended.wait(waitMs)) return false;
     return ended.at(0).at(0).toBool();
@@ -129,15 +130,15 @@ TEST(SerialBench, ModuleAnsweringTheSixthAttemptIsAcceptedAfterTheCountdown) {
   ASSERT_TRUE(sim.ready);
   SerialRig rig;
   QStringList shown;
-  QObject::connect(rig.w->serial(), &SerialRoutines::countdown, [&] { shown << rig.w->lblCntDn->text(); });
+  QObject::connect(rig.w->serial(), &SerialRoutines::countdown, [&] { shown << control<QLabel>(*rig.w, "lblCntDn")->text(); });
   ASSERT_TRUE(rig.connect(20000));
   EXPECT_EQ(shown, (QStringList{QStringLiteral("6"), QStringLiteral("5"), QStringLiteral("4"), QStringLiteral("3"),
                                 QStringLiteral("2")}));
-  EXPECT_EQ(rig.w->lblCntDn->text(), QStringLiteral(" "));
+  EXPECT_EQ(control<QLabel>(*rig.w, "lblCntDn")->text(), QStringLiteral(" "));
   EXPECT_EQ(sim.count(QStringLiteral("QUERY")), 6);
-  EXPECT_TRUE(rig.w->optMode[4]->isChecked());
-  EXPECT_EQ(rig.w->txtBaseReg->text(), QStringLiteral("40025"));
-  EXPECT_EQ(rig.w->txtSlave->text(), QStringLiteral("7"));
+  EXPECT_TRUE(control<QRadioButton>(*rig.w, "optMode", 4)->isChecked());
+  EXPECT_EQ(control<QLineEdit>(*rig.w, "txtBaseReg")->text(), QStringLiteral("40025"));
+  EXPECT_EQ(control<QLineEdit>(*rig.w, "txtSlave")->text(), QStringLiteral("7"));
   EXPECT_EQ(rig.messages.messages().size(), 1u);  // only the prompt
 
   // The line's timing, as the module sees it: 0.2 s from each wake-up to
@@ -177,9 +178,9 @@ TEST(SerialBench, SilentModuleIsReportedAfterSevenAttemptsAndStillGetsTheEndMark
   EXPECT_EQ(sim.count(QStringLiteral("WAKE")), 7);
   EXPECT_EQ(sim.count(QStringLiteral("QUERY")), 7);
   EXPECT_EQ(rig.messages.lastText(), QStringLiteral("Unable to communicate with the XAV Module on COM 5."));
-  EXPECT_EQ(rig.w->lblCntDn->text(), QStringLiteral(" "));
-  EXPECT_TRUE(rig.w->cmdConnect->isVisible());
-  EXPECT_FALSE(rig.w->cmdUpdateXAV->isEnabled());
+  EXPECT_EQ(control<QLabel>(*rig.w, "lblCntDn")->text(), QStringLiteral(" "));
+  EXPECT_TRUE(control<QPushButton>(*rig.w, "cmdConnect")->isVisible());
+  EXPECT_FALSE(control<QPushButton>(*rig.w, "cmdUpdateXAV")->isEnabled());
   rig.w->Command4_Click();  // the port stayed open
   EXPECT_TRUE(sim.waitFor(QStringLiteral("END"), 3000));
 }
@@ -191,40 +192,40 @@ TEST(SerialBench, RecordReceivedByTheModuleIsByteExactForEachMode) {
   ASSERT_TRUE(sim.ready);
   struct Case {
     int mode;
-    std::function<void(FrmXAV&)> enter;
+    std::function<void(XavCfgWindow&)> enter;
     QByteArray record;
   };
   const Case cases[] = {
-      {1, [](FrmXAV&) {}, pad("@1" "00000" "00" "00000")},
-      {2, [](FrmXAV&) {}, pad("@2" "00000" "00" "00000")},
-      {3, [](FrmXAV& w) { w.optSlave[5]->setChecked(true); }, pad("@3" "00000" "00" "00000").replace(43, 1, "5")},
+      {1, [](XavCfgWindow&) {}, pad("@1" "00000" "00" "00000")},
+      {2, [](XavCfgWindow&) {}, pad("@2" "00000" "00" "00000")},
+      {3, [](XavCfgWindow& w) { control<QRadioButton>(w, "optSlave", 5)->setChecked(true); }, pad("@3" "00000" "00" "00000").replace(43, 1, "5")},
       {4,
-       [](FrmXAV& w) {
-         w.txtBaseReg->setText(QStringLiteral("40101"));
-         w.txtSlave->setText(QStringLiteral("12"));
+       [](XavCfgWindow& w) {
+         control<QLineEdit>(w, "txtBaseReg")->setText(QStringLiteral("40101"));
+         control<QLineEdit>(w, "txtSlave")->setText(QStringLiteral("12"));
        },
        pad("@4" "40101" "12" "09600")},
       {5,
-       [](FrmXAV& w) {
-         w.txtBaseRegDF1->setText(QStringLiteral("100"));
-         w.txtSlaveDF1->setText(QStringLiteral("3"));
-         w.txtFileNo->setText(QStringLiteral("9"));
-         w.Combo1->setCurrentIndex(1);  // 19200 is shown but never sent
+       [](XavCfgWindow& w) {
+         control<QLineEdit>(w, "txtBaseRegDF1")->setText(QStringLiteral("100"));
+         control<QLineEdit>(w, "txtSlaveDF1")->setText(QStringLiteral("3"));
+         control<QLineEdit>(w, "txtFileNo")->setText(QStringLiteral("9"));
+         control<QComboBox>(w, "Combo1")->setCurrentIndex(1);  // 19200 is shown but never sent
        },
        pad("@5" "00100" "03" "09600" "009")},
-      {6, [](FrmXAV&) {}, pad("@6" "00000" "00" "00000")},
+      {6, [](XavCfgWindow&) {}, pad("@6" "00000" "00" "00000")},
   };
   for (const Case& c : cases) {
     SerialRig rig;
     ASSERT_TRUE(rig.connect(5000)) << c.mode;
-    rig.w->optMode[c.mode]->setChecked(true);
+    control<QRadioButton>(*rig.w, "optMode", c.mode)->setChecked(true);
     rig.w->optMode_Click(c.mode);
     c.enter(*rig.w);
     rig.w->cmdUpdateXAV_Click();
     QString record;
     ASSERT_TRUE(sim.waitFor(QStringLiteral("RECORD "), 3000, &record)) << c.mode;
     EXPECT_EQ(record.mid(7).toLatin1(), c.record) << c.mode;
-    EXPECT_FALSE(rig.w->cmdUpdateXAV->isEnabled());
+    EXPECT_FALSE(control<QPushButton>(*rig.w, "cmdUpdateXAV")->isEnabled());
     rig.w->close();
     ASSERT_TRUE(sim.waitFor(QStringLiteral("END"), 3000)) << c.mode;
   }
@@ -255,25 +256,25 @@ TEST(EthernetBench, ModulesAreListedWithTitlesAndASaveUploadsTheGeneratedFile) {
 
   xav::testing::FakeSerialLink link;
   xav::MessageRecorder messages;
-  FrmXAVOptions o;
+  XavCfgWindowOptions o;
   o.link = &link;
-  o.chooseConnectionType = [](QWidget*) { return frmSelect::kEthernet; };
-  FrmXAV w(o);
+  o.chooseConnectionType = [](QWidget*) { return ConnectionTypeDialog::kEthernet; };
+  XavCfgWindow w(o);
   ASSERT_TRUE(w.Form_Load());
-  ASSERT_EQ(w.LV1->count(), 1);
-  EXPECT_EQ(w.LV1->item(0)->text(), QStringLiteral("127.0.0.41 : Press line"));
-  EXPECT_EQ(w.LV1->currentRow(), 0);  // the only module is picked and read back
+  ASSERT_EQ(control<QListWidget>(w, "LV1")->count(), 1);
+  EXPECT_EQ(control<QListWidget>(w, "LV1")->item(0)->text(), QStringLiteral("127.0.0.41 : Press line"));
+  EXPECT_EQ(control<QListWidget>(w, "LV1")->currentRow(), 0);  // the only module is picked and read back
   EXPECT_EQ(w.ModuleIP, QStringLiteral("127.0.0.41"));
-  EXPECT_TRUE(w.optEthMode[3]->isChecked());
-  EXPECT_EQ(w.txtIPAddress->text(), QStringLiteral("127.0.0.1"));
-  EXPECT_EQ(w.txtTitle->text(), QStringLiteral("Press line"));
+  EXPECT_TRUE(control<QRadioButton>(w, "optEthMode", 3)->isChecked());
+  EXPECT_EQ(control<QLineEdit>(w, "txtIPAddress")->text(), QStringLiteral("127.0.0.1"));
+  EXPECT_EQ(control<QLineEdit>(w, "txtTitle")->text(), QStringLiteral("Press line"));
   EXPECT_TRUE(messages.messages().empty()) << qPrintable(messages.lastText());
 
   w.optEthMode_Click(1);
-  w.txtEIPFile->setText(QStringLiteral("9"));
-  w.txtEIPOff->setText(QStringLiteral("20"));
-  w.txtIPAddress->setText(QStringLiteral("127.0.0.005"));
-  w.txtTitle->setText(QStringLiteral("Kiln 2"));
+  control<QLineEdit>(w, "txtEIPFile")->setText(QStringLiteral("9"));
+  control<QLineEdit>(w, "txtEIPOff")->setText(QStringLiteral("20"));
+  control<QLineEdit>(w, "txtIPAddress")->setText(QStringLiteral("127.0.0.005"));
+  control<QLineEdit>(w, "txtTitle")->setText(QStringLiteral("Kiln 2"));
   w.cmdUpdateXAV_Click();
   EXPECT_TRUE(messages.messages().empty()) << qPrintable(messages.lastText());
 
@@ -295,10 +296,10 @@ TEST(EthernetBench, ModulesAreListedWithTitlesAndASaveUploadsTheGeneratedFile) {
   ASSERT_TRUE(xav::bench::addModule(QStringLiteral("127.0.0.42"), QStringLiteral("KILN42"),
                                     xav::bench::defaultConfig(QStringLiteral("Kiln")), &error));
   w.cmdReScan_Click();
-  ASSERT_EQ(w.LV1->count(), 2);
-  EXPECT_EQ(w.LV1->item(0)->text(), QStringLiteral("127.0.0.41 : Kiln 2"));
-  EXPECT_EQ(w.LV1->item(1)->text(), QStringLiteral("127.0.0.42 : Kiln"));
-  EXPECT_EQ(w.LV1->currentRow(), -1);
+  ASSERT_EQ(control<QListWidget>(w, "LV1")->count(), 2);
+  EXPECT_EQ(control<QListWidget>(w, "LV1")->item(0)->text(), QStringLiteral("127.0.0.41 : Kiln 2"));
+  EXPECT_EQ(control<QListWidget>(w, "LV1")->item(1)->text(), QStringLiteral("127.0.0.42 : Kiln"));
+  EXPECT_EQ(control<QListWidget>(w, "LV1")->currentRow(), -1);
 
   // Only the broadcast (refused by the stand-in) and the modules were pinged;
   // the neighbour of another maker was passed over.
