@@ -41,7 +41,11 @@ bool SerialRoutines::SendToModule(const QByteArray& text) {
   writing_ = false;
   // A far end that hung up (or an adapter pulled) fails the write and
   // closes the port.
-  if (writeFailure_.isEmpty() && !link_->isOpen()) writeFailure_ = QStringLiteral("the port closed during the write.");
+  if (writeFailure_.isEmpty() && !link_->isOpen()) {
+    const QString reason = link_->lastError();
+    writeFailure_ = QStringLiteral("the port closed during the write") +
+                    (reason.isEmpty() ? QString() : QStringLiteral(" (") + reason + u')') + u'.';
+  }
   return writeFailure_.isEmpty();
 }
 

@@ -154,7 +154,7 @@ class XavCfgWindow : public QWidget {
   bool saveEthernet();
   void reportUpload(const gw::RunResult& upload);
   void resetEthernetEntries();
-  bool stopIfInterrupted();
+  bool stopIfInterrupted(const QString& moduleAddress = QString());
   void reportInterruption(const gw::RunResult& run, const QString& moduleAddress);
 
   // Both.

@@ -37,7 +37,7 @@ void XavCfgWindow::DiscoverModules() {
   moduleList_->repaint();
   for (const QString& address : listing) {
     const QString title = GetModuleTitle(*network_, address);
-    if (stopIfInterrupted()) return;
+    if (stopIfInterrupted(address)) return;
     moduleList_->addItem(moduleEntry(address, title));
   }
   if (moduleList_->count() == 1) {
@@ -66,7 +66,7 @@ void XavCfgWindow::LV1_Click() {
   // What the window shows of the module picked before must not be saved to
   // this one: without its own settings, this module starts from nothing.
   if (newModule && !restorable) resetEthernetEntries();
-  if (stopIfInterrupted()) return;
+  if (stopIfInterrupted(ModuleIP)) return;
   gw::applyReadBack(pane_, current, &CaptionsTail, this);
 }
 
@@ -124,10 +124,12 @@ void XavCfgWindow::reportUpload(const gw::RunResult& upload) {
 }
 
 // After a step of the network host: when the operator cancelled it, says
-// so and tells the caller to stop.
-bool XavCfgWindow::stopIfInterrupted() {
+// so and tells the caller to stop. The module is the one the step named
+// unless the caller knows better.
+bool XavCfgWindow::stopIfInterrupted(const QString& moduleAddress) {
   if (!network_->interrupted()) return false;
-  reportInterruption(gw::sharedUtilityRunner().lastResult(), waitPanel_->lastWait().moduleAddress);
+  reportInterruption(gw::sharedUtilityRunner().lastResult(),
+                     moduleAddress.isEmpty() ? waitPanel_->lastWait().moduleAddress : moduleAddress);
   return true;
 }
 

@@ -88,6 +88,7 @@ class FakeNetworkHost : public NetworkHost {
     if (configs.contains(address)) xav::writeWholeFile(QDir::current().filePath(QStringLiteral("Config.csv")), configs[address]);
     return true;
   }
+  bool interrupted() const override { return !interruptAt.isEmpty() && !calls.isEmpty() && calls.last() == interruptAt; }
   // An "arp -a" listing of the given lines after three heading lines.
   void setTable(const QStringList& lines) {
     table = QStringLiteral("\r\nInterface: 127.0.0.1 --- 0x1\r\n  Internet Address      Physical Address      Type\r\n") +
@@ -99,6 +100,7 @@ class FakeNetworkHost : public NetworkHost {
   QMap<QString, QByteArray> configs;
   QStringList calls;
   std::function<void()> onFetch;  // runs as each fetch starts
+  QString interruptAt;            // the call the operator cancels ("ping 127.0.0.12")
 };
 
 // A loader stand-in for the working directory: a send (-u0) leaves a copy of

@@ -8,6 +8,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -114,6 +115,9 @@ TEST(FrmXAVSerial, QueryLoadsTheDf1SettingsAndSaveSendsTheirRecord) {
   r.link.writes.clear();
   w.cmdUpdateXAV_Click();
   EXPECT_EQ(r.link.written(), "@5" "00216" "07" "09600" "042" + QByteArray(28, ' ') + "\r");
+  const QString status = control<QLabel>(w, "lblStatus")->text();
+  EXPECT_TRUE(QRegularExpression(QStringLiteral("^Record sent on COM 1 at \\d\\d:\\d\\d:\\d\\d$")).match(status).hasMatch())
+      << qPrintable(status);
   EXPECT_FALSE(control<QPushButton>(w, "cmdUpdateXAV")->isEnabled());
   EXPECT_FALSE(control<QGroupBox>(w, "FrOptions", 5)->isVisible());
   EXPECT_FALSE(control<QRadioButton>(w, "optMode", 5)->isEnabled());
@@ -324,17 +328,17 @@ TEST(FrmXAVEntryRules, Df1BaseRegisterFileNumberAndDistributorCount) {
 
   for (const char* refused : {"8", "6", "257"}) {
     control<QLineEdit>(w, "txtFileNo")->setFocus();
-    QTRY_VERIFY(control<QLineEdit>(w, "txtFileNo")->hasFocus());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return control<QLineEdit>(w, "txtFileNo")->hasFocus(); }, 5000));
     control<QLineEdit>(w, "txtFileNo")->setText(QString::fromLatin1(refused));
     QTest::keyClick(control<QLineEdit>(w, "txtFileNo"), Qt::Key_Tab);
     EXPECT_EQ(control<QLineEdit>(w, "txtFileNo")->text(), QStringLiteral("0")) << refused;
-    QTRY_VERIFY(control<QLineEdit>(w, "txtFileNo")->hasFocus());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return control<QLineEdit>(w, "txtFileNo")->hasFocus(); }, 5000));
     EXPECT_EQ(control<QLineEdit>(w, "txtFileNo")->selectedText(), QStringLiteral("0"));
   }
   control<QLineEdit>(w, "txtFileNo")->setText(QStringLiteral("256"));
   QTest::keyClick(control<QLineEdit>(w, "txtFileNo"), Qt::Key_Tab);
   EXPECT_EQ(control<QLineEdit>(w, "txtFileNo")->text(), QStringLiteral("256"));
-  QTest::qWait(20);
+  QCoreApplication::processEvents();  // an accepted number queues no refocus
   EXPECT_FALSE(control<QLineEdit>(w, "txtFileNo")->hasFocus());
 
   control<QLineEdit>(w, "txtDistScanCnt")->setFocus();
@@ -445,7 +449,7 @@ TEST(FrmXAVEthernet, ClosingWhileTheLoaderRunsWaitsForItToEnd) {
   QByteArray uploaded;
   EXPECT_TRUE(xav::readWholeFile(QStringLiteral("uploaded.csv"), &uploaded));
   EXPECT_TRUE(uploaded.startsWith("//3-MODBUS/TCP, 127.0.0.1, 40001\r\n"));
-  QTRY_VERIFY(!w.isVisible());  // and then it closes
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !w.isVisible(); }, 5000));  // and then it closes
   EXPECT_FALSE(QFile::exists(QStringLiteral("Config.csv")));
 }
 
@@ -547,6 +551,32 @@ TEST(FrmXAVEthernet, FailedReadBackOfANewlyPickedModuleLeavesNothingOfTheModuleB
   EXPECT_EQ(r.messages.lastText(), QStringLiteral("Select a protocol before saving."));
   EXPECT_TRUE(xavcfg::testing::uploadedTo(QStringLiteral("127.0.0.23")).isEmpty());
   EXPECT_TRUE(control<QPushButton>(w, "cmdUpdateXAV")->isEnabled());
+}
+
+TEST(FrmXAVEthernet, ACancelledFetchStopsThePickAndSaysTheConfigurationIsUnknown) {
+  Rig r(ConnectionTypeDialog::kEthernet);
+  r.host.setTable({QStringLiteral("  127.0.0.21  00-50-4e-00-00-01  dynamic"),
+                   QStringLiteral("  127.0.0.23  00-40-9d-00-00-03  dynamic")});
+  r.host.answering = {QStringLiteral("127.0.0.21"), QStringLiteral("127.0.0.23")};
+  for (const char* a : {"127.0.0.21", "127.0.0.23"})
+    r.host.configs[QString::fromLatin1(a)] = xavcfg::testing::configWithTitle(
+        QStringLiteral("//3-MODBUS/TCP, 10.1.2.3, 40011"), QStringLiteral("Press"));
+  ASSERT_TRUE(r.load());
+  XavCfgWindow& w = *r.w;
+  control<QListWidget>(w, "LV1")->setCurrentRow(0);
+  w.LV1_Click();
+  ASSERT_TRUE(control<QRadioButton>(w, "optEthMode", 3)->isChecked());
+
+  r.host.interruptAt = QStringLiteral("fetch 127.0.0.23");
+  control<QListWidget>(w, "LV1")->setCurrentRow(1);
+  w.LV1_Click();
+  ASSERT_EQ(r.messages.messages().size(), 1u);  // not "corrupt": the fetch was cancelled
+  EXPECT_TRUE(r.messages.lastText().startsWith(QStringLiteral("The operation was cancelled")));
+  EXPECT_TRUE(r.messages.lastText().contains(QLatin1String("unknown")));
+  EXPECT_FALSE(control<QRadioButton>(w, "optEthMode", 3)->isChecked());  // nothing of 127.0.0.21 stays
+  EXPECT_TRUE(control<QLineEdit>(w, "txtIPAddress")->text().isEmpty());
+  EXPECT_TRUE(control<QLineEdit>(w, "txtTitle")->text().isEmpty());
+  EXPECT_TRUE(control<QLabel>(w, "lblStatus")->text().contains(QLatin1String("read it back")));
 }
 
 TEST(FrmXAVEthernet, ToolboxIsStartedFromItsDirectoryOrReportedMissing) {
