@@ -32,6 +32,7 @@ class QLineEdit;
 class QListWidget;
 class QPushButton;
 class QRadioButton;
+class QTime;
 
 namespace gw {
 struct RunResult;
@@ -152,7 +153,7 @@ class XavCfgWindow : public QWidget {
 
   // Ethernet side.
   bool saveEthernet();
-  void reportUpload(const gw::RunResult& upload);
+  void reportUpload(const gw::RunResult& upload, const QTime& at);
   void resetEthernetEntries();
   bool stopIfInterrupted(const QString& moduleAddress = QString());
   void reportInterruption(const gw::RunResult& run, const QString& moduleAddress);

@@ -11,7 +11,6 @@
 #include <QPushButton>
 #include <QTime>
 
-#include "files.h"
 #include "message_boxes.h"
 #include "process.h"
 #include "profiles.h"
@@ -73,13 +72,7 @@ void XavCfgWindow::LV1_Click() {
 // The protocol pane as at start: no protocol, no address, the numbers'
 // first values, no title and no captions kept.
 void XavCfgWindow::resetEthernetEntries() {
-  gw::ClearModes(pane_);
-  DisableEthernetEntry();
-  pcccFileNumberBox_->setText(QStringLiteral("7"));
-  pcccBaseElementBox_->setText(QStringLiteral("0"));
-  cipSlotBox_->setText(QStringLiteral("0"));
-  modbusTcpRegisterBox_->setText(QStringLiteral("40001"));
-  titleBox_->clear();
+  gw::resetToStartValues(pane_);
   PlcIP.clear();
   CaptionsTail.clear();
 }
@@ -91,25 +84,24 @@ bool XavCfgWindow::saveEthernet() {
                      QStringLiteral("No XAV module is selected.\r\n\r\nSelect the module in the list, then save again."));
     return false;
   }
-  if (!gw::saveEthernetConfiguration(pane_, workDir(), ModuleIP, CaptionsTail, this)) return false;
-  const gw::RunResult upload = gw::sharedUtilityRunner().lastResult();
-  if (upload.outcome != gw::RunOutcome::NotStarted && upload.outcome != gw::RunOutcome::Busy) {
+  gw::SaveOutcome saved;
+  if (!gw::saveEthernetConfiguration(pane_, workDir(), ModuleIP, CaptionsTail, this, &saved)) return false;
+  if (saved.upload.outcome != gw::RunOutcome::NotStarted && saved.upload.outcome != gw::RunOutcome::Busy) {
     // What went to the module, for Verify; also after a failure or a
     // cancel, when the module's state is what the operator must find out.
     uploadedTo_ = ModuleIP;
-    uploadedFile_.clear();
-    xav::readWholeFile(QDir(workDir()).filePath(QStringLiteral("Config.csv")), &uploadedFile_);
+    uploadedFile_ = saved.sent;
     verifyButton_->show();
     verifyButton_->setEnabled(true);
   }
-  reportUpload(upload);
-  return upload.succeeded();
+  reportUpload(saved.upload, saved.finishedAt);
+  return saved.upload.succeeded();
 }
 
 // The status line after an upload, and a box when it did not succeed: a
 // loader that failed or was cancelled never reads as "loaded".
-void XavCfgWindow::reportUpload(const gw::RunResult& upload) {
-  QString status = gw::uploadStatusLine(QStringLiteral("Config.csv"), ModuleIP, upload, QTime::currentTime());
+void XavCfgWindow::reportUpload(const gw::RunResult& upload, const QTime& at) {
+  const QString status = gw::uploadStatusLine(QStringLiteral("Config.csv"), ModuleIP, upload, at);
   if (upload.interrupted()) {
     setStatus(status + QStringLiteral(" Its configuration is now unknown: read it back."));
     xav::showMessage(this, xav::MessageIcon::Exclamation, QString(), gw::cancelledOperationMessage(ModuleIP));
