@@ -1,12 +1,12 @@
 // XAVE: the Ethernet-only configuration tool for XAV gateway modules.
 #include <QApplication>
 
-#include "frmxav.h"
+#include "xave_window.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("XAVE"));
-  xave::FrmXAV window;
+  xave::XaveWindow window;
   if (!window.Form_Load()) return 1;
   return app.exec();
 }

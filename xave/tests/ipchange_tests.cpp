@@ -16,7 +16,7 @@ TEST_F(XaveWindowTest, ChangedAddressIsUploadedAndTheModuleReappearsThere) {
   start();
   pick("127.0.0.21");
   QString shownIp, shownMask;
-  whenDialogShows([&](FrmTCP* d) {
+  whenDialogShows([&](IpChangeDialog* d) {
     shownIp = d->findChild<QLineEdit*>("txtIP")->text();
     shownMask = d->findChild<QLineEdit*>("txtSubNet")->text();
     d->findChild<QLineEdit*>("txtIP")->setText("127.0.0.41");
@@ -47,7 +47,7 @@ TEST_F(XaveWindowTest, EscapeSendsNothingAndRefusedValuesAreNeverWritten) {
   pick("127.0.0.22");
   QStringList refusals;
   bool stillOpen = false;
-  whenDialogShows([&](FrmTCP* d) {
+  whenDialogShows([&](IpChangeDialog* d) {
     auto* ip = d->findChild<QLineEdit*>("txtIP");
     auto* mask = d->findChild<QLineEdit*>("txtSubNet");
     auto* change = d->findChild<QPushButton*>("cmdChange");
@@ -87,7 +87,7 @@ TEST_F(XaveWindowTest, SettingsFileMissingOrShortIsReportedAndNothingIsSent) {
   xav::writeWholeFile(env.workFile("fs_tcp.ini"), BenchEnv::defaultNetworkSettings("127.0.0.99"));
   start();
   bool dialogShown = false;
-  whenDialogShows([&](FrmTCP* d) {
+  whenDialogShows([&](IpChangeDialog* d) {
     dialogShown = true;
     d->reject();
   });
@@ -120,7 +120,7 @@ TEST_F(XaveWindowTest, ModuleNotAnsweringGetsTheLoadersAddressModeThenARescan) {
   ASSERT_TRUE(get<QPushButton>("cmdToolbox")->isEnabled()) << "the only module listed may have its address changed";
   messages.clear();
   bool dialogShown = false;
-  whenDialogShows([&](FrmTCP* d) {
+  whenDialogShows([&](IpChangeDialog* d) {
     dialogShown = true;
     d->reject();
   });

@@ -16,8 +16,8 @@
 
 #include "bench_env.h"
 #include "ethernet_pane.h"
-#include "frmtcp.h"
-#include "frmxav.h"
+#include "ip_change_dialog.h"
+#include "xave_window.h"
 #include "messages.h"
 #include "profiles.h"
 
@@ -54,7 +54,7 @@ class XaveWindowTest : public ::testing::Test {
   }
 
   void start() {
-    window = std::make_unique<FrmXAV>();
+    window = std::make_unique<XaveWindow>();
     ASSERT_TRUE(window->Form_Load());
   }
 
@@ -106,11 +106,11 @@ class XaveWindowTest : public ::testing::Test {
 
   // Acts on the IP change dialog as soon as it shows (the click that opens it
   // returns only once it is closed).
-  void whenDialogShows(std::function<void(FrmTCP*)> act) {
+  void whenDialogShows(std::function<void(IpChangeDialog*)> act) {
     auto* poll = new QTimer(window.get());
     poll->setInterval(30);
     QObject::connect(poll, &QTimer::timeout, [this, poll, act] {
-      auto* d = window->findChild<FrmTCP*>();
+      auto* d = window->findChild<IpChangeDialog*>();
       if (!d || !d->isVisible()) return;
       poll->stop();
       poll->deleteLater();
@@ -121,7 +121,7 @@ class XaveWindowTest : public ::testing::Test {
 
   BenchEnv env;
   xav::MessageRecorder messages;
-  std::unique_ptr<FrmXAV> window;
+  std::unique_ptr<XaveWindow> window;
 };
 
 }  // namespace xave::testing

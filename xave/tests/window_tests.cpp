@@ -40,7 +40,7 @@ TEST_F(XaveWindowTest, StartUpListsEveryModuleAndDropsAStaleListing) {
 
 TEST_F(XaveWindowTest, MissingUtilityEndsTheStartWithItsMessage) {
   QFile::remove(env.workFile("ruiping.exe"));
-  window = std::make_unique<FrmXAV>();
+  window = std::make_unique<XaveWindow>();
   EXPECT_FALSE(window->Form_Load());
   ASSERT_EQ(messages.messages().size(), 1u);
   EXPECT_EQ(messages.messages()[0].title, "XAV.exe File Check");

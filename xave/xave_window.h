@@ -1,5 +1,5 @@
 #pragma once
-// XAVE's main window (FrmXAV): the module list refreshed by a one-second
+// XAVE's main window (object name FrmXAV): the module list refreshed by a one-second
 // scan, the Ethernet protocol pane, the save and the IP address change.
 
 #include <QString>
@@ -19,15 +19,15 @@ class BackgroundCommand;
 
 namespace xave {
 
-class FrmTCP;
+class IpChangeDialog;
 
-class FrmXAV : public QWidget {
+class XaveWindow : public QWidget {
   Q_OBJECT
  public:
   // The current directory at construction is the working directory that
   // holds the utilities and every file passed to them.
-  explicit FrmXAV(QWidget* parent = nullptr);
-  ~FrmXAV() override;
+  explicit XaveWindow(QWidget* parent = nullptr);
+  ~XaveWindow() override;
 
   // Window load: ends stale loaders, checks the utilities and the working
   // directory, lays the window out and runs the first scan. False when a
@@ -52,6 +52,10 @@ class FrmXAV : public QWidget {
 
  private:
   void buildWindow();
+  void buildModuleFrame();
+  void buildProtocolFrame();
+  void buildProtocolFields();
+  void buildTitleAndButtons();
   void SetEthernetConfiguration();
   void FillModuleList(const QString& listing);
   QString scanForModules();
@@ -74,17 +78,17 @@ class FrmXAV : public QWidget {
   bool unloaded_ = false;
 
   gw::EthernetPane pane_;
-  QTimer* Timer1_ = nullptr;
+  QTimer* scanTimer_ = nullptr;  // Timer1
   gw::BackgroundCommand* discovery_ = nullptr;
-  QGroupBox* Frame2_ = nullptr;
-  QGroupBox* FrOptions_ = nullptr;
-  QListWidget* LV1_ = nullptr;
-  QLabel* lblScanOn_ = nullptr;
-  QPushButton* cmdReScan_ = nullptr;
-  QPushButton* cmdToolbox_ = nullptr;
-  QPushButton* cmdUpdateXAV_ = nullptr;
-  QPushButton* cmdExit_ = nullptr;
-  FrmTCP* frmTCP_ = nullptr;
+  QGroupBox* moduleFrame_ = nullptr;
+  QGroupBox* protocolFrame_ = nullptr;
+  QListWidget* moduleList_ = nullptr;
+  QLabel* scanStateLabel_ = nullptr;
+  QPushButton* rescanButton_ = nullptr;
+  QPushButton* changeAddressButton_ = nullptr;
+  QPushButton* saveButton_ = nullptr;
+  QPushButton* exitButton_ = nullptr;
+  IpChangeDialog* ipChangeDialog_ = nullptr;
 };
 
 }  // namespace xave

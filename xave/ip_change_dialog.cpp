@@ -1,4 +1,4 @@
-#include "frmtcp.h"
+#include "ip_change_dialog.h"
 
 #include <QDir>
 #include <QFile>
@@ -14,7 +14,7 @@
 
 namespace xave {
 
-FrmTCP::FrmTCP(const QString& workDir, QWidget* owner) : QDialog(owner), workDir_(workDir) {
+IpChangeDialog::IpChangeDialog(const QString& workDir, QWidget* owner) : QDialog(owner), workDir_(workDir) {
   setObjectName(QStringLiteral("frmTCP"));
   setWindowTitle(QStringLiteral("Change IP Address"));
   setModal(true);
@@ -31,18 +31,18 @@ FrmTCP::FrmTCP(const QString& workDir, QWidget* owner) : QDialog(owner), workDir
   auto* label1 = new QLabel(QStringLiteral("IP &Address"), this);
   label1->setObjectName(QStringLiteral("Label1"));
   label1->setGeometry(12, 52, 90, 22);
-  txtIP_ = new QLineEdit(QStringLiteral("192.168.888.888"), this);
-  txtIP_->setObjectName(QStringLiteral("txtIP"));
-  txtIP_->setGeometry(110, 52, 170, 22);
-  label1->setBuddy(txtIP_);
+  addressBox_ = new QLineEdit(QStringLiteral("192.168.888.888"), this);
+  addressBox_->setObjectName(QStringLiteral("txtIP"));
+  addressBox_->setGeometry(110, 52, 170, 22);
+  label1->setBuddy(addressBox_);
 
   auto* label2 = new QLabel(QStringLiteral("S&ubnet"), this);
   label2->setObjectName(QStringLiteral("Label2"));
   label2->setGeometry(12, 82, 90, 22);
-  txtSubNet_ = new QLineEdit(QStringLiteral("255.255.255.255"), this);
-  txtSubNet_->setObjectName(QStringLiteral("txtSubNet"));
-  txtSubNet_->setGeometry(110, 82, 170, 22);
-  label2->setBuddy(txtSubNet_);
+  maskBox_ = new QLineEdit(QStringLiteral("255.255.255.255"), this);
+  maskBox_->setObjectName(QStringLiteral("txtSubNet"));
+  maskBox_->setGeometry(110, 82, 170, 22);
+  label2->setBuddy(maskBox_);
 
   auto* change = new QPushButton(QStringLiteral("&Change"), this);
   change->setObjectName(QStringLiteral("cmdChange"));
@@ -53,12 +53,12 @@ FrmTCP::FrmTCP(const QString& workDir, QWidget* owner) : QDialog(owner), workDir
   escape->setGeometry(210, 128, 100, 30);
   escape->setAutoDefault(false);
 
-  connect(change, &QPushButton::clicked, this, &FrmTCP::cmdChange_Click);
+  connect(change, &QPushButton::clicked, this, &IpChangeDialog::cmdChange_Click);
   // Escape hides the dialog; the fetched file stays as it was and nothing is sent.
   connect(escape, &QPushButton::clicked, this, &QDialog::reject);
 }
 
-void FrmTCP::showEvent(QShowEvent* event) {
+void IpChangeDialog::showEvent(QShowEvent* event) {
   if (!centred_ && parentWidget()) {
     const QRect owner = parentWidget()->frameGeometry();
     move(owner.left() + owner.width() / 2 - width() / 2, owner.top() + owner.height() / 2 - height() / 2);
@@ -67,7 +67,7 @@ void FrmTCP::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
 }
 
-void FrmTCP::showFor(const QString& moduleIp) {
+void IpChangeDialog::showFor(const QString& moduleIp) {
   moduleIp_ = moduleIp;
   heldLines_.clear();
   const QString path = QDir(workDir_).filePath(QStringLiteral("fs_tcp.ini"));
@@ -88,27 +88,27 @@ void FrmTCP::showFor(const QString& moduleIp) {
     return;
   }
   heldLines_ = settings.lines;
-  txtIP_->setText(settings.ip);
-  txtSubNet_->setText(settings.mask);
-  txtIP_->setFocus();
+  addressBox_->setText(settings.ip);
+  maskBox_->setText(settings.mask);
+  addressBox_->setFocus();
   exec();
 }
 
-void FrmTCP::cmdChange_Click() {
-  const QString ip = txtIP_->text();
-  const QString mask = txtSubNet_->text();
+void IpChangeDialog::cmdChange_Click() {
+  const QString ip = addressBox_->text();
+  const QString mask = maskBox_->text();
   // A value the module cannot use would cut it off the network: refuse it
   // before anything is written.
   if (!gw::isDottedIPv4(ip)) {
     xav::showMessage(this, xav::MessageIcon::Exclamation, QString(),
                      QStringLiteral("Enter the IP address as four numbers from 0 to 255 separated by dots."));
-    txtIP_->setFocus();
+    addressBox_->setFocus();
     return;
   }
   if (!gw::isDottedIPv4(mask)) {
     xav::showMessage(this, xav::MessageIcon::Exclamation, QString(),
                      QStringLiteral("Enter the subnet mask as four numbers from 0 to 255 separated by dots."));
-    txtSubNet_->setFocus();
+    maskBox_->setFocus();
     return;
   }
   const QString upload = gw::uploadNetworkSettingsCommand(moduleIp_);

@@ -1,5 +1,5 @@
 #pragma once
-// "Change IP Address" dialog (frmTCP): fetches the selected module's
+// "Change IP Address" dialog (object name frmTCP): fetches the selected module's
 // fs_tcp.ini, shows its address and mask, and uploads the edited file.
 
 #include <QDialog>
@@ -10,10 +10,10 @@ class QPushButton;
 
 namespace xave {
 
-class FrmTCP : public QDialog {
+class IpChangeDialog : public QDialog {
   Q_OBJECT
  public:
-  FrmTCP(const QString& workDir, QWidget* owner);
+  IpChangeDialog(const QString& workDir, QWidget* owner);
 
   // Fetches the settings of moduleIp and, when they could be read, shows the
   // dialog modally until Change or Escape. A file that is missing or has
@@ -28,8 +28,8 @@ class FrmTCP : public QDialog {
   QString moduleIp_;
   QStringList heldLines_;
   bool centred_ = false;
-  QLineEdit* txtIP_ = nullptr;
-  QLineEdit* txtSubNet_ = nullptr;
+  QLineEdit* addressBox_ = nullptr;  // txtIP
+  QLineEdit* maskBox_ = nullptr;     // txtSubNet
 };
 
 }  // namespace xave
