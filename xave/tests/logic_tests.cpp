@@ -66,7 +66,11 @@ TEST(NetworkSettingsFile, ShowsLinesFiveAndSixAndRewritesWithCrLf) {
   QByteArray out = rewriteNetworkSettings(s.lines, "192.168.1.50", "255.255.255.0");
   QByteArray expected = kSettings;
   expected.replace("127.0.0.5", "192.168.1.50").replace("255.0.0.0", "255.255.255.0");
-  EXPECT_EQ(out, expected + "\r\n") << "one CR LF more than the held text";
+  EXPECT_EQ(out, expected) << "the file's own final line end, no empty line added";
+  // Changing the address back gives the fetched file byte for byte.
+  s = parseNetworkSettings(out);
+  ASSERT_TRUE(s.usable);
+  EXPECT_EQ(rewriteNetworkSettings(s.lines, "127.0.0.5", "255.0.0.0"), kSettings);
 
   // LF-only and mixed line ends come back as CR LF throughout.
   QByteArray lf = kSettings;
@@ -74,6 +78,11 @@ TEST(NetworkSettingsFile, ShowsLinesFiveAndSixAndRewritesWithCrLf) {
   lf.replace("N1_NAME = bridge\n", "N1_NAME = bridge\r\n");
   s = parseNetworkSettings(lf);
   ASSERT_TRUE(s.usable);
+  EXPECT_EQ(rewriteNetworkSettings(s.lines, s.ip, s.mask), kSettings);
+  // A file without a final line end gets one; trailing empty lines stay as they were.
+  s = parseNetworkSettings(kSettings.chopped(2));
+  EXPECT_EQ(rewriteNetworkSettings(s.lines, s.ip, s.mask), kSettings);
+  s = parseNetworkSettings(kSettings + "\r\n");
   EXPECT_EQ(rewriteNetworkSettings(s.lines, s.ip, s.mask), kSettings + "\r\n");
 }
 
