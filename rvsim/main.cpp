@@ -3,10 +3,12 @@
 #include <QApplication>
 
 #include "form1.h"
+#include "message_boxes.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("RVSIM"));
+  xav::installMessageBoxes();
   rvsim::Form1 form;
   // Queued: an end asked for during start-up takes effect once the loop runs.
   QObject::connect(&form, &rvsim::Form1::programEnd, &app, [](int code) { QCoreApplication::exit(code); },
