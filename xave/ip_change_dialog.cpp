@@ -67,7 +67,7 @@ void IpChangeDialog::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
 }
 
-void IpChangeDialog::showFor(const QString& moduleIp) {
+IpChangeDialog::Outcome IpChangeDialog::showFor(const QString& moduleIp) {
   moduleIp_ = moduleIp;
   heldLines_.clear();
   const QString path = QDir(workDir_).filePath(QStringLiteral("fs_tcp.ini"));
@@ -75,7 +75,10 @@ void IpChangeDialog::showFor(const QString& moduleIp) {
   // an earlier fetch could belong to another module.
   QFile::remove(path);
   const QString fetch = gw::fetchNetworkSettingsCommand(moduleIp);
-  if (!fetch.isEmpty()) gw::ShellAndWait(fetch, gw::kMinimizedNoFocus);
+  if (!fetch.isEmpty() && gw::ShellAndWait(fetch, gw::kMinimizedNoFocus).interrupted()) {
+    QFile::remove(path);
+    return Outcome::Interrupted;
+  }
 
   QByteArray bytes;
   const NetworkSettings settings =
@@ -85,34 +88,34 @@ void IpChangeDialog::showFor(const QString& moduleIp) {
                      QStringLiteral("The network settings of the XAV at ") + moduleIp +
                          QStringLiteral(" could not be read (fs_tcp.ini missing or incomplete).\r\n"
                                         "Nothing was changed."));
-    return;
+    return Outcome::Unreadable;
   }
   heldLines_ = settings.lines;
   addressBox_->setText(settings.ip);
   maskBox_->setText(settings.mask);
   addressBox_->setFocus();
-  exec();
+  return exec() == QDialog::Accepted ? Outcome::Changed : Outcome::Escaped;
 }
 
 void IpChangeDialog::cmdChange_Click() {
-  const QString ip = addressBox_->text();
-  const QString mask = maskBox_->text();
   // A value the module cannot use would cut it off the network: refuse it
-  // before anything is written.
-  if (!gw::isDottedIPv4(ip)) {
+  // before anything is written. What is written is the normal form: a
+  // leading zero would make "011" octal to some readers.
+  const QString ip = gw::normalAddress(addressBox_->text());
+  const QString mask = gw::normalAddress(maskBox_->text());
+  if (ip.isEmpty()) {
     xav::showMessage(this, xav::MessageIcon::Exclamation, QString(),
                      QStringLiteral("Enter the IP address as four numbers from 0 to 255 separated by dots."));
     addressBox_->setFocus();
     return;
   }
-  if (!gw::isDottedIPv4(mask)) {
+  if (mask.isEmpty()) {
     xav::showMessage(this, xav::MessageIcon::Exclamation, QString(),
                      QStringLiteral("Enter the subnet mask as four numbers from 0 to 255 separated by dots."));
     maskBox_->setFocus();
     return;
   }
-  const QString upload = gw::uploadNetworkSettingsCommand(moduleIp_);
-  if (upload.isEmpty()) return;  // showFor never opens the dialog for such an address
+  if (gw::uploadNetworkSettingsCommand(moduleIp_).isEmpty()) return;  // showFor never opens for such an address
   QString error;
   if (!xav::writeWholeFile(QDir(workDir_).filePath(QStringLiteral("fs_tcp.ini")),
                            rewriteNetworkSettings(heldLines_, ip, mask), &error)) {
@@ -120,7 +123,6 @@ void IpChangeDialog::cmdChange_Click() {
                      QStringLiteral("fs_tcp.ini could not be written: ") + error);
     return;
   }
-  gw::ShellAndWait(upload, gw::kNormalNoFocus);
   accept();
 }
 

@@ -1,6 +1,8 @@
 #pragma once
-// "Change IP Address" dialog (object name frmTCP): fetches the selected module's
-// fs_tcp.ini, shows its address and mask, and uploads the edited file.
+// "Change IP Address" dialog (object name frmTCP): fetches the selected
+// module's fs_tcp.ini, shows its address and mask, and writes the edited
+// file back into the working directory for the main window to upload (the
+// upload runs under the main window, whose wait display has the Cancel).
 
 #include <QDialog>
 #include <QStringList>
@@ -13,12 +15,18 @@ namespace xave {
 class IpChangeDialog : public QDialog {
   Q_OBJECT
  public:
+  enum class Outcome {
+    Changed,      // fs_tcp.ini holds the new address and mask: upload it
+    Escaped,      // closed without a change; nothing written
+    Unreadable,   // the fetched file was missing or short (reported); not shown
+    Interrupted,  // the fetch was cancelled; the caller tells the operator
+  };
+
   IpChangeDialog(const QString& workDir, QWidget* owner);
 
   // Fetches the settings of moduleIp and, when they could be read, shows the
-  // dialog modally until Change or Escape. A file that is missing or has
-  // fewer than six lines is reported and nothing is shown or sent.
-  void showFor(const QString& moduleIp);
+  // dialog modally until Change or Escape.
+  Outcome showFor(const QString& moduleIp);
 
  private:
   void cmdChange_Click();
