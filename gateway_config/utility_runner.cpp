@@ -129,7 +129,9 @@ struct UtilityRunner::Run {
 UtilityRunner::UtilityRunner(QObject* parent) : QObject(parent), tick_(new QTimer(this)) {
   registerTypes();
   tick_->setInterval(1000);
-  connect(tick_, &QTimer::timeout, this, [this] { emit stillWaiting(currentWait()); });
+  connect(tick_, &QTimer::timeout, this, [this] {
+    if (run_ && !run_->interrupting) emit stillWaiting(currentWait());
+  });
 }
 
 UtilityRunner::~UtilityRunner() {
@@ -225,7 +227,7 @@ void UtilityRunner::startLine() {
 void UtilityRunner::onTick(quint64 serial) {
   if (!run_ || run_->serial != serial || run_->interrupting) return;
   emit longWait(currentWait());
-  if (run_ && run_->serial == serial) tick_->start();
+  if (run_ && run_->serial == serial && !run_->interrupting) tick_->start();
 }
 
 void UtilityRunner::lineEnded(bool exited, int exitCode) {

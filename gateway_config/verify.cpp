@@ -11,6 +11,13 @@ namespace gw {
 
 namespace {
 
+// The file's lines, each with its CR; a final line end opens no further line.
+QList<QByteArray> linesOf(const QByteArray& file) {
+  QList<QByteArray> lines = file.split('\n');
+  if (!lines.isEmpty() && lines.back().isEmpty()) lines.removeLast();
+  return lines;
+}
+
 QString lineText(const QByteArray& line) {
   QByteArray l = line;
   if (l.endsWith('\r')) l.chop(1);
@@ -71,8 +78,8 @@ VerifyResult compareConfigs(const QByteArray& sent, const QByteArray& fetched) {
     return r;
   }
   r.kind = VerifyResult::Kind::Differs;
-  const QList<QByteArray> a = sent.split('\n');
-  const QList<QByteArray> b = fetched.split('\n');
+  const QList<QByteArray> a = linesOf(sent);
+  const QList<QByteArray> b = linesOf(fetched);
   qsizetype i = 0;
   // Lines compare with their CR, so a changed line end is a difference too.
   while (i < a.size() && i < b.size() && a[i] == b[i]) ++i;
