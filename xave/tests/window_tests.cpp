@@ -11,8 +11,8 @@ namespace xave::testing {
 namespace {
 
 const QString kTail = QStringLiteral("//RVSIM_Captions\r\nPOS A,Feeder 1\r\nPOS B,Feeder 2\r\n");
-// The tail as read back: it runs to the end of the file, whose last CR LF the generator added.
-const QString kTailRead = kTail + QStringLiteral("\r\n");
+// The tail as read back: to the end of the file, without the CR LF the save adds after it.
+const QString kTailRead = kTail;
 
 TEST_F(XaveWindowTest, StartUpListsEveryModuleAndDropsAStaleListing) {
   env.addModule("127.0.0.11", "PRESS1");
@@ -140,6 +140,18 @@ TEST_F(XaveWindowTest, SaveUploadsTheGeneratorsFileKeepingTheCaptionsAndResetsTh
   EXPECT_EQ(list()->count(), 0);
   click("cmdReScan");
   EXPECT_EQ(entries(), QStringList{"127.0.0.31, MB : "});
+}
+
+TEST_F(XaveWindowTest, ReadBackThenSaveUnchangedGivesTheModuleItsFileByteForByte) {
+  const QByteArray original = makeConfig(gw::kModbusTcp, "10.0.0.9", "40001", "", "Same", kTail);
+  env.addModule("127.0.0.32", "MB", original);
+  start();
+  for (int cycle = 0; cycle < 2; ++cycle) {
+    pick("127.0.0.32");
+    click("cmdUpdateXAV");
+    EXPECT_EQ(env.moduleFile("127.0.0.32", "Config.csv"), original) << "cycle " << cycle;
+    click("cmdReScan");
+  }
 }
 
 TEST_F(XaveWindowTest, EntryBoxesColourAtTheirEdgesWhileTyping) {
