@@ -339,17 +339,15 @@ void XaveWindow::showLongWait(const gw::UtilityWait& wait) {
 void XaveWindow::updateInputEnabled() { inputArea_->setEnabled(!runnerBusy_ && !changingAddress_); }
 
 // A run that was cancelled, timed out, could not start or failed: the
-// operator is told (a start failure the runner has told already) and true
-// is returned; the caller's operation stops there.
+// operator is told in a box (a start failure the runner has told already)
+// and true is returned; the caller's operation stops there. The status line
+// is the caller's.
 bool XaveWindow::reportUnfinishedRun(const gw::RunResult& run, const QString& moduleAddress) {
   if (run.succeeded()) return false;
-  if (run.interrupted()) {
-    setStatus(run.describe());
+  if (run.interrupted())
     xav::showMessage(this, xav::MessageIcon::Exclamation, QString(), gw::cancelledOperationMessage(moduleAddress));
-  } else if (run.outcome != gw::RunOutcome::NotStarted) {
-    setStatus(run.describe());
+  else if (run.outcome != gw::RunOutcome::NotStarted)
     xav::showMessage(this, xav::MessageIcon::Exclamation, QString(), run.describe());
-  }
   return true;
 }
 
@@ -511,6 +509,8 @@ void XaveWindow::readBackModule(bool newModule) {
   if (fetch.interrupted()) {
     gw::deleteConfigCsv(workDir_);
     if (newModule) restoreStartValues();
+    setStatus(QStringLiteral("Nothing read back from ") + shownAddress(moduleIp_) + QStringLiteral(": ") +
+              fetch.describe());
     reportUnfinishedRun(fetch, moduleIp_);
     return;
   }
@@ -612,13 +612,17 @@ void XaveWindow::changeModuleAddress() {
   const Ping ping = pingHost(moduleIp_);
   if (ping == Ping::Interrupted) return;
   if (ping == Ping::NotAnswered) {
-    reportUnfinishedRun(gw::ShellAndWait(gw::addressModeCommand(workDir_), gw::kNormalFocus), moduleIp_);
+    const gw::RunResult run = gw::ShellAndWait(gw::addressModeCommand(workDir_), gw::kNormalFocus);
+    if (!run.succeeded()) setStatus(run.describe());
+    reportUnfinishedRun(run, moduleIp_);
     return;
   }
   if (!ipChangeDialog_) ipChangeDialog_ = new IpChangeDialog(workDir_, this);
   const IpChangeDialog::Outcome outcome = ipChangeDialog_->showFor(moduleIp_);
   if (outcome == IpChangeDialog::Outcome::Interrupted) {
-    gw::RunResult cancelled = gw::sharedUtilityRunner().lastResult();
+    // The fetch ran on the shared runner.
+    const gw::RunResult cancelled = gw::sharedUtilityRunner().lastResult();
+    setStatus(cancelled.describe());
     reportUnfinishedRun(cancelled, moduleIp_);
     return;
   }

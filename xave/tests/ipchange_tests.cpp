@@ -134,3 +134,35 @@ TEST_F(XaveWindowTest, ModuleNotAnsweringGetsTheLoadersAddressModeThenARescan) {
 
 }  // namespace
 }  // namespace xave::testing
+
+namespace xave::testing {
+namespace {
+
+TEST_F(XaveWindowTest, AddressesWithLeadingZerosGoOutInNormalForm) {
+  env.addModule("127.0.0.27", "ZEROS", makeConfig(gw::kModbusTcp, "10.0.0.9", "40001", "", "Zeros"));
+  // A listing that writes the module's address with leading zeros; read as
+  // octal, "027" would be another host.
+  ASSERT_TRUE(env.replaceDiscoveryWith("BRIDGE NAME                    IP ADDRESS\r\n==========\r\n" +
+                                       QByteArray("ZEROS").leftJustified(31, ' ') + "127.000.000.027\r\n"));
+  start();
+  pick("127.000.000.027");
+  EXPECT_EQ(box("txtTitle")->text(), "Zeros") << "pinged and fetched at 127.0.0.27";
+  EXPECT_TRUE(messages.messages().empty()) << messages.lastText().toStdString();
+
+  whenDialogShows([&](IpChangeDialog* d) {
+    d->findChild<QLineEdit*>("txtIP")->setText("127.000.000.043");
+    d->findChild<QLineEdit*>("txtSubNet")->setText("255.255.255.000");
+    QTest::mouseClick(d->findChild<QPushButton*>("cmdChange"), Qt::LeftButton);
+  });
+  click("cmdToolbox");
+  EXPECT_TRUE(waitFor([&] { return !window->isChangingAddress(); }, 10000));
+  ASSERT_TRUE(env.hasModule("127.0.0.43"));
+  const QByteArray settings = env.moduleFile("127.0.0.43", "fs_tcp.ini");
+  EXPECT_TRUE(settings.contains("\r\nN1_IP = 127.0.0.43\r\nN1_NETMASK = 255.255.255.0\r\n")) << settings.constData();
+  const QStringList pinged = env.pingedAddresses();
+  ASSERT_FALSE(pinged.isEmpty());
+  for (const QString& a : pinged) EXPECT_EQ(a, "127.0.0.27");
+}
+
+}  // namespace
+}  // namespace xave::testing

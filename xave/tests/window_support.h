@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -20,6 +21,7 @@
 #include "xave_window.h"
 #include "messages.h"
 #include "profiles.h"
+#include "utility_runner.h"
 
 namespace xave::testing {
 
@@ -47,6 +49,7 @@ class XaveWindowTest : public ::testing::Test {
   void SetUp() override { ASSERT_TRUE(env.problem().isEmpty()) << env.problem().toStdString(); }
 
   void TearDown() override {
+    gw::sharedUtilityRunner().setLongWaitThreshold(gw::UtilityRunner::kDefaultLongWaitMs);
     if (window) window->close();
     window.reset();
     // Only loopback addresses of the bench were ever handed to ping.
@@ -115,6 +118,25 @@ class XaveWindowTest : public ::testing::Test {
       poll->stop();
       poll->deleteLater();
       act(d);
+    });
+    poll->start();
+  }
+
+  // Acts once pred holds, from the event loop (also while a click waits for
+  // a utility); after giveUpMs without it, runs giveUp instead.
+  void whenTrue(std::function<bool()> pred, std::function<void()> act, int giveUpMs = 8000,
+                std::function<void()> giveUp = {}) {
+    auto* poll = new QTimer(window.get());
+    auto clock = std::make_shared<QElapsedTimer>();
+    clock->start();
+    poll->setInterval(20);
+    QObject::connect(poll, &QTimer::timeout, [poll, clock, pred, act, giveUpMs, giveUp] {
+      const bool held = pred();
+      if (!held && clock->elapsed() < giveUpMs) return;
+      poll->stop();
+      poll->deleteLater();
+      if (held) act();
+      else if (giveUp) giveUp();
     });
     poll->start();
   }
