@@ -69,7 +69,7 @@ bool CheckForRuiFiles() {
   } utilities[] = {{"ruinet.exe", "RuiNet.exe"}, {"ruiping.exe", "RuiPing.exe"}};
   for (const auto& u : utilities) {
     if (!findProgramInDir(workDir, QLatin1String(u.file)).isEmpty()) continue;
-    xav::showMessage(nullptr, xav::MessageIcon::Critical, QStringLiteral("XAV.exe File Check"),
+    xav::tell(xav::MessageIcon::Critical, QStringLiteral("XAV.exe File Check"),
                      QLatin1String(u.caption) + QStringLiteral(" not found in ") + shown +
                          QStringLiteral(". Correct and try again."));
     return false;
@@ -99,7 +99,7 @@ bool CheckReadWriteAccesss() {
   }
   QFile::remove(name);
   if (read == written) return true;
-  xav::showMessage(nullptr, xav::MessageIcon::Critical, QString(),
+  xav::tell(xav::MessageIcon::Critical, QString(),
                    QStringLiteral("Read/Write access is not available with\r\n"
                                   "the current directory.\r\n"
                                   "\r\n"

@@ -288,7 +288,7 @@ void UtilityRunner::finish(RunOutcome outcome) {
   busy_ = false;
   emit busyChanged(false);
   if (tell)
-    xav::showMessage(nullptr, xav::MessageIcon::Exclamation, QStringLiteral("Error"),
+    xav::tell(xav::MessageIcon::Exclamation, QStringLiteral("Error"),
                      startErrorMessage(result.commandText, result.startError));
   emit finished(result);
 }
