@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QRegularExpression>
 
+#include "commands.h"
 #include "files.h"
 
 namespace xave {
@@ -60,5 +61,12 @@ QString moduleIpFromEntry(const QString& entry) {
   const qsizetype comma = entry.indexOf(QLatin1Char(','));
   return comma < 0 ? entry : entry.left(comma);
 }
+
+QString shownAddress(const QString& address) {
+  const QString normal = gw::normalAddress(address);
+  return normal.isEmpty() ? address : normal;
+}
+
+bool sameModuleAddress(const QString& a, const QString& b) { return shownAddress(a) == shownAddress(b); }
 
 }  // namespace xave

@@ -28,4 +28,11 @@ QStringList listingEntries(const QString& listing);
 // as the listing shows it.
 QString moduleIpFromEntry(const QString& entry);
 
+// The address as the operator should read it: its normal form when it is a
+// dotted address ("127.000.000.011" -> "127.0.0.11"), else as given.
+QString shownAddress(const QString& address);
+
+// Whether two addresses name the same module (equal in normal form).
+bool sameModuleAddress(const QString& a, const QString& b);
+
 }  // namespace xave

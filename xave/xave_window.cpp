@@ -76,15 +76,6 @@ void letEventsRun(int ms) {
   loop.exec();
 }
 
-// The address as the operator should read it: its normal form when it is a
-// dotted address, else as given.
-QString shownAddress(const QString& address) {
-  const QString normal = gw::normalAddress(address);
-  return normal.isEmpty() ? address : normal;
-}
-
-bool sameModuleAddress(const QString& a, const QString& b) { return shownAddress(a) == shownAddress(b); }
-
 QString waitText(const gw::UtilityWait& wait) {
   QString text = QStringLiteral("Waiting for ") + wait.program;
   if (!wait.moduleAddress.isEmpty()) text += QStringLiteral(" (module ") + shownAddress(wait.moduleAddress) + u')';

@@ -52,6 +52,12 @@ TEST(DiscoveryListing, TextAfterSeparatorAndEntries) {
   EXPECT_EQ(moduleIpFromEntry(entries[0]), "192.168.1.20");
   EXPECT_TRUE(listingEntries(QString()).isEmpty());
   EXPECT_EQ(moduleIpFromEntry(QStringLiteral("10.1.1.1")), "10.1.1.1");
+  // The entry keeps the listing's spelling; the window compares and shows the normal form.
+  EXPECT_EQ(moduleIpFromEntry(QStringLiteral("127.000.000.011, B : ")), "127.000.000.011");
+  EXPECT_EQ(shownAddress(QStringLiteral("127.000.000.011")), "127.0.0.11");
+  EXPECT_EQ(shownAddress(QStringLiteral("not an address")), "not an address");
+  EXPECT_TRUE(sameModuleAddress(QStringLiteral("010.1.2.003"), QStringLiteral("10.1.2.3")));
+  EXPECT_FALSE(sameModuleAddress(QStringLiteral("10.1.2.3"), QStringLiteral("10.1.2.30")));
 }
 
 const QByteArray kSettings =
