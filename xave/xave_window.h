@@ -9,6 +9,7 @@
 // and a Cancel button. A cancelled run stops the operation it belonged to.
 
 #include <QByteArray>
+#include <QPointer>
 #include <QString>
 #include <QWidget>
 #include <optional>
@@ -121,7 +122,7 @@ class XaveWindow : public QWidget {
   QTimer* scanTimer_ = nullptr;  // Timer1
   gw::BackgroundCommand* discovery_ = nullptr;
   QWidget* inputArea_ = nullptr;  // every control that takes input
-  QWidget* focusBeforeWait_ = nullptr;
+  QPointer<QWidget> focusBeforeWait_;  // given the focus back when the wait ends
   QGroupBox* moduleFrame_ = nullptr;
   QGroupBox* protocolFrame_ = nullptr;
   QListWidget* moduleList_ = nullptr;
