@@ -7,6 +7,7 @@
 #include <QProcess>
 #include <QTimer>
 
+#include <algorithm>
 #include <vector>
 
 #include "commands.h"
