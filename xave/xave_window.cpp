@@ -516,43 +516,39 @@ void XaveWindow::readBackModule(bool newModule) {
 }
 
 void XaveWindow::restoreStartValues() {
-  gw::ClearModes(pane_);
-  restoreStartNumbers();
-  pane_.txtTitle->clear();  // the title box starts empty (emptied at start-up)
+  gw::resetToStartValues(pane_);
   captionsTail_.clear();
 }
 
 void XaveWindow::restoreStartNumbers() {
-  pane_.txtEIPFile->setText(kStartFileNumber);
-  pane_.txtEIPOff->setText(kStartBaseElement);
-  pane_.txtMBReg->setText(kStartRegister);
-  pane_.txtEipPath->setText(kStartSlot);
+  const QString title = pane_.txtTitle->text();
+  const QString address = pane_.txtIPAddress->text();
+  gw::resetToStartValues(pane_);
+  pane_.txtTitle->setText(title);
+  pane_.txtIPAddress->setText(address);
 }
 
 // ---------------------------------------------------------------- save and verify
 
 void XaveWindow::cmdUpdateXAV_Click() {
   if (waiting_ > 0) return;
+  gw::SaveOutcome save;
   bool loaderRan = false;
-  QByteArray sent;
   {
     WaitScope w(*this);
-    loaderRan = gw::saveEthernetConfiguration(pane_, workDir_, moduleIp_, captionsTail_, this);
-    if (loaderRan) xav::readWholeFile(QDir(workDir_).filePath(QStringLiteral("Config.csv")), &sent);
+    loaderRan = gw::saveEthernetConfiguration(pane_, workDir_, moduleIp_, captionsTail_, this, &save);
   }
   if (!loaderRan) return;  // refused or not written; a message said why
-  // The save ran the upload on the shared runner and nothing else ran since.
-  const gw::RunResult upload = gw::sharedUtilityRunner().lastResult();
-  setStatus(gw::uploadStatusLine(QStringLiteral("Config.csv"), shownAddress(moduleIp_), upload, QTime::currentTime()));
-  if (!upload.succeeded()) {
+  setStatus(gw::uploadStatusLine(QStringLiteral("Config.csv"), save.moduleAddress, save.upload, save.finishedAt));
+  if (!save.upload.succeeded()) {
     // Not sent: the window keeps the entries, so Save can be tried again.
     gw::deleteConfigCsv(workDir_);
     verifyButton_->setEnabled(false);
-    reportUnfinishedRun(upload, moduleIp_);
+    reportUnfinishedRun(save.upload, moduleIp_);
     return;
   }
-  lastSentTo_ = moduleIp_;
-  lastSent_ = sent;
+  lastSentTo_ = save.moduleAddress;
+  lastSent_ = save.sent;
   verifyButton_->setEnabled(true);
   resetAfterSave();
 }

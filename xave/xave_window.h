@@ -90,7 +90,7 @@ class XaveWindow : public QWidget {
   void refuseUnreachableModule();
   void readBackModule(bool newModule);
   void restoreStartValues();
-  void restoreStartNumbers();
+  void restoreStartNumbers();  // title and address stay
   void cmdUpdateXAV_Click();
   void resetAfterSave();
   void cmdVerify_Click();
