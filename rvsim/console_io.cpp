@@ -1,6 +1,7 @@
 #include "console_io.h"
 
 #include <QDeadlineTimer>
+#include <algorithm>
 #include <QSocketNotifier>
 #include <QThread>
 #include <QTimer>
@@ -42,6 +43,7 @@ qint64 writeSome(int fd, const char* data, qint64 size, int waitMs) {
 
 LineWriter::LineWriter(int descriptor, QObject* parent)
     : QObject(parent), descriptor_(descriptor), batchTimer_(new QTimer(this)) {
+  held_.reserve(64 * 1024);
   batchTimer_->setSingleShot(true);
   batchTimer_->setInterval(kBatchMs);
   connect(batchTimer_, &QTimer::timeout, this, &LineWriter::flush);
@@ -49,7 +51,7 @@ LineWriter::LineWriter(int descriptor, QObject* parent)
 
 LineWriter::~LineWriter() { flushAll(1000); }
 
-void LineWriter::write(const QByteArray& line, bool urgent) {
+void LineWriter::write(QByteArrayView line, bool urgent) {
   if (broken_) return;
   if (!urgent && held_.size() > kMaxHeldBytes) {
     ++dropped_;
@@ -59,8 +61,7 @@ void LineWriter::write(const QByteArray& line, bool urgent) {
     held_ += R"({"event":"dropped","positions_events":)" + QByteArray::number(dropped_) + "}\n";
     dropped_ = 0;
   }
-  held_ += line;
-  held_ += '\n';
+  held_.append(line).append('\n');
   if (urgent) {
     flush();
   } else if (!batchTimer_->isActive()) {
@@ -80,8 +81,12 @@ void LineWriter::flush() {
     if (n == 0) break;
     done += n;
   }
-  held_.remove(0, done);
-  if (!held_.isEmpty() && !batchTimer_->isActive()) batchTimer_->start();
+  if (done == held_.size()) {
+    held_.truncate(0);  // keeps the buffer
+  } else {
+    held_.remove(0, done);
+    if (!batchTimer_->isActive()) batchTimer_->start();
+  }
 }
 
 void LineWriter::flushAll(int timeoutMs) {

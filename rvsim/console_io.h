@@ -6,6 +6,7 @@
 // gateway is still answered at once.
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QObject>
 #include <QString>
 
@@ -26,7 +27,7 @@ class LineWriter : public QObject {
   explicit LineWriter(int descriptor, QObject* parent = nullptr);
   ~LineWriter() override;
   // Adds a line (a line end is added); urgent lines are written at once.
-  void write(const QByteArray& line, bool urgent);
+  void write(QByteArrayView line, bool urgent);
   // Writes what is held, as far as the output takes it now.
   void flush();
   // Writes everything, waiting for the output if need be (at the end).

@@ -5,6 +5,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
+#include <algorithm>
+#include <cstring>
 
 #include "drive_letters.h"
 #include "simulator.h"
@@ -25,23 +27,30 @@ QString stateName(int state) { return statusText(state).trimmed(); }
 
 }  // namespace
 
-QByteArray eventTime(qint64 msSinceEpoch) {
+void writeEventTime(qint64 msSinceEpoch, char* out) {
   // Formatting a date is slow next to a reply; the part down to the second
   // is kept and only the milliseconds are written per event.
   static qint64 second = -1;
-  static QByteArray prefix;
+  static char prefix[kEventTimeSize];
   const qint64 s = msSinceEpoch / 1000;
   if (s != second) {
     second = s;
-    prefix = QDateTime::fromSecsSinceEpoch(s, Qt::UTC).toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.")).toLatin1();
+    const QByteArray p =
+        QDateTime::fromSecsSinceEpoch(s, Qt::UTC).toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.")).toLatin1();
+    std::memcpy(prefix, p.constData(), std::min<size_t>(size_t(p.size()), 20));
   }
+  std::memcpy(out, prefix, 20);
   const int ms = static_cast<int>(msSinceEpoch % 1000);
-  QByteArray t = prefix;
-  t += char('0' + ms / 100);
-  t += char('0' + ms / 10 % 10);
-  t += char('0' + ms % 10);
-  t += 'Z';
-  return t;
+  out[20] = char('0' + ms / 100);
+  out[21] = char('0' + ms / 10 % 10);
+  out[22] = char('0' + ms % 10);
+  out[23] = 'Z';
+}
+
+QByteArray eventTime(qint64 msSinceEpoch) {
+  char t[kEventTimeSize];
+  writeEventTime(msSinceEpoch, t);
+  return QByteArray(t, kEventTimeSize);
 }
 
 const char* connectionEndName(ConnectionEnd how) {
@@ -65,7 +74,6 @@ HeadlessSession::HeadlessSession(Simulator& simulator, Sink sink, QObject* paren
   connect(&simulator_, &Simulator::trouble, this,
           [this](const QString& text) { event("error", QStringLiteral("message"), text); });
   connect(&simulator_, &Simulator::positionsWritten, this, &HeadlessSession::positionsEvent);
-  positionsLine_.reserve(256);
 }
 
 void HeadlessSession::announceListening() {
@@ -84,20 +92,25 @@ void HeadlessSession::event(const char* name, const QString& key, const QString&
   sink_(compact(o), true);
 }
 
-// Written by hand: it goes out at every write of the gateway.
+// Written by hand into a buffer on the stack: it goes out at every write of the gateway.
 void HeadlessSession::positionsEvent() {
-  QByteArray& l = positionsLine_;
-  l.truncate(0);
-  l += R"({"event":"positions","time":")";
-  l += eventTime(QDateTime::currentMSecsSinceEpoch());
-  l += R"(","positions":[)";
+  static constexpr char head[] = R"({"event":"positions","time":")";
+  static constexpr char middle[] = R"(","positions":[)";
+  char line[sizeof head + kEventTimeSize + sizeof middle + kRows * 4 + 4];
+  char* at = std::copy(head, head + sizeof head - 1, line);
+  writeEventTime(simulator_.lastWriteEpochMs(), at);
+  at = std::copy(middle, middle + sizeof middle - 1, at + kEventTimeSize);
   const RegisterImage& image = simulator_.image();
   for (int i = 1; i <= kRows; ++i) {
-    if (i > 1) l += ',';
-    l += QByteArray::number(image.row(i).position.value);
+    const int v = image.row(i).position.value;
+    if (i > 1) *at++ = ',';
+    if (v >= 100) *at++ = char('0' + v / 100);
+    if (v >= 10) *at++ = char('0' + v / 10 % 10);
+    *at++ = char('0' + v % 10);
   }
-  l += "]}";
-  sink_(l, false);
+  *at++ = ']';
+  *at++ = '}';
+  sink_(QByteArrayView(line, at - line), false);
 }
 
 void HeadlessSession::handleCommand(const QString& line) {

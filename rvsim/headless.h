@@ -13,6 +13,7 @@
 // Drives are the letters A to R, T and U (S is never used).
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QObject>
 #include <QString>
 #include <functional>
@@ -28,7 +29,7 @@ class HeadlessSession : public QObject {
  public:
   // Receives each line (without its line end); urgent lines are to go out
   // at once, the others (position events) may wait a moment to be batched.
-  using Sink = std::function<void(const QByteArray& line, bool urgent)>;
+  using Sink = std::function<void(QByteArrayView line, bool urgent)>;
 
   HeadlessSession(Simulator& simulator, Sink sink, QObject* parent = nullptr);
 
@@ -53,12 +54,15 @@ class HeadlessSession : public QObject {
 
   Simulator& simulator_;
   Sink sink_;
-  QByteArray positionsLine_;
   bool quitting_ = false;
 };
 
-// The time stamp of events: UTC in ISO 8601 with milliseconds.
+// The time stamp of events: UTC in ISO 8601 with milliseconds
+// ("2024-05-01T12:00:00.123Z", 24 characters).
 QByteArray eventTime(qint64 msSinceEpoch);
+inline constexpr int kEventTimeSize = 24;
+// The same written to out, which must hold kEventTimeSize characters.
+void writeEventTime(qint64 msSinceEpoch, char* out);
 
 const char* connectionEndName(ConnectionEnd how);
 

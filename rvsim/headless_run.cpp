@@ -52,7 +52,7 @@ int runHeadless(const RunOptions& options) {
   o.idleTimeoutMs = options.idleTimeoutMs;
   Simulator simulator(o);
   LineWriter output(1);
-  HeadlessSession session(simulator, [&output](const QByteArray& line, bool urgent) { output.write(line, urgent); });
+  HeadlessSession session(simulator, [&output](QByteArrayView line, bool urgent) { output.write(line, urgent); });
   simulator.OpenCaptions();
   QString error;
   if (!simulator.start(&error)) {

@@ -5,6 +5,7 @@
 #include <QSocketNotifier>
 #include <QTcpServer>
 #include <QTimer>
+#include <algorithm>
 #include <functional>
 
 #include "native_socket.h"
@@ -189,8 +190,9 @@ void ModbusServer::serve(qintptr descriptor) {
   readNotifier_->setEnabled(true);
   writeNotifier_->setSocket(descriptor_);
   state_ = StateConnected;
-  sinceArrival_.start();
-  if (idleTimeoutMs_ > 0) idleTimer_->start(idleTimeoutMs_);
+  arrivalsAtCheck_ = arrivalCount_;
+  silentChecks_ = 0;
+  if (idleTimeoutMs_ > 0) idleTimer_->start(std::max(1, idleTimeoutMs_ / 4));
   emit connectionAccepted(remoteIp_);
 }
 
@@ -215,7 +217,7 @@ void ModbusServer::onReadable() {
     return;
   }
   received_.resize(n);
-  sinceArrival_.start();
+  ++arrivalCount_;
   emit dataArrival(received_);
 }
 
@@ -235,12 +237,13 @@ void ModbusServer::onWritable() {
 
 void ModbusServer::onIdleCheck() {
   if (descriptor_ < 0 || idleTimeoutMs_ <= 0) return;
-  const qint64 silent = sinceArrival_.elapsed();
-  if (silent >= idleTimeoutMs_) {
+  silentChecks_ = arrivalCount_ == arrivalsAtCheck_ ? silentChecks_ + 1 : 0;
+  arrivalsAtCheck_ = arrivalCount_;
+  if (silentChecks_ >= 4) {
     // Silent for too long: treat it as gone so the next gateway is served.
     endConnection(ConnectionEnd::Idle);
   } else {
-    idleTimer_->start(static_cast<int>(idleTimeoutMs_ - silent));
+    idleTimer_->start();
   }
 }
 

@@ -33,6 +33,7 @@ Simulator::Simulator(const Options& options, QObject* parent)
   server_->setObjectName(QStringLiteral("Winsock1"));
   timer1_->setObjectName(QStringLiteral("Timer1"));
   clock_.start();
+  epochAtStartMs_ = QDateTime::currentMSecsSinceEpoch();
   connect(server_, &ModbusServer::dataArrival, this, &Simulator::arrival);
   connect(server_, &ModbusServer::connectionAccepted, this, [this](const QString& ip) {
     processor_.newConnection();
@@ -87,21 +88,22 @@ void Simulator::refreshStatus() {
 void Simulator::arrival(const QByteArray& bytes) {
   ++arrivals_;
   counters_.bytesIn += static_cast<quint64>(bytes.size());
-  const QByteArrayView frame = processor_.arrival(bytes, clock_.elapsed(), monitorOn_, monitorTime(), outcome_);
+  const qint64 now = clock_.elapsed();
+  const QByteArrayView frame = processor_.arrival(bytes, now, monitorOn_, monitorTime(), outcome_);
   // The reply goes out before anything else is done with the frame.
   const bool sent = !outcome_.reply.isEmpty() && server_->send(outcome_.reply);
-  account(frame, sent);
+  account(frame, sent, now);
   emit arrivalHandled();
   if (outcome_.relabelled) emit labelsChanged();
   if (outcome_.positionsWritten) emit positionsWritten();
   if (!outcome_.monitorLine.isEmpty()) emit monitorLine(outcome_.monitorLine);
 }
 
-void Simulator::account(QByteArrayView frame, bool sent) {
+void Simulator::account(QByteArrayView frame, bool sent, qint64 now) {
   const quint64 skipped = processor_.assembler().framesSkipped();
   counters_.framesIgnored += skipped - skippedSeen_;
   skippedSeen_ = skipped;
-  if (outcome_.positionsWritten) lastWriteMs_ = clock_.elapsed();
+  if (outcome_.positionsWritten) lastWriteMs_ = now;
   if (frame.isNull()) return;
   const bool answered = !outcome_.reply.isEmpty();
   if (!answered) {
@@ -111,11 +113,9 @@ void Simulator::account(QByteArrayView frame, bool sent) {
     ++(outcome_.positionsWritten ? counters_.writesAnswered : counters_.readsAnswered);
   }
   if (!trafficLogOn_) return;
-  const qint64 now = QDateTime::currentMSecsSinceEpoch();
-  TrafficRecord in = decodeFrame(frame, Direction::In, now);
-  in.answered = answered;
-  trafficLog_.add(in);
-  if (sent) trafficLog_.add(decodeFrame(outcome_.reply, Direction::Out, now));
+  const qint64 time = epochAtStartMs_ + now;
+  trafficLog_.add(recordFrame(frame, Direction::In, time, answered));
+  if (sent) trafficLog_.add(recordFrame(outcome_.reply, Direction::Out, time));
 }
 
 void Simulator::updateRate() {

@@ -74,6 +74,8 @@ class Simulator : public QObject {
   double framesPerSecond() const { return framesPerSecond_; }
   // Milliseconds since positions were last written; -1 before the first write.
   qint64 msSinceLastWrite() const;
+  // Wall-clock time of the last write, in milliseconds since the epoch.
+  qint64 lastWriteEpochMs() const { return epochAtStartMs_ + lastWriteMs_; }
   const TrafficLog& trafficLog() const { return trafficLog_; }
   void setTrafficLogOn(bool on) { trafficLogOn_ = on; }
   bool trafficLogOn() const { return trafficLogOn_; }
@@ -94,7 +96,7 @@ class Simulator : public QObject {
   void trouble(const QString& text);
 
  private:
-  void account(QByteArrayView frame, bool sent);
+  void account(QByteArrayView frame, bool sent, qint64 now);
   void updateRate();
 
   Options options_;
@@ -104,6 +106,7 @@ class Simulator : public QObject {
   FrameProcessor processor_;
   FrameOutcome outcome_;
   QElapsedTimer clock_;
+  qint64 epochAtStartMs_ = 0;  // wall clock when clock_ started (times of the traffic log)
   bool started_ = false;
   bool monitorOn_ = false;
   bool trafficLogOn_ = false;

@@ -26,23 +26,19 @@ struct TrafficCounters {
 
 enum class Direction : quint8 { In, Out };
 
-// One frame as the Traffic window lists it.
+// One frame as it passed: only its first bytes (all of any frame the
+// gateway sends) are kept, and decoded when the list is shown.
 struct TrafficRecord {
+  static constexpr int kKeptBytes = 56;
   qint64 timeMs = 0;  // milliseconds since the epoch
   Direction direction = Direction::In;
   bool answered = true;  // for frames in: whether a reply went out
-  quint8 unit = 0;
-  quint8 function = 0;
-  quint16 transaction = 0;
-  quint16 address = 0;
-  quint16 quantity = 0;
-  quint16 size = 0;        // bytes of the frame
-  quint8 valueCount = 0;   // positions written or requests read, in values
-  std::array<quint8, 20> values{};
+  quint16 size = 0;      // bytes of the whole frame
+  std::array<char, kKeptBytes> head{};
 };
 
-// Decodes a frame in (a request) or out (a reply) into a record.
-TrafficRecord decodeFrame(QByteArrayView frame, Direction direction, qint64 timeMs);
+// Keeps a frame in (a request) or out (a reply).
+TrafficRecord recordFrame(QByteArrayView frame, Direction direction, qint64 timeMs, bool answered = true);
 
 // The columns of a record: time, direction, transaction id, unit, function,
 // address, quantity, summary.

@@ -47,7 +47,7 @@ class Session : public ::testing::Test {
     Simulator::Options o;
     o.port = 0;
     sim_ = std::make_unique<Simulator>(o);
-    session_ = std::make_unique<HeadlessSession>(*sim_, [this](const QByteArray& l, bool) { lines_ << l; });
+    session_ = std::make_unique<HeadlessSession>(*sim_, [this](QByteArrayView l, bool) { lines_ << l.toByteArray(); });
   }
   void TearDown() override { qputenv("XDG_CONFIG_HOME", old_); }
   QJsonObject answer(const QString& command) {

@@ -141,14 +141,13 @@ TEST(Simulator, CountersAndTheLogFollowTheTraffic) {
 
 TEST(Traffic, CutFramesAndTheRingsBound) {
   // A write cut to its header carries no register: logged, not answered.
-  TrafficRecord cut = decodeFrame(writeFrame(9, {}).left(12), Direction::In, 0);
-  cut.answered = false;
+  const TrafficRecord cut = recordFrame(writeFrame(9, {}).left(12), Direction::In, 0, false);
   EXPECT_EQ(trafficColumns(cut).last(), QStringLiteral("cut short (12 bytes): not answered"));
   TrafficLog log;
-  for (int n = 0; n < TrafficLog::kCapacity + 25; ++n) log.add(decodeFrame(readFrame(quint16(n)), Direction::In, n));
+  for (int n = 0; n < TrafficLog::kCapacity + 25; ++n) log.add(recordFrame(readFrame(quint16(n)), Direction::In, n));
   EXPECT_EQ(log.firstSequence(), 25u);
-  EXPECT_EQ(log.at(log.firstSequence()).transaction, 25);
-  EXPECT_EQ(log.at(log.nextSequence() - 1).transaction, TrafficLog::kCapacity + 24);
+  EXPECT_EQ(trafficColumn(log.at(log.firstSequence()), 2), QStringLiteral("25"));
+  EXPECT_EQ(trafficColumn(log.at(log.nextSequence() - 1), 2), QString::number(TrafficLog::kCapacity + 24));
 }
 
 TEST(Simulator, FastReconnectsAreAlwaysServed) {
