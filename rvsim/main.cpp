@@ -8,12 +8,14 @@
 
 #include "command_line.h"
 #include "headless_run.h"
+#include "message_boxes.h"
 #include "rvsim_window.h"
 #include "simulator.h"
 
 namespace {
 
 int runWindow(const rvsim::RunOptions& options) {
+  xav::installMessageBoxes();
   rvsim::Simulator::Options o;
   o.port = options.port;
   o.idleTimeoutMs = options.idleTimeoutMs;
