@@ -25,15 +25,18 @@ deadline=$((SECONDS + 60))
 
 # Port 0: the system picks a free port; the first line says which.
 coproc RV { exec "$bin/RVSIM" --headless --port 0; }
+rvsim_pid=$RV_PID
+# Own copies of the pipes: bash drops RV once the program has ended.
+exec {from_rvsim}<&"${RV[0]}" {to_rvsim}>&"${RV[1]}"
 
-send() { echo "> $1"; echo "$1" >&"${RV[1]}"; }
+send() { echo "> $1"; echo "$1" >&"$to_rvsim"; }
 
 # Reads lines until one matches the glob pattern, and prints that line. The
 # objects are compact, keys in alphabetical order, so plain patterns serve;
 # a real rig might use jq.
 await() {
   local line
-  while [ $SECONDS -lt $deadline ] && read -r -t 10 line <&"${RV[0]}"; do
+  while [ $SECONDS -lt $deadline ] && read -r -t 10 line <&"$from_rvsim"; do
     # shellcheck disable=SC2053
     if [[ $line == $1 ]]; then echo "$line"; return 0; fi
   done
@@ -62,6 +65,6 @@ stats=$(await '*"reply":"stats"*')
 echo "< $stats"
 send "quit"
 await '{"reply":"quit"}' >/dev/null
-wait "$RV_PID" || true
+wait "$rvsim_pid" || true
 writes=$(sed 's/.*"16":\([0-9]*\).*/\1/' <<<"$stats")
 echo "Drive C reached duct 30; RVSIM answered $writes writes of the gateway."
