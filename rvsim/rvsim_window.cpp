@@ -33,7 +33,7 @@ constexpr int kRowGap = 2;     // 25 twips
 constexpr int kLabelDrop = 2;  // labels sit 25 twips lower than their row's boxes
 constexpr int kPanelLeft = px(5200);
 constexpr int kPanelWidth = 250;
-constexpr int kTrafficWidth = 230;
+constexpr int kTrafficWidth = 250;
 
 QString hostAddress() {
   for (const QHostAddress& a : QNetworkInterface::allAddresses()) {
@@ -179,12 +179,12 @@ void RvsimWindow::buildTrafficFrame(int left, int width) {
                                       "lblBytesIn",  "lblBytesOut",   "lblRate",  "lblLastWrite"};
   for (int i = 0; i < kCounterCount; ++i) {
     auto* caption = new QLabel(QString::fromLatin1(captions[i]), trafficFrame_);
-    caption->setGeometry(10, 22 + i * (fh + 2), width - 100, fh);
+    caption->setGeometry(10, 22 + i * (fh + 2), width - 90, fh);
     auto* value = new QLabel(trafficFrame_);
     value->setObjectName(QString::fromLatin1(names[i]));
     value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     value->setAutoFillBackground(true);
-    value->setGeometry(width - 92, 22 + i * (fh + 2), 82, fh);
+    value->setGeometry(width - 80, 22 + i * (fh + 2), 70, fh);
     counterValues_[static_cast<size_t>(i)] = value;
   }
   trafficFrame_->setGeometry(left, statusFrame_->y(), width, 22 + kCounterCount * (fh + 2) + 8);

@@ -124,17 +124,17 @@ TEST(Server, AFailedAcceptIsRetriedAndNeverEndsTheServer) {
   ModbusServer server(0);
   ASSERT_TRUE(server.listen());
   QSignalSpy trouble(&server, &ModbusServer::listenerTrouble);
-  auto client = std::make_unique<QTcpSocket>();
-  // No descriptor left for the accepted connection: the accept fails.
+  // The client connects (the system queues it at once); then no descriptor
+  // is left for the server to accept it with.
+  auto client = connectClient(server.localPort());
   rlimit old{};
   ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &old), 0);
   const int spare = dup(0);
   ASSERT_GE(spare, 0);
   close(spare);
   rlimit low = old;
-  low.rlim_cur = static_cast<rlim_t>(spare + 1);  // just the client's socket fits
+  low.rlim_cur = static_cast<rlim_t>(spare);
   ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &low), 0);
-  client->connectToHost(QHostAddress::LocalHost, server.localPort());
   const bool failed = QTest::qWaitFor([&] { return trouble.count() > 0; }, kWaitMs);
   setrlimit(RLIMIT_NOFILE, &old);
   ASSERT_TRUE(failed);
