@@ -8,12 +8,16 @@
 //   ruinet -m1                          address mode (see module_store.h)
 // "-i <addr>" and "-f <file>" may also be written apart. An argument that is
 // the loader's own name is ignored (one command text passes it).
+// --delay-ms N, --hang and --alter-line N (or XAV_BENCH_RUINET_DELAY_MS,
+// _HANG, _ALTER_LINE) make it slow, hang or alter what the module stores;
+// see bench_behaviour.h.
 #include <QCoreApplication>
 #include <QDir>
 #include <QStringList>
 
 #include <cstdio>
 
+#include "bench_behaviour.h"
 #include "commands.h"
 #include "files.h"
 #include "module_store.h"
@@ -25,74 +29,108 @@ int fail(const QString& text) {
   return 1;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  QCoreApplication app(argc, argv);
-  QStringList args = app.arguments().mid(1);
+struct Request {
   QString address;
   QString file;
   bool fetch = false, send = false, program = false, boot = false, addressMode = false;
+};
+
+// False with *error for an option the loader does not know.
+bool parseRequest(const QStringList& args, Request* r, QString* error) {
   for (int i = 0; i < args.size(); ++i) {
     const QString a = args[i];
     const QString lower = a.toLower();
     if (lower == QStringLiteral("ruinet") || lower == QStringLiteral("ruinet.exe")) continue;
     if (a.startsWith(QStringLiteral("-i"))) {
-      address = a.size() > 2 ? a.mid(2) : (i + 1 < args.size() ? args[++i] : QString());
+      r->address = a.size() > 2 ? a.mid(2) : (i + 1 < args.size() ? args[++i] : QString());
     } else if (a.startsWith(QStringLiteral("-f"))) {
-      file = a.size() > 2 ? a.mid(2) : (i + 1 < args.size() ? args[++i] : QString());
+      r->file = a.size() > 2 ? a.mid(2) : (i + 1 < args.size() ? args[++i] : QString());
     } else if (a == QStringLiteral("-u1")) {
-      fetch = true;
+      r->fetch = true;
     } else if (a == QStringLiteral("-u0")) {
-      send = true;
+      r->send = true;
     } else if (a == QStringLiteral("-p")) {
-      program = true;
+      r->program = true;
     } else if (a == QStringLiteral("-o")) {
       // overwrite: every upload replaces the module's file
     } else if (a == QStringLiteral("-b")) {
-      boot = true;
+      r->boot = true;
     } else if (a == QStringLiteral("-m1")) {
-      addressMode = true;
+      r->addressMode = true;
     } else {
-      return fail(QStringLiteral("unknown option %1").arg(a));
+      *error = QStringLiteral("unknown option %1").arg(a);
+      return false;
     }
   }
+  return true;
+}
 
-  if (addressMode) {
-    const QStringList moves = xav::bench::bringModulesOntoLoopback();
-    if (moves.isEmpty()) std::printf("address mode: every module answers on loopback already\n");
-    for (const QString& m : moves) std::printf("address mode: %s\n", qPrintable(m));
-    return 0;
-  }
-  if (!gw::isDottedIPv4(address)) return fail(QStringLiteral("-i needs a dotted IPv4 address, got \"%1\"").arg(address));
-  const QString dir = xav::bench::moduleDir(address);
-  if (dir.isEmpty()) return fail(QStringLiteral("no module answers at %1").arg(address));
-  if ((fetch || send) && (file.isEmpty() || file.contains(u'/') || file.contains(u'\\')))
-    return fail(QStringLiteral("-f needs a plain file name"));
-  if (fetch == send && !boot) return fail(QStringLiteral("nothing to do: give -u1, -u0 or -p -b"));
+int addressMode() {
+  const QStringList moves = xav::bench::bringModulesOntoLoopback();
+  if (moves.isEmpty()) std::printf("address mode: every module answers on loopback already\n");
+  for (const QString& m : moves) std::printf("address mode: %s\n", qPrintable(m));
+  return 0;
+}
 
+int fetchFile(const Request& r, const QString& dir) {
   QString error;
-  if (fetch) {
-    const QString source = xav::bench::fileInDir(dir, file);
-    QByteArray data;
-    if (source.isEmpty() || !xav::readWholeFile(source, &data, &error))
-      return fail(QStringLiteral("module %1 holds no %2").arg(address, file));
-    if (!xav::writeWholeFile(QDir::current().filePath(file), data, &error)) return fail(error);
-    std::printf("%s: %s fetched (%lld bytes)\n", qPrintable(address), qPrintable(file), static_cast<long long>(data.size()));
-  }
-  if (send) {
-    const QString source = xav::bench::fileInDir(QDir::currentPath(), file);
-    QByteArray data;
-    if (source.isEmpty() || !xav::readWholeFile(source, &data, &error))
-      return fail(QStringLiteral("no %1 in the working directory").arg(file));
-    if (!xav::bench::putFile(dir, file, data, &error)) return fail(error);
-    std::printf("%s: %s sent (%lld bytes)\n", qPrintable(address), qPrintable(file), static_cast<long long>(data.size()));
-  }
-  if (boot) {
-    if (!program) return fail(QStringLiteral("-b needs -p"));
-    QString now;
-    if (!xav::bench::restartModule(address, &now, &error)) return fail(error);
-    std::printf("%s: restarted, answers at %s\n", qPrintable(address), qPrintable(now));
-  }
+  const QString source = xav::bench::fileInDir(dir, r.file);
+  QByteArray data;
+  if (source.isEmpty() || !xav::readWholeFile(source, &data, &error))
+    return fail(QStringLiteral("module %1 holds no %2").arg(r.address, r.file));
+  if (!xav::writeWholeFile(QDir::current().filePath(r.file), data, &error)) return fail(error);
+  std::printf("%s: %s fetched (%lld bytes)\n", qPrintable(r.address), qPrintable(r.file),
+              static_cast<long long>(data.size()));
+  return 0;
+}
+
+int sendFile(const Request& r, const QString& dir, const xav::bench::Behaviour& behaviour) {
+  QString error;
+  const QString source = xav::bench::fileInDir(QDir::currentPath(), r.file);
+  QByteArray data;
+  if (source.isEmpty() || !xav::readWholeFile(source, &data, &error))
+    return fail(QStringLiteral("no %1 in the working directory").arg(r.file));
+  const QByteArray kept = behaviour.alterLine > 0 ? xav::bench::alteredCopy(data, behaviour.alterLine) : data;
+  if (!xav::bench::putFile(dir, r.file, kept, &error)) return fail(error);
+  std::printf("%s: %s sent (%lld bytes)\n", qPrintable(r.address), qPrintable(r.file),
+              static_cast<long long>(data.size()));
+  return 0;
+}
+
+int restart(const Request& r) {
+  if (!r.program) return fail(QStringLiteral("-b needs -p"));
+  QString now;
+  QString error;
+  if (!xav::bench::restartModule(r.address, &now, &error)) return fail(error);
+  std::printf("%s: restarted, answers at %s\n", qPrintable(r.address), qPrintable(now));
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  QStringList args = app.arguments().mid(1);
+  xav::bench::Behaviour behaviour = xav::bench::behaviourFromEnvironment("XAV_BENCH_RUINET_");
+  QString error;
+  if (!xav::bench::takeBehaviourOptions(&args, &behaviour, &error)) return fail(error);
+  Request r;
+  if (!parseRequest(args, &r, &error)) return fail(error);
+
+  const char* operation = r.addressMode ? "address" : r.fetch ? "fetch" : r.send ? "send" : "boot";
+  xav::bench::actOut(behaviour, QLatin1String(operation));
+
+  if (r.addressMode) return addressMode();
+  if (!gw::isDottedIPv4(r.address))
+    return fail(QStringLiteral("-i needs a dotted IPv4 address, got \"%1\"").arg(r.address));
+  const QString dir = xav::bench::moduleDir(r.address);
+  if (dir.isEmpty()) return fail(QStringLiteral("no module answers at %1").arg(r.address));
+  if ((r.fetch || r.send) && (r.file.isEmpty() || r.file.contains(u'/') || r.file.contains(u'\\')))
+    return fail(QStringLiteral("-f needs a plain file name"));
+  if (r.fetch == r.send && !r.boot) return fail(QStringLiteral("nothing to do: give -u1, -u0 or -p -b"));
+
+  if (r.fetch && fetchFile(r, dir) != 0) return 1;
+  if (r.send && sendFile(r, dir, behaviour) != 0) return 1;
+  if (r.boot && restart(r) != 0) return 1;
   return 0;
 }

@@ -10,7 +10,7 @@
 #include <QTimer>
 #include <cstdio>
 
-#include "frmxav.h"
+#include "xave_window.h"
 
 namespace {
 
@@ -57,7 +57,7 @@ int main(int argc, char** argv) {
     return app.exec();
   }
 
-  xave::FrmXAV window;
+  xave::XaveWindow window;
   int count = 0;
   QTimer* timer1 = window.findChild<QTimer*>(QStringLiteral("Timer1"));
   QObject::connect(timer1, &QTimer::timeout, [&] {
