@@ -22,7 +22,7 @@
 #include "frm_select.h"
 #include "messages.h"
 #include "platform.h"
-#include "process.h"
+#include "processes.h"
 #include "profiles.h"
 #include "readback.h"
 #include "serial_record.h"

@@ -20,7 +20,7 @@
 #include "frmtcp.h"
 #include "messages.h"
 #include "modgetip.h"
-#include "process.h"
+#include "processes.h"
 #include "profiles.h"
 #include "readback.h"
 

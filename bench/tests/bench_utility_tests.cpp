@@ -11,7 +11,7 @@
 #include "commands.h"
 #include "files.h"
 #include "module_store.h"
-#include "process.h"
+#include "processes.h"
 #include "profiles.h"
 
 namespace {
