@@ -8,12 +8,14 @@
 //   ruinet -m1                          address mode (see module_store.h)
 // "-i <addr>" and "-f <file>" may also be written apart. An argument that is
 // the loader's own name is ignored (one command text passes it).
+#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
 #include <QStringList>
 
 #include <cstdio>
 
+#include "app_info.h"
 #include "commands.h"
 #include "files.h"
 #include "module_store.h"
@@ -29,33 +31,44 @@ int fail(const QString& text) {
 
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
-  QStringList args = app.arguments().mid(1);
-  QString address;
-  QString file;
-  bool fetch = false, send = false, program = false, boot = false, addressMode = false;
-  for (int i = 0; i < args.size(); ++i) {
-    const QString a = args[i];
+  QCommandLineParser parser;
+  xav::describeProgram(parser, QStringLiteral("ruinet"),
+                       QStringLiteral("Bench stand-in for the gateway platform's loader, over the simulated\n"
+                                      "modules of xav-bench-modules. Files go to and come from the working\n"
+                                      "folder. -i and -f take their value joined (-i127.0.0.21) or apart."));
+  // Short options with joined values, as the loader's own: -u1 is -u with 1.
+  const QCommandLineOption addressOption(QStringLiteral("i"), QStringLiteral("Module address."), QStringLiteral("addr"));
+  const QCommandLineOption fileOption(QStringLiteral("f"), QStringLiteral("File name."), QStringLiteral("file"));
+  const QCommandLineOption directionOption(
+      QStringLiteral("u"), QStringLiteral("1 fetches the module's file, 0 sends the working folder's."), QStringLiteral("dir"));
+  const QCommandLineOption programOption(QStringLiteral("p"), QStringLiteral("Program the module (with -u0 or -b)."));
+  const QCommandLineOption overwriteOption(QStringLiteral("o"), QStringLiteral("Overwrite (every upload does)."));
+  const QCommandLineOption bootOption(QStringLiteral("b"), QStringLiteral("Restart the module (with -p)."));
+  const QCommandLineOption modeOption(QStringLiteral("m"), QStringLiteral("1: address mode."), QStringLiteral("mode"));
+  parser.addOptions({addressOption, fileOption, directionOption, programOption, overwriteOption, bootOption, modeOption});
+  parser.addPositionalArgument(QStringLiteral("ruinet"), QStringLiteral("The loader's own name, ignored."),
+                               QStringLiteral("[ruinet.exe]"));
+  if (const auto end = xav::parseCommandLine(parser, app.arguments(), {.errorExitCode = 1, .takesArguments = true}))
+    return *end;
+  for (const QString& a : parser.positionalArguments()) {
     const QString lower = a.toLower();
-    if (lower == QStringLiteral("ruinet") || lower == QStringLiteral("ruinet.exe")) continue;
-    if (a.startsWith(QStringLiteral("-i"))) {
-      address = a.size() > 2 ? a.mid(2) : (i + 1 < args.size() ? args[++i] : QString());
-    } else if (a.startsWith(QStringLiteral("-f"))) {
-      file = a.size() > 2 ? a.mid(2) : (i + 1 < args.size() ? args[++i] : QString());
-    } else if (a == QStringLiteral("-u1")) {
-      fetch = true;
-    } else if (a == QStringLiteral("-u0")) {
-      send = true;
-    } else if (a == QStringLiteral("-p")) {
-      program = true;
-    } else if (a == QStringLiteral("-o")) {
-      // overwrite: every upload replaces the module's file
-    } else if (a == QStringLiteral("-b")) {
-      boot = true;
-    } else if (a == QStringLiteral("-m1")) {
-      addressMode = true;
-    } else {
+    if (lower != QStringLiteral("ruinet") && lower != QStringLiteral("ruinet.exe"))
       return fail(QStringLiteral("unknown option %1").arg(a));
-    }
+  }
+  const QString address = parser.value(addressOption);
+  const QString file = parser.value(fileOption);
+  bool fetch = false, send = false;
+  for (const QString& d : parser.values(directionOption)) {
+    if (d == QStringLiteral("1")) fetch = true;
+    else if (d == QStringLiteral("0")) send = true;
+    else return fail(QStringLiteral("unknown option -u%1").arg(d));
+  }
+  const bool program = parser.isSet(programOption);
+  const bool boot = parser.isSet(bootOption);
+  bool addressMode = false;
+  for (const QString& m : parser.values(modeOption)) {
+    if (m != QStringLiteral("1")) return fail(QStringLiteral("unknown option -m%1").arg(m));
+    addressMode = true;
   }
 
   if (addressMode) {

@@ -1,24 +1,38 @@
 // Bench stand-in for the gateway platform's discovery utility: "ruiping -r0"
 // lists the modules of the simulated store on standard output. An argument
 // that is the utility's own name is ignored (the discovery text passes it).
+#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QStringList>
 
 #include <cstdio>
 
+#include "app_info.h"
 #include "module_store.h"
 
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
+  QCommandLineParser parser;
+  xav::describeProgram(parser, QStringLiteral("ruiping"),
+                       QStringLiteral("Bench stand-in for the gateway platform's discovery utility: -r0 lists\n"
+                                      "the simulated modules of xav-bench-modules on standard output."));
+  const QCommandLineOption listOption(QStringLiteral("r"), QStringLiteral("0: list the modules."), QStringLiteral("n"));
+  parser.addOption(listOption);
+  parser.addPositionalArgument(QStringLiteral("ruiping"), QStringLiteral("The utility's own name, ignored."),
+                               QStringLiteral("[ruiping.exe]"));
+  if (const auto end = xav::parseCommandLine(parser, app.arguments(), {.errorExitCode = 1, .takesArguments = true}))
+    return *end;
   bool listing = false;
-  for (const QString& a : app.arguments().mid(1)) {
-    const QString lower = a.toLower();
-    if (lower == QStringLiteral("ruiping") || lower == QStringLiteral("ruiping.exe")) continue;
-    if (a == QStringLiteral("-r0")) {
-      listing = true;
-      continue;
-    }
-    std::fprintf(stderr, "ruiping: unknown option %s\n", qPrintable(a));
+  QStringList unknown = parser.positionalArguments();
+  unknown.removeIf([](const QString& a) {
+    return a.toLower() == QStringLiteral("ruiping") || a.toLower() == QStringLiteral("ruiping.exe");
+  });
+  for (const QString& r : parser.values(listOption)) {
+    if (r == QStringLiteral("0")) listing = true;
+    else unknown << QStringLiteral("-r") + r;
+  }
+  if (!unknown.isEmpty()) {
+    std::fprintf(stderr, "ruiping: unknown option %s\n", qPrintable(unknown.first()));
     return 1;
   }
   if (!listing) {

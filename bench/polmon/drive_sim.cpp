@@ -28,6 +28,7 @@
 // "ready COM <n> <pty>" once the port can be opened.
 
 #include <QByteArray>
+#include <QCommandLineParser>
 #include <QString>
 
 #include <algorithm>
@@ -48,6 +49,7 @@
 
 #include <poll.h>
 
+#include "app_info.h"
 #include "pty_port.h"
 
 namespace {
@@ -172,24 +174,42 @@ int main(int argc, char** argv) {
   double turnaroundMs = 1;
   std::string drivesArg = "A", ductsArg, positionArg, reportPath;
   std::vector<std::string> faults;
-  for (int i = 1; i < argc; ++i) {
-    const std::string a = argv[i];
-    auto next = [&]() -> std::string {
-      if (i + 1 >= argc) usage(("missing value for " + a).c_str());
-      return argv[++i];
+  {
+    QCommandLineParser p;
+    xav::describeProgram(p, QStringLiteral("tvr-drive-sim"),
+                         QStringLiteral("A network of up to 20 TVR drives on a pseudo-terminal linked as COM n\n"
+                                        "(~/.config/xav/ports/comN), answering at 9600 baud.\n"
+                                        "Faults: silent short long noise status=X stuck."));
+    auto option = [&](const char* name, const char* text, const char* valueName = nullptr) {
+      const QCommandLineOption opt(QLatin1String(name), QLatin1String(text),
+                                   valueName ? QLatin1String(valueName) : QString());
+      p.addOption(opt);
+      return opt;
     };
-    if (a == "--com") com = toInt(next(), "--com");
-    else if (a == "--drives") drivesArg = next();
-    else if (a == "--ducts") ductsArg = next();
-    else if (a == "--position") positionArg = next();
-    else if (a == "--move-ms") moveMs = std::atof(next().c_str());
-    else if (a == "--turnaround-ms") turnaroundMs = std::atof(next().c_str());
-    else if (a == "--unpaced") paced = false;
-    else if (a == "--paced") paced = true;
-    else if (a == "--fault") faults.push_back(next());
-    else if (a == "--report") reportPath = next();
-    else if (a == "--help" || a == "-h") usage("help");
-    else usage(("unknown option " + a).c_str());
+    const auto comOpt = option("com", "Link the port as COM <N> (1 to 16).", "N");
+    const auto drivesOpt = option("drives", "Answering drives: letters (A,B,T) or a count (default A).", "LIST");
+    const auto ductsOpt = option("ducts", "Duct counts: one for all, then per drive (12,B=6).", "LIST");
+    const auto positionOpt = option("position", "Starting ducts, as --ducts (1,C=4).", "LIST");
+    const auto moveOpt = option("move-ms", "Milliseconds per duct travelled (default 200).", "MS");
+    const auto turnaroundOpt = option("turnaround-ms", "Milliseconds before a reply starts (default 1).", "MS");
+    option("unpaced", "Send replies at once instead of at 9600 baud.");
+    option("paced", "Send replies at 9600 baud (the default).");
+    const auto faultOpt = option("fault", "A drive's fault, every EVERY-th status reply (repeatable).", "ADDR=KIND[:EVERY]");
+    const auto reportOpt = option("report", "Write the report to FILE instead of standard output.", "FILE");
+    if (const auto end = xav::parseCommandLine(p, xav::argumentsOf(argc, argv))) return *end;
+    // The last of --paced and --unpaced counts, as given.
+    for (const QString& name : p.optionNames()) {
+      if (name == QLatin1String("unpaced")) paced = false;
+      else if (name == QLatin1String("paced")) paced = true;
+    }
+    if (p.isSet(comOpt)) com = toInt(p.value(comOpt).toStdString(), "--com");
+    if (p.isSet(drivesOpt)) drivesArg = p.value(drivesOpt).toStdString();
+    if (p.isSet(ductsOpt)) ductsArg = p.value(ductsOpt).toStdString();
+    if (p.isSet(positionOpt)) positionArg = p.value(positionOpt).toStdString();
+    if (p.isSet(moveOpt)) moveMs = p.value(moveOpt).toDouble();
+    if (p.isSet(turnaroundOpt)) turnaroundMs = p.value(turnaroundOpt).toDouble();
+    for (const QString& f : p.values(faultOpt)) faults.push_back(f.toStdString());
+    if (p.isSet(reportOpt)) reportPath = p.value(reportOpt).toStdString();
   }
   if (com < 1 || com > 16) usage("--com must be 1 to 16");
 

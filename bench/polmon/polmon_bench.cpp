@@ -14,6 +14,7 @@
 // the window at the end.
 
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QFile>
@@ -26,6 +27,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "app_info.h"
 #include "polmon_window.h"
 
 namespace {
@@ -44,28 +46,35 @@ double ms(qint64 ns) { return ns / 1e6; }
 
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QCommandLineParser parser;
+  xav::describeProgram(parser, QStringLiteral("polmon-bench"),
+                       QStringLiteral("Runs TVR_Polmon's window (offscreen) against a running tvr-drive-sim and\n"
+                                      "measures the poll cycle."));
+  const QCommandLineOption comOption(QStringLiteral("com"), QStringLiteral("COM number of the simulator (default 9)."),
+                                     QStringLiteral("N"), QStringLiteral("9"));
+  const QCommandLineOption cyclesOption(QStringLiteral("cycles"), QStringLiteral("Full cycles to measure (default 200)."),
+                                        QStringLiteral("N"), QStringLiteral("200"));
+  const QCommandLineOption pollsOption(QStringLiteral("polls"), QStringLiteral("Stop after N polls instead."),
+                                       QStringLiteral("N"), QStringLiteral("0"));
+  const QCommandLineOption drivesOption(QStringLiteral("drives"), QStringLiteral("Drives answering (default 20)."),
+                                        QStringLiteral("N"), QStringLiteral("20"));
+  const QCommandLineOption turnaroundOption(QStringLiteral("turnaround-ms"),
+                                            QStringLiteral("Simulator's turnaround, for the wire limit (default 1)."),
+                                            QStringLiteral("MS"), QStringLiteral("1"));
+  const QCommandLineOption shotOption(QStringLiteral("screenshot"), QStringLiteral("Save a picture of the window at the end."),
+                                      QStringLiteral("FILE"));
+  parser.addOptions({comOption, cyclesOption, pollsOption, drivesOption, turnaroundOption, shotOption});
+  if (const auto end = xav::answerBeforeWindow(parser, argc, argv)) return *end;
   QApplication app(argc, argv);
+  if (const auto end = xav::parseCommandLine(parser, app.arguments())) return *end;
   if (QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion"))) QApplication::setStyle(fusion);
 
-  int com = 9, cycles = 200, drives = 20;
-  long long pollsWanted = 0;
-  double turnaround = 1;
-  QString shot;
-  const QStringList args = app.arguments();
-  for (int i = 1; i + 1 < args.size(); i += 2) {
-    const QString& a = args[i];
-    const QString v = args[i + 1];
-    if (a == "--com") com = v.toInt();
-    else if (a == "--cycles") cycles = v.toInt();
-    else if (a == "--polls") pollsWanted = v.toLongLong();
-    else if (a == "--drives") drives = v.toInt();
-    else if (a == "--turnaround-ms") turnaround = v.toDouble();
-    else if (a == "--screenshot") shot = v;
-    else {
-      std::fprintf(stderr, "polmon-bench: unknown option %s\n", qPrintable(a));
-      return 2;
-    }
-  }
+  const int com = parser.value(comOption).toInt();
+  const int cycles = parser.value(cyclesOption).toInt();
+  const long long pollsWanted = parser.value(pollsOption).toLongLong();
+  const int drives = parser.value(drivesOption).toInt();
+  const double turnaround = parser.value(turnaroundOption).toDouble();
+  const QString shot = parser.value(shotOption);
 
   polmon::PolmonWindow window;
   window.show();

@@ -4,6 +4,8 @@
 // Output: "median_us=.. p99_us=.. pairs_per_s=.." on one line.
 #include <modbus.h>
 
+#include <QCommandLineParser>
+
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -11,7 +13,18 @@
 #include <cstdlib>
 #include <vector>
 
+#include "app_info.h"
+
 int main(int argc, char** argv) {
+  QCommandLineParser parser;
+  xav::describeProgram(parser, QStringLiteral("xav-modbus-latency"),
+                       QStringLiteral("One Modbus/TCP client on 127.0.0.1 sending write+read pairs as the gateway\n"
+                                      "does, back to back; prints median_us=.. p99_us=.. pairs_per_s=.."));
+  parser.addPositionalArgument(QStringLiteral("PORT"), QStringLiteral("Server port on 127.0.0.1."));
+  parser.addPositionalArgument(QStringLiteral("PAIRS"), QStringLiteral("Pairs measured."));
+  parser.addPositionalArgument(QStringLiteral("WARMUP"), QStringLiteral("Pairs sent first, not measured (default 1000)."),
+                               QStringLiteral("[WARMUP]"));
+  if (const auto end = xav::parseCommandLine(parser, xav::argumentsOf(argc, argv), {.takesArguments = true})) return *end;
   if (argc < 3) {
     std::fprintf(stderr, "usage: xav-modbus-latency PORT PAIRS [WARMUP]\n");
     return 2;
