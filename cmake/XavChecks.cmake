@@ -11,8 +11,10 @@ foreach(dir IN LISTS xav_qt_core_includes)
     get_filename_component(XAV_QT_HEADERS ${dir} DIRECTORY)
   endif()
 endforeach()
+# The definitions that product targets get from the build go with it.
 add_test(NAME windows_syntax_check
-  COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/windows_syntax_check.sh ${XAV_QT_HEADERS})
+  COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/windows_syntax_check.sh ${XAV_QT_HEADERS}
+          -DXAV_TOOLS_VERSION="${PROJECT_VERSION}")
 set_tests_properties(windows_syntax_check PROPERTIES TIMEOUT 1200 COST 500)
 
 # Builds the package in build-pkg/ beside the sources (kept between runs)
