@@ -3,13 +3,15 @@
 # --version through common/app_info.h. Included after all subdirectories.
 
 # xav_collect_programs(<out-var> <dir>): the executable targets defined in dir
-# and below that are no test binaries (those link GoogleTest).
+# and below that are programs: not test binaries (those link GoogleTest), the
+# probes of the core targets (*_probe) or a fuzz target (*_fuzzer), which
+# have mains of their own kind.
 function(xav_collect_programs out dir)
   set(found)
   get_property(targets DIRECTORY ${dir} PROPERTY BUILDSYSTEM_TARGETS)
   foreach(t IN LISTS targets)
     get_target_property(type ${t} TYPE)
-    if(NOT type STREQUAL "EXECUTABLE")
+    if(NOT type STREQUAL "EXECUTABLE" OR t MATCHES "_(probe|fuzzer)$")
       continue()
     endif()
     get_target_property(libs ${t} LINK_LIBRARIES)

@@ -1,7 +1,7 @@
 #include "messages.h"
 
-#include <QApplication>
-#include <QMessageBox>
+#include <QCoreApplication>
+#include <QDebug>
 
 namespace xav {
 
@@ -10,28 +10,34 @@ MessageHook& hook() {
   static MessageHook h;
   return h;
 }
+MessageHook& presenter() {
+  static MessageHook p;
+  return p;
+}
 }  // namespace
 
 void setMessageHook(MessageHook h) { hook() = std::move(h); }
+void setMessagePresenter(MessageHook p) { presenter() = std::move(p); }
 
-void showMessage(QWidget* parent, MessageIcon icon, const QString& title, const QString& text) {
-  QString caption = title;
-  if (caption.isEmpty()) caption = QApplication::applicationName();
-  if (hook()) {
-    hook()(Message{icon, caption, text});
+QString messageCaption(const QString& title) {
+  return title.isEmpty() ? QCoreApplication::applicationName() : title;
+}
+
+bool deliverToHook(const Message& message) {
+  if (!hook()) return false;
+  hook()(message);
+  return true;
+}
+
+void tell(MessageIcon icon, const QString& title, const QString& text) {
+  const Message message{icon, messageCaption(title), text};
+  if (deliverToHook(message)) return;
+  if (presenter()) {
+    presenter()(message);
     return;
   }
-  QMessageBox box(parent);
-  box.setWindowTitle(caption);
-  box.setText(text);
-  switch (icon) {
-    case MessageIcon::None: box.setIcon(QMessageBox::NoIcon); break;
-    case MessageIcon::Information: box.setIcon(QMessageBox::Information); break;
-    case MessageIcon::Exclamation: box.setIcon(QMessageBox::Warning); break;
-    case MessageIcon::Critical: box.setIcon(QMessageBox::Critical); break;
-  }
-  box.setStandardButtons(QMessageBox::Ok);
-  box.exec();
+  // No window layer (a headless run): the message still reaches someone.
+  qWarning().noquote() << message.title + QStringLiteral(": ") + message.text;
 }
 
 MessageRecorder::MessageRecorder() {

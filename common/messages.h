@@ -1,6 +1,7 @@
 #pragma once
-// Modal OK message boxes. Every box a tool shows goes through here so that
-// tests can record the boxes instead of blocking on them.
+// What the tools must tell the user (the original's OK message boxes). Cores
+// call tell(); the window layer installs a presenter that shows the modal box
+// (message_boxes.h), and tests record every message instead of blocking.
 
 #include <QString>
 #include <functional>
@@ -18,15 +19,30 @@ struct Message {
   QString text;
 };
 
-// Shows a modal box with an OK button. An empty title means the
-// application's title (QApplication::applicationName, else the window's).
-void showMessage(QWidget* parent, MessageIcon icon, const QString& title, const QString& text);
-
-// While a hook is installed, showMessage calls it instead of opening a box.
 using MessageHook = std::function<void(const Message&)>;
+
+// Tells the user. An empty title means the application's name. Goes to the
+// test hook when one is installed, else to the presenter, else to the log.
+void tell(MessageIcon icon, const QString& title, const QString& text);
+
+// The window layer's way of showing a message (a modal box).
+void setMessagePresenter(MessageHook presenter);
+
+// While a hook is installed, every message goes to it and no box opens.
 void setMessageHook(MessageHook hook);
 
-// For tests: records every box shown while it lives.
+// The caption a message with this title gets: the title, or the
+// application's name when it is empty.
+QString messageCaption(const QString& title);
+
+// Hands the message to the test hook; false when none is installed.
+bool deliverToHook(const Message& message);
+
+// Shows a modal box with an OK button over parent (message_boxes.cpp, in the
+// widgets library; cores use tell()).
+void showMessage(QWidget* parent, MessageIcon icon, const QString& title, const QString& text);
+
+// For tests: records every message told or shown while it lives.
 class MessageRecorder {
  public:
   MessageRecorder();

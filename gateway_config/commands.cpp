@@ -49,31 +49,42 @@ bool isDottedIPv4(const QString& address) {
   return true;
 }
 
+QString normalAddress(const QString& address) {
+  if (!isDottedIPv4(address)) return {};
+  QStringList parts = address.split(u'.');
+  for (QString& p : parts) p = QString::number(p.toInt());
+  return parts.join(u'.');
+}
+
 QString notAnAddressMessage(const QString& address) {
   return QStringLiteral("The module address \"%1\" is not a dotted IPv4 address. Nothing was started.")
       .arg(address);
 }
 
-QString uploadConfigurationCommand(const QString& moduleIp) {
-  if (!isDottedIPv4(moduleIp)) return {};
+QString uploadConfigurationCommand(const QString& address) {
+  const QString moduleIp = normalAddress(address);
+  if (moduleIp.isEmpty()) return {};
   return QStringLiteral("ruinet -i") + moduleIp + QStringLiteral(" -u0 -fConfig.csv -p -o") + kCrLf +
          QStringLiteral("ruinet -i") + moduleIp + QStringLiteral(" -p -b") + kCrLf;
 }
 
-QString fetchConfigurationCommand(const QString& workDir, const QString& moduleIp, Flavour f) {
-  if (!isDottedIPv4(moduleIp)) return {};
+QString fetchConfigurationCommand(const QString& workDir, const QString& address, Flavour f) {
+  const QString moduleIp = normalAddress(address);
+  if (moduleIp.isEmpty()) return {};
   return u'"' + directoryText(workDir, f) + separator(f) + QStringLiteral("ruinet.exe") + u'"' +
          QStringLiteral(" -i ") + moduleIp + QStringLiteral(" -u1 -fConfig.csv") + kCrLf;
 }
 
-QString fetchNetworkSettingsCommand(const QString& moduleIp, Flavour f) {
-  if (!isDottedIPv4(moduleIp)) return {};
+QString fetchNetworkSettingsCommand(const QString& address, Flavour f) {
+  const QString moduleIp = normalAddress(address);
+  if (moduleIp.isEmpty()) return {};
   return interpreterFor(f) + QStringLiteral(" /c RuiNet.exe ruinet.exe") + QStringLiteral(" -i ") + moduleIp +
          QStringLiteral(" -u1 -ffs_tcp.ini") + kCrLf;
 }
 
-QString uploadNetworkSettingsCommand(const QString& moduleIp) {
-  if (!isDottedIPv4(moduleIp)) return {};
+QString uploadNetworkSettingsCommand(const QString& address) {
+  const QString moduleIp = normalAddress(address);
+  if (moduleIp.isEmpty()) return {};
   return QStringLiteral("ruinet -i") + moduleIp + QStringLiteral(" -u0 -ffs_tcp.ini -p -o") + kCrLf +
          QStringLiteral("ruinet -i") + moduleIp + QStringLiteral(" -p -b") + kCrLf;
 }
@@ -86,8 +97,9 @@ QString discoveryCommand(Flavour f) {
   return interpreterFor(f) + QStringLiteral(" /c RuiPing.exe ruiping.exe -r0 > C.txt");
 }
 
-QString pingCommand(const QString& workDir, const QString& address, Flavour f) {
-  if (!isDottedIPv4(address)) return {};
+QString pingCommand(const QString& workDir, const QString& target, Flavour f) {
+  const QString address = normalAddress(target);
+  if (address.isEmpty()) return {};
   // One echo, 100 ms time-out, in each system's ping dialect.
   const QString options = f == Flavour::Windows ? QStringLiteral(" /c ping -n 1 -w 100 ")
                                                 : QStringLiteral(" /c ping -c 1 -W 0.1 ");

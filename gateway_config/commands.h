@@ -2,9 +2,12 @@
 // Every command text the configuration tools hand to the gateway platform's
 // utilities and to ping, byte for byte (CR LF included). One function each.
 //
-// Module addresses come from network listings: a command is only built for a
-// dotted IPv4 address (isDottedIPv4); for anything else the builders return
-// an empty text and the caller tells the operator (notAnAddressMessage).
+// Module addresses come from network listings or the operator: a command is
+// only built for a dotted IPv4 address (isDottedIPv4), and the address goes
+// into it in normal form (normalAddress: "01.02.03.004" becomes "1.2.3.4", as
+// a system ping would otherwise read "011" as octal). For anything else the
+// builders return an empty text and the caller tells the operator
+// (notAnAddressMessage).
 //
 // Flavours. Windows: texts start with the interpreter named by comspec and
 // join paths with "\". Posix: the interpreter is /bin/sh and paths join with
@@ -30,6 +33,12 @@ QString directoryText(const QString& workDir, Flavour f);
 
 // Four dot-separated decimal parts of 1 to 3 digits, each 0..255.
 bool isDottedIPv4(const QString& address);
+
+// The address in normal form: each part in decimal without leading zeros
+// ("010.001.002.003" -> "10.1.2.3"). Empty when it is no dotted IPv4 address
+// (a part above 255 included). Every address that goes into a command line
+// or into fs_tcp.ini passes through here first.
+QString normalAddress(const QString& address);
 
 // Text telling the operator that an address was refused.
 QString notAnAddressMessage(const QString& address);

@@ -133,6 +133,17 @@ void DisableProtocols(const EthernetPane& pane) {
   setText(pane.txtIPAddress, QString());
 }
 
+void resetToStartValues(const EthernetPane& pane) {
+  ClearModes(pane);
+  DisableEthernetEntry(pane);
+  setText(pane.txtTitle, QString());
+  setText(pane.txtEIPFile, QStringLiteral("7"));
+  setText(pane.txtEIPOff, QStringLiteral("0"));
+  setText(pane.txtEipPath, QStringLiteral("0"));
+  setText(pane.txtMBReg, QStringLiteral("40001"));
+  for (QLineEdit* box : {pane.txtIPAddress, pane.txtEIPFile, pane.txtEIPOff, pane.txtMBReg}) revalidate(pane, box);
+}
+
 void selectProtocol(const EthernetPane& pane, int c) {
   if (c < 1 || c > 3) return;
   DisableEthernetEntry(pane);
@@ -225,7 +236,7 @@ ConfigEntries collectEntries(const EthernetPane& pane) {
 }
 
 bool saveEthernetConfiguration(const EthernetPane& pane, const QString& workDir, const QString& moduleIp,
-                               const QString& captionsTail, QWidget* parent) {
+                               const QString& captionsTail, QWidget* parent, SaveOutcome* outcome) {
   const ConfigEntries entries = collectEntries(pane);
   const GeneratedConfig gen = generateConfig(entries, captionsTail);
   if (gen.titleReplaced) setText(pane.txtTitle, gen.title);
@@ -253,8 +264,9 @@ bool saveEthernetConfiguration(const EthernetPane& pane, const QString& workDir,
     pane.lblWait->show();
     pane.lblWait->repaint();
   }
-  ShellAndWait(upload, kNormalNoFocus);
+  const RunResult run = ShellAndWait(upload, kNormalNoFocus);
   if (pane.lblWait) pane.lblWait->hide();
+  if (outcome) *outcome = SaveOutcome{gen.bytes, normalAddress(moduleIp), run, QTime::currentTime()};
   return true;
 }
 

@@ -6,10 +6,13 @@
 // pane pointers to them; what a window does before and after (ping, module
 // list, closing steps) stays in the window.
 
+#include <QByteArray>
 #include <QString>
+#include <QTime>
 
 #include "profiles.h"
 #include "readback.h"
+#include "utility_runner.h"
 
 class QLabel;
 class QLineEdit;
@@ -57,6 +60,13 @@ void EnableProtocols(const EthernetPane& pane);
 // Disables and unselects the options; empties the title and the address.
 void DisableProtocols(const EthernetPane& pane);
 
+// Everything back to the window's start values: no protocol selected, the
+// protocols' boxes hidden, the address and title empty, file number 7, base
+// element 0, slot 0, starting register 40001 (each box re-coloured). For a
+// newly picked module whose read-back failed: nothing shown may still belong
+// to the module picked before.
+void resetToStartValues(const EthernetPane& pane);
+
 // Click on protocol option c (1..3): selects it, shows its boxes and labels
 // and re-checks them.
 void selectProtocol(const EthernetPane& pane, int c);
@@ -81,12 +91,24 @@ ReadBackResult applyReadBack(const EthernetPane& pane, const CurrentConfig& cfg,
 // The operator's entries as the save reads them (texts and colours).
 ConfigEntries collectEntries(const EthernetPane& pane);
 
+// What a save handed to the loader and how the loader ended: for the
+// window's status line (uploadStatusLine in verify.h) and for Verify.
+struct SaveOutcome {
+  QByteArray sent;        // the Config.csv written (empty when refused)
+  QString moduleAddress;  // where it went, in normal form
+  RunResult upload;       // the loader's run; upload.succeeded() only when every line ended with status 0
+  QTime finishedAt;       // when the loader ended
+};
+
 // The Ethernet save up to the end of the loader run: title default, checks
 // with their messages, Config.csv written whole into workDir, the wait label
-// shown while the loader uploads it to moduleIp, then hidden. False when the
-// save was refused or the file could not be written (a message said why);
-// then nothing was sent. The window runs its own closing steps after.
+// shown while the loader uploads it to moduleIp (on the shared runner, see
+// ShellAndWait), then hidden. False when the save was refused or the file
+// could not be written (a message said why); then nothing was sent. True
+// once the loader ran, whatever its outcome: *outcome (when given) says
+// whether it succeeded, failed or was cancelled. The window runs its own
+// closing steps after.
 bool saveEthernetConfiguration(const EthernetPane& pane, const QString& workDir, const QString& moduleIp,
-                               const QString& captionsTail, QWidget* parent);
+                               const QString& captionsTail, QWidget* parent, SaveOutcome* outcome = nullptr);
 
 }  // namespace gw

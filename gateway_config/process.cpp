@@ -1,22 +1,17 @@
 #include "processes.h"
 
-#include <QApplication>
 #include <QDir>
-#include <QEventLoop>
 #include <QFile>
-#include <QPointer>
 #include <QProcess>
 #include <QRandomGenerator>
-#include <QWidget>
-
-#include <vector>
 
 #include "messages.h"
 #include "process_platform.h"
+#include "process_tree.h"
 
 namespace gw {
 
-namespace {
+namespace detail {
 
 QStringList commandLines(const QString& text) {
   QStringList lines;
@@ -28,42 +23,13 @@ QStringList commandLines(const QString& text) {
   return lines;
 }
 
-// Keeps every top-level window disabled while it lives: the windows go on
-// painting but take no input.
-class InputBlock {
- public:
-  InputBlock() {
-    if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return;
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-      if (!w->isEnabled()) continue;
-      w->setEnabled(false);
-      disabled_.emplace_back(w);
-    }
-  }
-  ~InputBlock() {
-    for (const QPointer<QWidget>& w : disabled_)
-      if (w) w->setEnabled(true);
-  }
-  InputBlock(const InputBlock&) = delete;
-  InputBlock& operator=(const InputBlock&) = delete;
-
- private:
-  std::vector<QPointer<QWidget>> disabled_;
-};
-
-void showStartError(const QString& commandText, const QString& description) {
-  xav::showMessage(QApplication::activeWindow(), xav::MessageIcon::Exclamation, QStringLiteral("Error"),
-                   QStringLiteral("Error starting task ") + QStringLiteral("\r\n") + commandText +
-                       QStringLiteral("\r\n") + description);
-}
-
 void prepareProcess(QProcess& p, const QString& workDir) {
   p.setWorkingDirectory(workDir);
   p.setProcessChannelMode(QProcess::ForwardedChannels);
   p.setStandardInputFile(QProcess::nullDevice());
 }
 
-}  // namespace
+}  // namespace detail
 
 QString findProgramInDir(const QString& dir, const QString& name) {
   if (name.isEmpty() || name.contains(u'/') || name.contains(u'\\')) return {};
@@ -82,45 +48,11 @@ QString findProgramInDir(const QString& dir, const QString& name) {
   return candidate;
 }
 
-void ShellAndWait(const QString& commandText, int windowStyle) {
-  Q_UNUSED(windowStyle);  // no console windows to style here
-  const QString workDir = QDir::currentPath();
-  std::vector<detail::PreparedLine> lines;
-  for (const QString& line : commandLines(commandText)) {
-    detail::PreparedLine prepared;
-    QString error;
-    if (!detail::prepareLine(line, workDir, &prepared, &error)) {
-      showStartError(commandText, error);
-      return;
-    }
-    lines.push_back(prepared);
-  }
-  if (lines.empty()) return;
-
-  InputBlock block;
-  for (const detail::PreparedLine& line : lines) {
-    QProcess process;
-    prepareProcess(process, workDir);
-    detail::applyLine(process, line);
-    QEventLoop loop;
-    bool done = false;
-    bool failed = false;
-    QObject::connect(&process, &QProcess::finished, &loop, [&] {
-      done = true;
-      loop.quit();
-    });
-    QObject::connect(&process, &QProcess::errorOccurred, &loop, [&](QProcess::ProcessError e) {
-      if (e != QProcess::FailedToStart) return;
-      done = failed = true;
-      loop.quit();
-    });
-    process.start();
-    if (!done && process.state() != QProcess::NotRunning) loop.exec();
-    if (failed || process.error() == QProcess::FailedToStart) {
-      showStartError(commandText, process.errorString());
-      return;
-    }
-  }
+RunResult ShellAndWait(const QString& commandText, int windowStyle) {
+  UtilityRunner& shared = sharedUtilityRunner();
+  if (!shared.isBusy()) return runAndWait(shared, commandText, windowStyle);
+  UtilityRunner own;
+  return runAndWait(own, commandText, windowStyle);
 }
 
 void KillProcess(const QString& name) {
@@ -137,7 +69,7 @@ bool CheckForRuiFiles() {
   } utilities[] = {{"ruinet.exe", "RuiNet.exe"}, {"ruiping.exe", "RuiPing.exe"}};
   for (const auto& u : utilities) {
     if (!findProgramInDir(workDir, QLatin1String(u.file)).isEmpty()) continue;
-    xav::showMessage(QApplication::activeWindow(), xav::MessageIcon::Critical, QStringLiteral("XAV.exe File Check"),
+    xav::tell(xav::MessageIcon::Critical, QStringLiteral("XAV.exe File Check"),
                      QLatin1String(u.caption) + QStringLiteral(" not found in ") + shown +
                          QStringLiteral(". Correct and try again."));
     return false;
@@ -167,7 +99,7 @@ bool CheckReadWriteAccesss() {
   }
   QFile::remove(name);
   if (read == written) return true;
-  xav::showMessage(QApplication::activeWindow(), xav::MessageIcon::Critical, QString(),
+  xav::tell(xav::MessageIcon::Critical, QString(),
                    QStringLiteral("Read/Write access is not available with\r\n"
                                   "the current directory.\r\n"
                                   "\r\n"
@@ -183,20 +115,21 @@ BackgroundCommand::BackgroundCommand(QObject* parent) : QObject(parent) {}
 BackgroundCommand::~BackgroundCommand() {
   if (process_ && process_->state() != QProcess::NotRunning) {
     process_->disconnect(this);
-    process_->kill();
+    detail::endProcessTree(*process_);
     process_->waitForFinished(2000);
   }
 }
 
 bool BackgroundCommand::start(const QString& commandText) {
   if (isRunning()) return false;
+  startError_.clear();
   const QString workDir = QDir::currentPath();
-  const QStringList lines = commandLines(commandText);
+  const QStringList lines = detail::commandLines(commandText);
   if (lines.isEmpty()) return false;
   // Every line must name a program that exists before anything runs.
   for (const QString& line : lines) {
     detail::PreparedLine prepared;
-    if (!detail::prepareLine(line, workDir, &prepared, nullptr)) return false;
+    if (!detail::prepareLine(line, workDir, &prepared, &startError_)) return false;
   }
   workDir_ = workDir;
   pending_ = lines;
@@ -204,7 +137,9 @@ bool BackgroundCommand::start(const QString& commandText) {
     process_ = new QProcess(this);
     connect(process_, &QProcess::finished, this, [this] { startNext(); });
     connect(process_, &QProcess::errorOccurred, this, [this](QProcess::ProcessError e) {
-      if (e == QProcess::FailedToStart) startNext();
+      if (e != QProcess::FailedToStart) return;
+      startError_ = process_->errorString();
+      startNext();
     });
   }
   startNext();
@@ -216,8 +151,9 @@ void BackgroundCommand::startNext() {
     const QString line = pending_.takeFirst();
     detail::PreparedLine prepared;
     if (!detail::prepareLine(line, workDir_, &prepared, nullptr)) continue;
-    prepareProcess(*process_, workDir_);
+    detail::prepareProcess(*process_, workDir_);
     detail::applyLine(*process_, prepared);
+    detail::prepareProcessTree(*process_);
     process_->start();
     return;
   }

@@ -128,6 +128,21 @@ QString executableName(const QString& pidText) {
   return {};
 }
 
+// Whether the process's real user is ours ("Uid:" line of its status).
+bool ownedByCurrentUser(const QString& pidText) {
+  QFile status(QStringLiteral("/proc/%1/status").arg(pidText));
+  if (!status.open(QIODevice::ReadOnly)) return false;
+  // Files under /proc report no size: read until the end, not by atEnd().
+  for (const QByteArray& line : status.readAll().split('\n')) {
+    if (!line.startsWith("Uid:")) continue;
+    const QList<QByteArray> ids = line.mid(4).simplified().split(' ');
+    bool ok = false;
+    const uint real = ids.value(0).toUInt(&ok);
+    return ok && real == ::getuid();
+  }
+  return false;
+}
+
 }  // namespace
 
 void killByExecutableSuffix(const QString& lowerSuffix) {
@@ -137,7 +152,9 @@ void killByExecutableSuffix(const QString& lowerSuffix) {
     bool ok = false;
     const long pid = entry.toLong(&ok);
     if (!ok || pid <= 1 || pid == self) continue;
-    if (executableName(entry).toLower().endsWith(lowerSuffix)) ::kill(static_cast<pid_t>(pid), SIGKILL);
+    if (!executableName(entry).toLower().endsWith(lowerSuffix)) continue;
+    // Other people's programs are theirs, also when this tool runs as root.
+    if (ownedByCurrentUser(entry)) ::kill(static_cast<pid_t>(pid), SIGKILL);
   }
 }
 

@@ -8,6 +8,8 @@
 #include <windows.h>
 #include <tlhelp32.h>
 
+#include <vector>
+
 #include "command_line.h"
 #include "processes.h"
 #include "process_platform.h"
@@ -31,6 +33,29 @@ void applyLine(QProcess& process, const PreparedLine& line) {
   process.setNativeArguments(line.nativeArguments);
 }
 
+namespace {
+
+// The user a process runs as, compared with this process's user.
+bool sameUserAsCaller(HANDLE process) {
+  auto userOf = [](HANDLE p, std::vector<BYTE>* buffer) -> PSID {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(p, TOKEN_QUERY, &token)) return nullptr;
+    DWORD size = 0;
+    GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+    buffer->resize(size);
+    const bool ok = size > 0 && GetTokenInformation(token, TokenUser, buffer->data(), size, &size);
+    CloseHandle(token);
+    return ok ? reinterpret_cast<TOKEN_USER*>(buffer->data())->User.Sid : nullptr;
+  };
+  std::vector<BYTE> mine;
+  std::vector<BYTE> theirs;
+  const PSID me = userOf(GetCurrentProcess(), &mine);
+  const PSID them = userOf(process, &theirs);
+  return me && them && EqualSid(me, them);
+}
+
+}  // namespace
+
 void killByExecutableSuffix(const QString& lowerSuffix) {
   const DWORD self = GetCurrentProcessId();
   HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
@@ -41,11 +66,12 @@ void killByExecutableSuffix(const QString& lowerSuffix) {
     if (entry.th32ProcessID == self) continue;
     const QString exe = QString::fromWCharArray(entry.szExeFile);
     if (!exe.toLower().endsWith(lowerSuffix)) continue;
-    HANDLE process = OpenProcess(PROCESS_ALL_ACCESS, FALSE, entry.th32ProcessID);
-    if (process) {
-      TerminateProcess(process, 0);
-      CloseHandle(process);
-    }
+    HANDLE process =
+        OpenProcess(PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID);
+    if (!process) continue;
+    // Other people's programs are theirs, also for an administrator.
+    if (sameUserAsCaller(process)) TerminateProcess(process, 0);
+    CloseHandle(process);
   }
   CloseHandle(snapshot);
 }

@@ -19,29 +19,32 @@
 #include <QString>
 #include <QStringList>
 
-class QWidget;
+#include "utility_runner.h"
+
 class QProcess;
 
 namespace gw {
 
-// Window styles of a started process.
-enum WindowStyle { kHidden = 0, kNormalFocus = 1, kNormalNoFocus = 4, kMinimizedNoFocus = 6 };
-
-// Starts the command text and returns when it has ended. Meanwhile the
-// event loop runs so the window stays painted, but every top-level window
-// refuses input (disabled) until the command ends; timers keep running, so
-// a caller stops its own first. A command that cannot be started (its
-// program not found or not executable) shows the exclamation box "Error starting task " CR LF
-// + text + CR LF + the system's description, runs none of its lines and
-// returns. An empty text does nothing.
-void ShellAndWait(const QString& commandText, int windowStyle);
+// Starts the command text on the shared runner (sharedUtilityRunner) and
+// returns how it ended, once it has ended. Meanwhile the event loop runs:
+// the window stays painted, and it takes input unless it disables its own
+// while the shared runner is busy (busyChanged); its Cancel calls
+// sharedUtilityRunner().cancel(), which ends the wait. Timers keep running,
+// so a caller stops its own first. A command that cannot be started (its
+// program not found or not executable) shows the exclamation box "Error
+// starting task " CR LF + text + CR LF + the system's description, runs none
+// of its lines and returns NotStarted. An empty text does nothing. Called
+// while the shared runner is busy (from a timer, say), the text runs on a
+// runner of its own that no window observes.
+RunResult ShellAndWait(const QString& commandText, int windowStyle);
 
 // The file in dir named name without regard to case, with or without
 // ".exe" (an exact match first); its absolute path, empty when none.
 QString findProgramInDir(const QString& dir, const QString& name);
 
-// Ends every running process whose executable file name ends with name,
-// compared without regard to case. An empty name does nothing.
+// Ends every running process of the current user whose executable file
+// name ends with name, compared without regard to case. An empty name does
+// nothing. Other users' processes are never touched.
 void KillProcess(const QString& name);
 
 // Start-up checks on the working directory. Each shows its message box and
@@ -60,6 +63,9 @@ class BackgroundCommand : public QObject {
   // the previous run is still going.
   bool start(const QString& commandText);
   bool isRunning() const;
+  // Why the last start() returned false for a text that cannot start (the
+  // system's description); empty when it started or was merely busy.
+  QString lastStartError() const { return startError_; }
  signals:
   void finished();
 
@@ -69,6 +75,7 @@ class BackgroundCommand : public QObject {
   QProcess* process_ = nullptr;
   QStringList pending_;  // lines still to run
   QString workDir_;
+  QString startError_;
 };
 
 }  // namespace gw

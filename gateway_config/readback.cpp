@@ -42,6 +42,9 @@ CurrentConfig parseCurrentConfig(const QByteArray& file) {
   if (marker >= 0) {
     c.hasCaptions = true;
     c.captionsTail = text.mid(marker);
+    // A save writes the tail followed by one CR LF: that one is the save's,
+    // not the tail's, or every read-back and save would add another.
+    if (c.captionsTail.endsWith(QStringLiteral("\r\n"))) c.captionsTail.chop(2);
   }
   return c;
 }

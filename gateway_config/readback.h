@@ -16,7 +16,11 @@ struct CurrentConfig {
   QStringList summaryFields;  // line 0 split at ",", each trimmed
   QString title;              // line 3 up to its first comma, trimmed
   bool hasCaptions = false;
-  QString captionsTail;       // from "//RVSIM_Captions" to the end, when present
+  // From "//RVSIM_Captions" to the end, when present, less the file's final
+  // CR LF (which the save adds again), so read back then saved unchanged the
+  // file stays byte for byte the same. Further CR LFs before it (files that
+  // grew by earlier cycles) stay in the tail.
+  QString captionsTail;
   // A window keeps CaptionsTail = captionsTail on every read-back (cleared
   // when the file has none), so a save never carries another module's tail.
 

@@ -4,6 +4,7 @@
 
 #include "app_info.h"
 #include "form1.h"
+#include "message_boxes.h"
 
 int main(int argc, char** argv) {
   QCommandLineParser parser;
@@ -14,6 +15,7 @@ int main(int argc, char** argv) {
   if (const auto end = xav::answerBeforeWindow(parser, argc, argv)) return *end;
   QApplication app(argc, argv);
   if (const auto end = xav::parseCommandLine(parser, app.arguments())) return *end;
+  xav::installMessageBoxes();
   rvsim::Form1 form;
   // Queued: an end asked for during start-up takes effect once the loop runs.
   QObject::connect(&form, &rvsim::Form1::programEnd, &app, [](int code) { QCoreApplication::exit(code); },

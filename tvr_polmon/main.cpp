@@ -4,6 +4,7 @@
 
 #include "app_info.h"
 #include "polmon_window.h"
+#include "message_boxes.h"
 
 int main(int argc, char** argv) {
   QCommandLineParser parser;
@@ -14,6 +15,7 @@ int main(int argc, char** argv) {
   if (const auto end = xav::answerBeforeWindow(parser, argc, argv)) return *end;
   QApplication app(argc, argv);
   if (const auto end = xav::parseCommandLine(parser, app.arguments())) return *end;
+  xav::installMessageBoxes();
   // A style that honours the colours the grid paints its buttons with.
   if (QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion"))) QApplication::setStyle(fusion);
   polmon::PolmonWindow window;

@@ -25,6 +25,13 @@ QString takeReport(const QString& path) {
 QString workDir() { return QDir::currentPath(); }
 }  // namespace
 
+bool loaderPresent() {
+  const QStringList names = QDir::current().entryList(QDir::Files);
+  for (const QString& n : names)
+    if (n.compare(QLatin1String("ruinet.exe"), Qt::CaseInsensitive) == 0) return true;
+  return false;
+}
+
 QStringList modulesInAddressTable(const QString& arpListing) {
   QStringList found;
   const QStringList lines = splitCrLf(arpListing.toLower());
@@ -75,7 +82,7 @@ QString addressOfEntry(const QString& entry) {
 
 QString GetModuleTitle(NetworkHost& host, const QString& address) {
   gw::deleteConfigCsv(workDir());
-  if (!host.fetchConfiguration(address)) return {};
+  if (!host.fetchConfiguration(address) || host.interrupted()) return {};
   QByteArray data;
   if (!xav::readWholeFile(QDir(workDir()).filePath(QStringLiteral("Config.csv")), &data)) return {};
   return titleFromConfig(data);
@@ -83,25 +90,39 @@ QString GetModuleTitle(NetworkHost& host, const QString& address) {
 
 QStringList answeringModules(NetworkHost& host) {
   host.broadcastPing();
-  const QStringList candidates = modulesInAddressTable(host.addressTable());
+  if (host.interrupted()) return {};
+  const QString table = host.addressTable();
+  if (host.interrupted()) return {};
   QStringList listing;
-  for (const QString& address : candidates) {
-    if (host.answersPing(address)) listing << address;
+  for (const QString& address : modulesInAddressTable(table)) {
+    const bool answered = host.answersPing(address);
+    if (host.interrupted()) break;
+    if (answered) listing << address;
   }
   return listing;
 }
 
 QStringList DiscoverModules(NetworkHost& host) {
   QStringList entries;
-  for (const QString& address : answeringModules(host)) entries << moduleEntry(address, GetModuleTitle(host, address));
+  const QStringList listing = answeringModules(host);
+  for (const QString& address : listing) {
+    if (host.interrupted()) break;
+    const QString title = GetModuleTitle(host, address);
+    if (host.interrupted()) break;
+    entries << moduleEntry(address, title);
+  }
   return entries;
 }
 
-void SystemNetworkHost::broadcastPing() { gw::ShellAndWait(broadcastPingCommand(), gw::kHidden); }
+void SystemNetworkHost::run(const QString& command) {
+  interrupted_ = gw::ShellAndWait(command, gw::kHidden).interrupted();
+}
+
+void SystemNetworkHost::broadcastPing() { run(broadcastPingCommand()); }
 
 QString SystemNetworkHost::addressTable() {
   const QString path = QDir(workDir()).filePath(QStringLiteral("arp.txt"));
-  gw::ShellAndWait(addressTableCommand(workDir()), gw::kHidden);
+  run(addressTableCommand(workDir()));
   QByteArray data;
   xav::readWholeFile(path, &data);
   QFile::remove(path);
@@ -111,15 +132,17 @@ QString SystemNetworkHost::addressTable() {
 
 bool SystemNetworkHost::answersPing(const QString& address) {
   const QString command = gw::pingCommand(workDir(), address);
+  interrupted_ = false;
   if (command.isEmpty()) return false;  // only dotted addresses reach a command line
-  gw::ShellAndWait(command, gw::kHidden);
+  run(command);
   return gw::pingReportAnswered(takeReport(QDir(workDir()).filePath(QStringLiteral("png.txt"))));
 }
 
 bool SystemNetworkHost::fetchConfiguration(const QString& address) {
   const QString command = gw::fetchConfigurationCommand(workDir(), address);
+  interrupted_ = false;
   if (command.isEmpty()) return false;
-  gw::ShellAndWait(command, gw::kHidden);
+  run(command);
   return true;
 }
 

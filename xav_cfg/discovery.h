@@ -51,6 +51,9 @@ class NetworkHost {
   // Runs the loader to fetch the module's Config.csv into the working
   // directory and waits for it; false when no command could be made.
   virtual bool fetchConfiguration(const QString& address) = 0;
+  // Whether the last of these was cancelled by the operator (or ran out of
+  // time): the operation that asked for it stops there.
+  virtual bool interrupted() const { return false; }
 };
 
 // The real one: runs the commands in the working directory, each waited for
@@ -61,19 +64,30 @@ class SystemNetworkHost : public NetworkHost {
   QString addressTable() override;
   bool answersPing(const QString& address) override;
   bool fetchConfiguration(const QString& address) override;
+  bool interrupted() const override { return interrupted_; }
+
+ private:
+  void run(const QString& command);
+  bool interrupted_ = false;
 };
 
 // Fetches the module's configuration and gives its title; empty when none
-// can be read. A Config.csv of an earlier fetch is removed first so that it
+// can be read (or the fetch was interrupted). A Config.csv of an earlier fetch is removed first so that it
 // cannot lend this module its title.
 QString GetModuleTitle(NetworkHost& host, const QString& address);
 
 // The first half of the discovery: broadcast ping, address table, one ping
-// per candidate; the addresses that answered, in table order.
+// per candidate; the addresses that answered, in table order. Stops at an
+// interrupted step (host.interrupted()) with what it has found so far.
 QStringList answeringModules(NetworkHost& host);
 
-// DiscoverModules without the list box: the entries of LV1, in order.
+// DiscoverModules without the list box: the entries of LV1, in order; it
+// stops at an interrupted step like answeringModules.
 QStringList DiscoverModules(NetworkHost& host);
+
+// Whether the working directory holds the loader (ruinet.exe; the name is
+// compared without regard to case).
+bool loaderPresent();
 
 // Command texts of the host's system (a POSIX twin of each Windows text).
 QString broadcastPingCommand(gw::Flavour f = gw::hostFlavour());

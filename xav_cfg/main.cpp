@@ -2,7 +2,8 @@
 #include <QApplication>
 
 #include "app_info.h"
-#include "frm_xav.h"
+#include "message_boxes.h"
+#include "xav_cfg_window.h"
 
 int main(int argc, char** argv) {
   QCommandLineParser parser;
@@ -13,7 +14,8 @@ int main(int argc, char** argv) {
   if (const auto end = xav::answerBeforeWindow(parser, argc, argv)) return *end;
   QApplication app(argc, argv);
   if (const auto end = xav::parseCommandLine(parser, app.arguments())) return *end;
-  xavcfg::FrmXAV window;
+  xav::installMessageBoxes();
+  xavcfg::XavCfgWindow window;
   if (!window.Form_Load()) return 0;
   window.show();
   return app.exec();

@@ -7,6 +7,11 @@ SerialRoutines::SerialRoutines(xav::SerialLink* link, QObject* parent) : QObject
   timer_.setTimerType(Qt::PreciseTimer);
   connect(&timer_, &QTimer::timeout, this, &SerialRoutines::onTimer);
   connect(link_, &xav::SerialLink::dataArrived, this, &SerialRoutines::onData);
+  connect(link_, &xav::SerialLink::failed, this, [this](const QString& reason) {
+    if (!writing_) return;
+    writeFailure_ = reason.isEmpty() ? QStringLiteral("the port failed") : reason;
+    if (!writeFailure_.endsWith(u'.')) writeFailure_ += u'.';
+  });
 }
 
 QStringList SerialRoutines::ListComPorts() { return xav::listComPorts(*link_); }
@@ -17,9 +22,24 @@ bool SerialRoutines::openPort(int comNumber) {
   return link_->isOpen();
 }
 
-void SerialRoutines::SendToModule(const QByteArray& text) {
+bool SerialRoutines::SendToModule(const QByteArray& text) {
+  writeFailure_.clear();
+  if (!link_->isOpen()) {
+    writeFailure_ = QStringLiteral("the port is not open.");
+    return false;
+  }
   link_->discardInput();
+  writing_ = true;
   link_->write(text);
+  writing_ = false;
+  // A far end that hung up (or an adapter pulled) fails the write and
+  // closes the port.
+  if (writeFailure_.isEmpty() && !link_->isOpen()) {
+    const QString reason = link_->lastError();
+    writeFailure_ = QStringLiteral("the port closed during the write") +
+                    (reason.isEmpty() ? QString() : QStringLiteral(" (") + reason + u')') + u'.';
+  }
+  return writeFailure_.isEmpty();
 }
 
 void SerialRoutines::sendEndMarker() {

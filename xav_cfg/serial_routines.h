@@ -33,8 +33,11 @@ class SerialRoutines : public QObject {
   bool openPort(int comNumber);
   bool portOpen() const { return link_->isOpen(); }
 
-  // Empties the receive buffer, then writes the text as it is.
-  void SendToModule(const QByteArray& text);
+  // Empties the receive buffer, then writes the text as it is. False when
+  // the port is not open or failed during the write (lastWriteFailure says
+  // how): then the module may hold part of the text or nothing.
+  bool SendToModule(const QByteArray& text);
+  QString lastWriteFailure() const { return writeFailure_; }
   // "@" CR LF straight to the port, when it is open.
   void sendEndMarker();
 
@@ -66,6 +69,8 @@ class SerialRoutines : public QObject {
   QTimer timer_;
   Step step_ = Step::Idle;
   int retriesLeft_ = 0;
+  QString writeFailure_;
+  bool writing_ = false;
 };
 
 }  // namespace xavcfg

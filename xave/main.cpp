@@ -3,6 +3,7 @@
 
 #include "app_info.h"
 #include "frmxav.h"
+#include "message_boxes.h"
 
 int main(int argc, char** argv) {
   QCommandLineParser parser;
@@ -14,6 +15,7 @@ int main(int argc, char** argv) {
   if (const auto end = xav::answerBeforeWindow(parser, argc, argv)) return *end;
   QApplication app(argc, argv);
   if (const auto end = xav::parseCommandLine(parser, app.arguments())) return *end;
+  xav::installMessageBoxes();
   xave::FrmXAV window;
   if (!window.Form_Load()) return 1;
   return app.exec();

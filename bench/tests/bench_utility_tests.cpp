@@ -6,13 +6,17 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include "commands.h"
 #include "files.h"
 #include "module_store.h"
 #include "processes.h"
 #include "profiles.h"
+#include "utility_runner.h"
+#include "verify.h"
 
 namespace {
 
@@ -62,6 +66,32 @@ class Bench : public ::testing::Test {
   void TearDown() override {
     QDir::setCurrent(previous_);
     qunsetenv("XDG_CONFIG_HOME");
+    for (const char* v : {"XAV_BENCH_RUINET_DELAY_MS", "XAV_BENCH_RUINET_HANG", "XAV_BENCH_RUINET_ALTER_LINE",
+                          "XAV_BENCH_RUIPING_DELAY_MS", "XAV_BENCH_RUIPING_HANG"})
+      qunsetenv(v);
+  }
+  // Processes whose program is the working directory's copy of name.
+  int runningCopies(const QString& name) const {
+    int n = 0;
+    for (const QString& pid : QDir("/proc").entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+      const QString exe = QFile::symLinkTarget("/proc/" + pid + "/exe");
+      QFile stat("/proc/" + pid + "/stat");
+      const bool zombie = stat.open(QIODevice::ReadOnly) && stat.readAll().contains(") Z ");
+      if (!zombie && exe == inWork(name)) ++n;
+    }
+    return n;
+  }
+  QByteArray saveFor(const QString& address) {
+    gw::ConfigEntries e;
+    e.protocol = gw::kModbusTcp;
+    e.plcAddress = "127.0.0.1";
+    e.plcAddressValid = true;
+    e.title = "Press 4";
+    const QByteArray bytes = gw::generateConfig(e, "//RVSIM_Captions\r\nA").bytes;
+    EXPECT_TRUE(gw::writeConfigFile(work_, bytes, nullptr));
+    const gw::RunResult r = gw::ShellAndWait(gw::uploadConfigurationCommand(address), gw::kNormalNoFocus);
+    lastUpload_ = r;
+    return bytes;
   }
   QString inWork(const QString& name) const { return QDir(work_).filePath(name); }
   void addModule(const QString& address, const QString& name) {
@@ -75,6 +105,7 @@ class Bench : public ::testing::Test {
   QTemporaryDir tmp_;
   QString work_;
   QString previous_;
+  gw::RunResult lastUpload_;
 };
 
 TEST_F(Bench, FetchAndUploadRoundTripKeepsEveryByte) {
@@ -98,9 +129,126 @@ TEST_F(Bench, FetchAndUploadRoundTripKeepsEveryByte) {
   EXPECT_EQ(readFile(inWork("Config.csv")), mine);
 }
 
-TEST_F(Bench, AModuleThatDoesNotAnswerLeavesNoFile) {
-  gw::ShellAndWait(gw::fetchConfigurationCommand(work_, "127.0.0.9"), gw::kHidden);
+TEST_F(Bench, AModuleThatDoesNotAnswerLeavesNoFileAndTheLoaderSaysSo) {
+  const gw::RunResult fetch = gw::ShellAndWait(gw::fetchConfigurationCommand(work_, "127.0.0.9"), gw::kHidden);
   EXPECT_FALSE(QFileInfo::exists(inWork("Config.csv")));
+  EXPECT_EQ(fetch.outcome, gw::RunOutcome::Failed);
+
+  // An upload to a module that vanished is a failure, never "loaded".
+  saveFor("127.0.0.9");
+  EXPECT_EQ(lastUpload_.outcome, gw::RunOutcome::Failed);
+  EXPECT_EQ(lastUpload_.lines[0].exitCode, 1);
+  EXPECT_FALSE(lastUpload_.lines[1].started);
+  EXPECT_TRUE(gw::uploadStatusLine("Config.csv", "127.0.0.9", lastUpload_, QTime(9, 5, 0))
+                  .startsWith("Config.csv NOT loaded to 127.0.0.9 at 09:05:00: ruinet ended with exit status 1"));
+}
+
+TEST_F(Bench, AddressesWithLeadingZerosReachTheModule) {
+  addModule("127.0.0.2", "ZEROS");
+  const gw::RunResult r =
+      gw::ShellAndWait(gw::fetchConfigurationCommand(work_, "127.000.000.002"), gw::kHidden);
+  EXPECT_TRUE(r.succeeded()) << r.describe().toStdString();
+  EXPECT_EQ(readFile(inWork("Config.csv")), stored("127.0.0.2", "Config.csv"));
+}
+
+TEST_F(Bench, VerifyFindsTheFileSentOrTheFirstLineTheModuleChanged) {
+  addModule("127.0.0.2", "VERIFY");
+  gw::UtilityRunner runner;
+  QByteArray sent = saveFor("127.0.0.2");
+  ASSERT_TRUE(lastUpload_.succeeded()) << lastUpload_.describe().toStdString();
+  gw::VerifyResult v = gw::verifyModuleConfig(runner, work_, "127.0.0.2", sent);
+  EXPECT_EQ(v.kind, gw::VerifyResult::Kind::Identical) << v.message().toStdString();
+  EXPECT_EQ(v.message(), "Module holds the configuration sent");
+  EXPECT_FALSE(QFileInfo::exists(inWork("Config.csv")));  // the fetched copy is gone again
+
+  // A module that keeps line 4 (the title row) changed.
+  qputenv("XAV_BENCH_RUINET_ALTER_LINE", "4");
+  sent = saveFor("127.0.0.2");
+  ASSERT_TRUE(lastUpload_.succeeded());
+  v = gw::verifyModuleConfig(runner, work_, "127.0.0.2", sent);
+  EXPECT_EQ(v.kind, gw::VerifyResult::Kind::Differs);
+  EXPECT_EQ(v.lineNumber, 4);
+  EXPECT_EQ(v.sentLine, "Press 4 , 11");
+  EXPECT_EQ(v.moduleLine, "Press 4 , 11 [altered]");
+
+  QString error;
+  xav::bench::removeModule("127.0.0.2", &error);
+  v = gw::verifyModuleConfig(runner, work_, "127.0.0.2", sent);
+  EXPECT_EQ(v.kind, gw::VerifyResult::Kind::FetchFailed);
+  EXPECT_TRUE(v.message().startsWith("The module's Config.csv could not be fetched: ruinet.exe ended with exit status 1"))
+      << v.message().toStdString();
+
+  // The same without a local event loop.
+  addModule("127.0.0.2", "VERIFY");
+  gw::ConfigVerifier verifier(runner);
+  QSignalSpy done(&verifier, &gw::ConfigVerifier::finished);
+  ASSERT_TRUE(verifier.start(work_, "127.0.0.2", xav::bench::defaultConfig("VERIFY")));
+  ASSERT_TRUE(done.wait(30000));
+  EXPECT_TRUE(done[0][0].value<gw::VerifyResult>().identical());
+}
+
+TEST_F(Bench, ASlowLoaderTakesItsTimeAndThenDoesItsWork) {
+  addModule("127.0.0.2", "SLOW");
+  qputenv("XAV_BENCH_RUINET_DELAY_MS", "400");
+  const gw::RunResult r = gw::ShellAndWait(gw::fetchConfigurationCommand(work_, "127.0.0.2"), gw::kHidden);
+  EXPECT_TRUE(r.succeeded());
+  EXPECT_GE(r.elapsedMs, 400);
+  EXPECT_EQ(readFile(inWork("Config.csv")), stored("127.0.0.2", "Config.csv"));
+  qunsetenv("XAV_BENCH_RUINET_DELAY_MS");
+
+  // The same as options; a bad number is refused.
+  Outcome o = run("ruinet.exe", {"--delay-ms", "300", "-i", "127.0.0.2", "-u1", "-fConfig.csv"});
+  EXPECT_EQ(o.exitCode, 0) << o.err.toStdString();
+  o = run("ruinet.exe", {"--delay-ms", "soon", "-i", "127.0.0.2", "-u1", "-fConfig.csv"});
+  EXPECT_EQ(o.exitCode, 1);
+  EXPECT_TRUE(o.err.contains("--delay-ms needs a number"));
+}
+
+TEST_F(Bench, AHungLoaderIsCancelledWithNothingLeftBehind) {
+  addModule("127.0.0.2", "HUNG");
+  const QByteArray before = stored("127.0.0.2", "Config.csv");
+  qputenv("XAV_BENCH_RUINET_HANG", "send");  // fetches still work
+  gw::UtilityRunner runner;
+  runner.setLongWaitThreshold(200);
+  gw::UtilityWait seen;
+  QObject::connect(&runner, &gw::UtilityRunner::longWait, &runner, [&](const gw::UtilityWait& w) {
+    seen = w;
+    runner.cancel();
+  });
+  EXPECT_TRUE(gw::runAndWait(runner, gw::fetchConfigurationCommand(work_, "127.0.0.2"), gw::kHidden).succeeded());
+  const QByteArray mine = xav::bench::defaultConfig("MINE");
+  ASSERT_TRUE(gw::writeConfigFile(work_, mine, nullptr));
+  const gw::RunResult r = gw::runAndWait(runner, gw::uploadConfigurationCommand("127.0.0.2"), gw::kNormalNoFocus);
+  EXPECT_EQ(r.outcome, gw::RunOutcome::Cancelled);
+  EXPECT_EQ(seen.program, "ruinet");
+  EXPECT_EQ(seen.moduleAddress, "127.0.0.2");
+  EXPECT_FALSE(r.lines[1].started);
+  EXPECT_EQ(stored("127.0.0.2", "Config.csv"), before);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return runningCopies("ruinet.exe") == 0; }, 20000));
+
+  // --hang on the command line hangs any operation.
+  qunsetenv("XAV_BENCH_RUINET_HANG");
+  QProcess hung;
+  hung.start(inWork("ruinet.exe"), {"--hang", "-i", "127.0.0.2", "-u1", "-fConfig.csv"});
+  ASSERT_TRUE(hung.waitForStarted(10000));
+  EXPECT_FALSE(hung.waitForFinished(500));
+  hung.kill();
+  hung.waitForFinished(10000);
+}
+
+TEST_F(Bench, AHungDiscoveryIsCancelledToo) {
+  addModule("127.0.0.2", "LISTED");
+  qputenv("XAV_BENCH_RUIPING_HANG", "1");
+  gw::UtilityRunner runner;
+  runner.setLongWaitThreshold(100);
+  QObject::connect(&runner, &gw::UtilityRunner::longWait, &runner, [&] { runner.cancel(); });
+  EXPECT_EQ(gw::runAndWait(runner, gw::discoveryCommand(), gw::kHidden).outcome, gw::RunOutcome::Cancelled);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return runningCopies("ruiping.exe") == 0; }, 20000));
+  qunsetenv("XAV_BENCH_RUIPING_HANG");
+  qputenv("XAV_BENCH_RUIPING_DELAY_MS", "200");
+  runner.setLongWaitThreshold(gw::UtilityRunner::kDefaultLongWaitMs);
+  EXPECT_TRUE(gw::runAndWait(runner, gw::discoveryCommand(), gw::kHidden).succeeded());
+  EXPECT_TRUE(readFile(inWork("C.txt")).contains("LISTED"));
 }
 
 TEST_F(Bench, DiscoveryListingHasTheColumnsTheToolsCut) {
@@ -203,7 +351,9 @@ TEST(ConfigGen, PrintsWhatTheSaveWouldWrite) {
   e.startRegister = "465514";
   r = run("xav-configgen", {"--protocol", "3", "--plc", "10.1.2.3", "--register", "465514", "--previous", previous});
   EXPECT_EQ(r.exitCode, 0);
-  EXPECT_EQ(r.out, gw::generateConfig(e, "//RVSIM_Captions\r\nInfeed\r\n").bytes);
+  // The previous file's last CR LF is the save's own: the tail ends before it.
+  EXPECT_EQ(r.out, gw::generateConfig(e, "//RVSIM_Captions\r\nInfeed").bytes);
+  EXPECT_TRUE(r.out.endsWith("\r\n\r\n//RVSIM_Captions\r\nInfeed\r\n"));
   EXPECT_TRUE(r.out.startsWith("//3-MODBUS/TCP, 10.1.2.3, 465514\r\n"));
   EXPECT_TRUE(r.out.contains("Change this title if desired. , 11"));
 }

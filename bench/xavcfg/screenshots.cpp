@@ -15,12 +15,12 @@
 #include <cstdio>
 
 #include "app_info.h"
+#include "connection_type_dialog.h"
 #include "fake_serial_link.h"
 #include "files.h"
-#include "frm_select.h"
-#include "frm_xav.h"
 #include "messages.h"
 #include "profiles.h"
+#include "xav_cfg_window.h"
 
 namespace {
 
@@ -81,7 +81,7 @@ int main(int argc, char** argv) {
   bool ok = true;
 
   {
-    xavcfg::frmSelect dialog(QStringLiteral("XAV Configuration V2.04"));
+    xavcfg::ConnectionTypeDialog dialog(QStringLiteral("XAV Configuration V2.04"));
     dialog.show();
     QCoreApplication::processEvents();
     ok &= save(dialog, QDir(out).filePath(QStringLiteral("xav_cfg_start.png")));
@@ -89,13 +89,13 @@ int main(int argc, char** argv) {
   {
     xav::testing::FakeSerialLink link;
     ShowcaseNetwork net;
-    xavcfg::FrmXAVOptions o;
+    xavcfg::XavCfgWindowOptions o;
     o.link = &link;
     o.network = &net;
-    o.chooseConnectionType = [](QWidget*) { return xavcfg::frmSelect::kSerial; };
-    xavcfg::FrmXAV w(o);
+    o.chooseConnectionType = [](QWidget*) { return xavcfg::ConnectionTypeDialog::kSerial; };
+    xavcfg::XavCfgWindow w(o);
     if (!w.Form_Load()) return 1;
-    w.cmbComm->setCurrentIndex(2);
+    w.findChild<QComboBox*>(QStringLiteral("cmbComm"))->setCurrentIndex(2);
     w.cmdConnect_Click();
     waitUntil([&] { return link.writes.count("??") > 0; }, 3000);
     link.feed(QByteArray("5" "00020" "01" "09600" "012").leftJustified(44, ' '));
@@ -106,13 +106,13 @@ int main(int argc, char** argv) {
   {
     xav::testing::FakeSerialLink link;
     ShowcaseNetwork net;
-    xavcfg::FrmXAVOptions o;
+    xavcfg::XavCfgWindowOptions o;
     o.link = &link;
     o.network = &net;
-    o.chooseConnectionType = [](QWidget*) { return xavcfg::frmSelect::kEthernet; };
-    xavcfg::FrmXAV w(o);
+    o.chooseConnectionType = [](QWidget*) { return xavcfg::ConnectionTypeDialog::kEthernet; };
+    xavcfg::XavCfgWindow w(o);
     if (!w.Form_Load()) return 1;
-    w.LV1->setCurrentRow(0);
+    w.findChild<QListWidget*>(QStringLiteral("LV1"))->setCurrentRow(0);
     w.LV1_Click();
     QCoreApplication::processEvents();
     ok &= save(w, QDir(out).filePath(QStringLiteral("xav_cfg_ethernet.png")));

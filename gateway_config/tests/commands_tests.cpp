@@ -61,6 +61,31 @@ TEST_F(CommandTexts, OnlyDottedIPv4AddressesGetACommand) {
   EXPECT_TRUE(gw::notAnAddressMessage(hostile).contains(hostile));
 }
 
+TEST_F(CommandTexts, AddressesGoIntoEveryCommandInNormalForm) {
+  // A system ping reads "011" as octal: 127.0.0.011 would ping 127.0.0.9.
+  const struct {
+    const char* given;
+    const char* normal;
+  } rows[] = {{"01.02.03.004", "1.2.3.4"}, {"127.0.0.011", "127.0.0.11"}, {"010.000.000.050", "10.0.0.50"},
+              {"192.168.1.20", "192.168.1.20"}, {"000.00.0.255", "0.0.0.255"}, {"1.2.3.256", ""},
+              {"1.2.3.0004", ""}, {"1.2.3", ""}};
+  for (const auto& r : rows) {
+    const QString normal = QString::fromLatin1(r.normal);
+    EXPECT_EQ(gw::normalAddress(r.given), normal) << r.given;
+    if (normal.isEmpty()) continue;
+    EXPECT_EQ(gw::uploadConfigurationCommand(r.given), gw::uploadConfigurationCommand(normal)) << r.given;
+    EXPECT_EQ(gw::uploadNetworkSettingsCommand(r.given), gw::uploadNetworkSettingsCommand(normal)) << r.given;
+    for (Flavour f : {Flavour::Windows, Flavour::Posix}) {
+      EXPECT_EQ(gw::fetchConfigurationCommand("/x", r.given, f), gw::fetchConfigurationCommand("/x", normal, f));
+      EXPECT_EQ(gw::fetchNetworkSettingsCommand(r.given, f), gw::fetchNetworkSettingsCommand(normal, f));
+      EXPECT_EQ(gw::pingCommand("/x", r.given, f), gw::pingCommand("/x", normal, f)) << r.given;
+    }
+  }
+  EXPECT_EQ(gw::pingCommand("/x", "127.0.0.011", Flavour::Posix), "/bin/sh /c ping -c 1 -W 0.1 127.0.0.11 >\"/x/png.txt\"");
+  EXPECT_EQ(gw::uploadConfigurationCommand("01.02.03.004"),
+            "ruinet -i1.2.3.4 -u0 -fConfig.csv -p -o\r\nruinet -i1.2.3.4 -p -b\r\n");
+}
+
 TEST(PingReport, AnsweredOnlyWithoutUnreachableAndWithNoLoss) {
   EXPECT_TRUE(gw::pingReportAnswered("Packets: Sent = 1, Received = 1, Lost = 0 (0% loss),"));
   EXPECT_TRUE(gw::pingReportAnswered("1 packets transmitted, 1 received, 0% packet loss, time 0ms"));

@@ -246,12 +246,53 @@ TEST(EthernetPaneSave, WritesTheGeneratorsFileAndHidesTheWaitLabel) {
   const QString tail = "//RVSIM_Captions\r\nX\r\n";
   const QByteArray expected = gw::generateConfig(gw::collectEntries(w.pane), tail).bytes;
   // The loader is not there: the save writes the file and goes on regardless.
-  EXPECT_TRUE(gw::saveEthernetConfiguration(w.pane, d.dir.path(), "127.0.0.9", tail, &w.window));
+  gw::SaveOutcome outcome;
+  EXPECT_TRUE(gw::saveEthernetConfiguration(w.pane, d.dir.path(), "127.0.0.09", tail, &w.window, &outcome));
   QFile f(d.dir.filePath("Config.csv"));
   ASSERT_TRUE(f.open(QIODevice::ReadOnly));
   EXPECT_EQ(f.readAll(), expected);
   EXPECT_EQ(w.plcIp, "10.1.2.3");
   EXPECT_TRUE(w.pane.lblWait->isHidden());
+  // ... but says that nothing was loaded.
+  EXPECT_EQ(outcome.sent, expected);
+  EXPECT_EQ(outcome.moduleAddress, "127.0.0.9");
+  EXPECT_EQ(outcome.upload.outcome, gw::RunOutcome::NotStarted);
+  EXPECT_TRUE(rec.lastText().startsWith("Error starting task \r\nruinet -i127.0.0.9 -u0"));
+
+  // A loader that ends with status 0 on both lines: loaded.
+  QFile loader(d.dir.filePath("ruinet"));
+  ASSERT_TRUE(loader.open(QIODevice::WriteOnly));
+  loader.write("#!/bin/sh\nexit 0\n");
+  loader.close();
+  loader.setPermissions(loader.permissions() | QFileDevice::ExeOwner);
+  gw::selectProtocol(w.pane, gw::kModbusTcp);
+  EXPECT_TRUE(gw::saveEthernetConfiguration(w.pane, d.dir.path(), "127.0.0.9", tail, &w.window, &outcome));
+  EXPECT_TRUE(outcome.upload.succeeded());
+  EXPECT_EQ(outcome.upload.lines.size(), 2);
+}
+
+TEST(EthernetPaneReset, NothingOfTheModuleBeforeStays) {
+  PaneWindow w;
+  QString tail;
+  gw::CurrentConfig c;
+  c.readable = true;
+  c.protocolCode = gw::kPccc;
+  c.summaryFields = QStringList{"//1-ETHERNET/IP-PCCC", "10.1.2.3", "9", "12"};
+  c.title = "Module A";
+  gw::applyReadBack(w.pane, c, &tail, &w.window);
+  w.pane.txtEipPath->setText("4");
+  w.pane.txtMBReg->setText("40100");
+  ASSERT_EQ(gw::selectedProtocol(w.pane), gw::kPccc);
+
+  gw::resetToStartValues(w.pane);
+  EXPECT_EQ(gw::selectedProtocol(w.pane), gw::kNoProtocol);
+  const std::pair<QLineEdit*, const char*> rows[] = {{w.pane.txtTitle, ""},    {w.pane.txtIPAddress, ""},
+                                                     {w.pane.txtEIPFile, "7"},  {w.pane.txtEIPOff, "0"},
+                                                     {w.pane.txtEipPath, "0"},  {w.pane.txtMBReg, "40001"}};
+  for (const auto& [box, text] : rows) EXPECT_EQ(box->text(), text) << box->objectName().toStdString();
+  EXPECT_FALSE(w.shown(w.pane.txtEIPFile));
+  EXPECT_TRUE(gw::isWhite(w.pane.txtEIPFile));
+  EXPECT_FALSE(gw::isWhite(w.pane.txtIPAddress));
 }
 
 }  // namespace

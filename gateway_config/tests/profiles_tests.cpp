@@ -149,7 +149,44 @@ TEST(ConfigFile, TheSummaryLineReadsBackToTheSameEntries) {
   EXPECT_EQ(c.field(3), "40011");
   EXPECT_EQ(c.field(4), "2");
   EXPECT_EQ(c.title, "Dock");
-  EXPECT_EQ(c.captionsTail, "//RVSIM_Captions\r\nA\r\n\r\n");
+  EXPECT_EQ(c.captionsTail, "//RVSIM_Captions\r\nA\r\n");
+}
+
+// The entries a window holds after reading cfg back (the CIP register box is
+// not restored; it keeps the text that was saved).
+gw::ConfigEntries entriesReadBack(const gw::CurrentConfig& c) {
+  gw::ConfigEntries e = entries(c.protocolCode, c.field(1), c.title);
+  if (c.protocolCode == gw::kPccc) {
+    e.fileNumber = c.field(2);
+    e.baseElement = c.field(3);
+  } else if (c.protocolCode == gw::kCip) {
+    e.slot = c.field(4);
+    e.startRegister = c.field(3);
+  } else {
+    e.startRegister = c.field(2);
+  }
+  return e;
+}
+
+TEST(ConfigFile, ReadBackThenSaveUnchangedKeepsEveryByte) {
+  // The last row is a file as the original tools leave it after one more
+  // cycle: its extra CR LF stays, and no further one is added.
+  for (const char* name : {"modbus_40001.csv", "modbus_465514_tail.csv", "pccc_7_0.csv", "pccc_255_214.csv",
+                           "cip_slot3.csv", "modbus_465514_tail_grown.csv"}) {
+    QByteArray file = golden(name);
+    for (int cycle = 0; cycle < 3; ++cycle) {
+      const gw::CurrentConfig c = gw::parseCurrentConfig(file);
+      ASSERT_TRUE(c.readable) << name;
+      file = gw::generateConfig(entriesReadBack(c), c.captionsTail).bytes;
+      expectSameFile(file, golden(name));
+    }
+  }
+  const gw::CurrentConfig grown = gw::parseCurrentConfig(golden("modbus_465514_tail_grown.csv"));
+  const gw::CurrentConfig plain = gw::parseCurrentConfig(golden("modbus_465514_tail.csv"));
+  EXPECT_EQ(grown.summaryFields, plain.summaryFields);
+  EXPECT_EQ(grown.title, plain.title);
+  EXPECT_EQ(plain.captionsTail, "//RVSIM_Captions\r\nInfeed A\r\nInfeed B\r\n");
+  EXPECT_EQ(grown.captionsTail, plain.captionsTail + "\r\n");
 }
 
 TEST(EntryRules, PlcAddress) {

@@ -46,7 +46,11 @@ TEST(ReadBack, CaptionsTailRunsFromTheMarkerToTheEnd) {
   const gw::CurrentConfig c =
       gw::parseCurrentConfig(file("//3-MODBUS/TCP, 1.2.3.4, 40001", "T , 11", "x\r\n//RVSIM_Captions\r\nA\r\n\r\n"));
   EXPECT_TRUE(c.hasCaptions);
-  EXPECT_EQ(c.captionsTail, "//RVSIM_Captions\r\nA\r\n\r\n");
+  // The file's last CR LF is the save's own; the one before belongs to the tail.
+  EXPECT_EQ(c.captionsTail, "//RVSIM_Captions\r\nA\r\n");
+  EXPECT_EQ(gw::parseCurrentConfig(file("//3-MODBUS/TCP, 1.2.3.4, 40001", "T , 11", "//RVSIM_Captions\r\nA"))
+                .captionsTail,
+            "//RVSIM_Captions\r\nA");
 }
 
 TEST(ReadBack, TitleIsCutAtItsFirstCommaAndKeepsItsBytes) {

@@ -74,6 +74,28 @@ TEST(Discovery, PingsEachCandidateOnceAndFetchesTitlesOfTheAnsweringOnes) {
                                      QStringLiteral("fetch 127.0.0.13")}));
 }
 
+TEST(Discovery, StopsAtAStepTheOperatorCancelled) {
+  ScratchDir scratch;
+  FakeNetworkHost host;
+  host.setTable({QStringLiteral("  127.0.0.11  00-50-4e-00-00-01  dynamic"),
+                 QStringLiteral("  127.0.0.12  00-50-4e-00-00-02  dynamic"),
+                 QStringLiteral("  127.0.0.13  00-40-9d-00-00-03  dynamic")});
+  host.answering = {QStringLiteral("127.0.0.11"), QStringLiteral("127.0.0.12"), QStringLiteral("127.0.0.13")};
+  host.interruptAt = QStringLiteral("ping 127.0.0.12");
+  EXPECT_EQ(answeringModules(host), QStringList{QStringLiteral("127.0.0.11")});
+  EXPECT_FALSE(host.calls.contains(QStringLiteral("ping 127.0.0.13")));
+
+  host.calls.clear();
+  host.interruptAt = QStringLiteral("fetch 127.0.0.11");
+  EXPECT_TRUE(DiscoverModules(host).isEmpty());
+  EXPECT_EQ(host.calls.last(), QStringLiteral("fetch 127.0.0.11"));
+
+  host.calls.clear();
+  host.interruptAt = QStringLiteral("table");
+  EXPECT_TRUE(answeringModules(host).isEmpty());
+  EXPECT_EQ(host.calls, (QStringList{QStringLiteral("broadcast"), QStringLiteral("table")}));
+}
+
 TEST(DiscoveryCommands, WindowsTextsAreTheOriginals) {
   qputenv("comspec", "C:\\WINDOWS\\system32\\cmd.exe");
   const gw::Flavour w = gw::Flavour::Windows;

@@ -2,16 +2,38 @@
 // Shared pieces of the XAV_Cfg tests: a scratch working directory with its
 // own config folder, and a stand-in for ping, address table and loader.
 
+#include <gtest/gtest.h>
+
 #include <QDir>
 #include <QFile>
 #include <QMap>
 #include <QTemporaryDir>
+#include <QWidget>
+#include <cstdlib>
 #include <functional>
 
 #include "discovery.h"
 #include "files.h"
 
 namespace xavcfg::testing {
+
+// A control of a window found by its exact objectName (the form's name of
+// the control). A missing one ends the test at once: a renamed control must
+// not pass unnoticed.
+template <class T>
+T* control(const QWidget& window, const QString& name) {
+  T* found = window.findChild<T*>(name);
+  if (!found) {
+    ADD_FAILURE() << "no control named " << qPrintable(name) << " in " << qPrintable(window.objectName());
+    std::abort();
+  }
+  return found;
+}
+// Element index of a control array ("optMode", 5 is optMode_5).
+template <class T>
+T* control(const QWidget& window, const char* array, int index) {
+  return control<T>(window, QStringLiteral("%1_%2").arg(QLatin1String(array)).arg(index));
+}
 
 // Makes a temporary directory the working directory and the config folder
 // ($XDG_CONFIG_HOME) for the life of the object.
@@ -66,6 +88,7 @@ class FakeNetworkHost : public NetworkHost {
     if (configs.contains(address)) xav::writeWholeFile(QDir::current().filePath(QStringLiteral("Config.csv")), configs[address]);
     return true;
   }
+  bool interrupted() const override { return !interruptAt.isEmpty() && !calls.isEmpty() && calls.last() == interruptAt; }
   // An "arp -a" listing of the given lines after three heading lines.
   void setTable(const QStringList& lines) {
     table = QStringLiteral("\r\nInterface: 127.0.0.1 --- 0x1\r\n  Internet Address      Physical Address      Type\r\n") +
@@ -77,6 +100,7 @@ class FakeNetworkHost : public NetworkHost {
   QMap<QString, QByteArray> configs;
   QStringList calls;
   std::function<void()> onFetch;  // runs as each fetch starts
+  QString interruptAt;            // the call the operator cancels ("ping 127.0.0.12")
 };
 
 // A loader stand-in for the working directory: a send (-u0) leaves a copy of

@@ -8,6 +8,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -15,8 +16,8 @@
 
 #include "colours.h"
 #include "fake_serial_link.h"
-#include "frm_select.h"
-#include "frm_xav.h"
+#include "connection_type_dialog.h"
+#include "xav_cfg_window.h"
 #include "messages.h"
 #include "profiles.h"
 #include "serial_routines.h"
@@ -26,6 +27,7 @@ using namespace xavcfg;
 using xav::testing::FakeSerialLink;
 using xavcfg::testing::FakeNetworkHost;
 using xavcfg::testing::ScratchDir;
+using xavcfg::testing::control;
 
 namespace {
 
@@ -34,21 +36,21 @@ struct Rig {
   FakeSerialLink link;
   FakeNetworkHost host;
   xav::MessageRecorder messages;
-  std::unique_ptr<FrmXAV> w;
+  std::unique_ptr<XavCfgWindow> w;
 
   explicit Rig(int type) {
     xavcfg::testing::writeRecordingLoader(scratch.work());
-    FrmXAVOptions o;
+    XavCfgWindowOptions o;
     o.link = &link;
     o.network = &host;
     o.chooseConnectionType = [type](QWidget*) { return type; };
-    w = std::make_unique<FrmXAV>(o);
+    w = std::make_unique<XavCfgWindow>(o);
   }
   bool load() { return w->Form_Load(); }
 
   // Connect, then answer the first query with the reply.
   void connectWith(const QByteArray& reply) {
-    QSignalSpy ended(w.get(), &FrmXAV::queryEnded);
+    QSignalSpy ended(w.get(), &XavCfgWindow::queryEnded);
     w->cmdConnect_Click();
     ASSERT_TRUE(QTest::qWaitFor([&] { return link.writes.count("??") >= 1; }, 3000));
     link.feed(reply);
@@ -57,35 +59,36 @@ struct Rig {
 };
 
 QByteArray reply(const QByteArray& head) { return head.leftJustified(44, ' '); }
+QByteArray pad45(const QByteArray& head) { return head.leftJustified(45, ' '); }
 bool white(const QLineEdit* e) { return e->palette().color(QPalette::Base).rgb() == xav::colours::White; }
 bool lightRed(const QLineEdit* e) { return e->palette().color(QPalette::Base).rgb() == xav::colours::LightRed; }
 
 }  // namespace
 
 TEST(FrmXAVSerial, StartsWithPortsListedAndModesDisabled) {
-  Rig r(frmSelect::kSerial);
+  Rig r(ConnectionTypeDialog::kSerial);
   ASSERT_TRUE(r.load());
-  FrmXAV& w = *r.w;
+  XavCfgWindow& w = *r.w;
   EXPECT_EQ(w.windowTitle(), QStringLiteral("XAV Configuration V2.04"));
-  EXPECT_TRUE(w.Frame1->isVisible());
-  EXPECT_FALSE(w.Frame2->isVisible());
-  EXPECT_FALSE(w.txtTitle->isVisible());
-  EXPECT_EQ(w.cmbComm->count(), 16);
-  EXPECT_EQ(w.cmbComm->currentText(), QStringLiteral("COM 1"));
-  EXPECT_TRUE(w.cmdConnect->isVisible());
-  EXPECT_FALSE(w.cmdUpdateXAV->isEnabled());
-  for (int m : {1, 2, 3, 4, 5, 6, 8}) EXPECT_FALSE(w.optMode[m]->isEnabled()) << m;
-  EXPECT_EQ(w.optMode[5]->text(), QStringLiteral("Serial DF1 Scanner -  (P5)"));
-  EXPECT_EQ(w.Frame2->title(), QStringLiteral("Etherner Modules"));
+  EXPECT_TRUE(control<QGroupBox>(w, "Frame1")->isVisible());
+  EXPECT_FALSE(control<QGroupBox>(w, "Frame2")->isVisible());
+  EXPECT_FALSE(control<QLineEdit>(w, "txtTitle")->isVisible());
+  EXPECT_EQ(control<QComboBox>(w, "cmbComm")->count(), 16);
+  EXPECT_EQ(control<QComboBox>(w, "cmbComm")->currentText(), QStringLiteral("COM 1"));
+  EXPECT_TRUE(control<QPushButton>(w, "cmdConnect")->isVisible());
+  EXPECT_FALSE(control<QPushButton>(w, "cmdUpdateXAV")->isEnabled());
+  for (int m : {1, 2, 3, 4, 5, 6, 8}) EXPECT_FALSE(control<QRadioButton>(w, "optMode", m)->isEnabled()) << m;
+  EXPECT_EQ(control<QRadioButton>(w, "optMode", 5)->text(), QStringLiteral("Serial DF1 Scanner -  (P5)"));
+  EXPECT_EQ(control<QGroupBox>(w, "Frame2")->title(), QStringLiteral("Etherner Modules"));
   EXPECT_TRUE(r.messages.messages().empty());
   EXPECT_TRUE(r.host.calls.isEmpty());  // no discovery in the serial layout
   EXPECT_FALSE(QFile::exists(QStringLiteral("testFile.txt")));
 }
 
 TEST(FrmXAVSerial, QueryLoadsTheDf1SettingsAndSaveSendsTheirRecord) {
-  Rig r(frmSelect::kSerial);
+  Rig r(ConnectionTypeDialog::kSerial);
   ASSERT_TRUE(r.load());
-  FrmXAV& w = *r.w;
+  XavCfgWindow& w = *r.w;
   r.connectWith(reply("5" "00300" "07" "09600" "042"));
   ASSERT_GE(r.messages.messages().size(), 1u);
   EXPECT_EQ(r.messages.messages()[0].icon, xav::MessageIcon::Information);
@@ -93,131 +96,145 @@ TEST(FrmXAVSerial, QueryLoadsTheDf1SettingsAndSaveSendsTheirRecord) {
       QStringLiteral("BEFORE CONTINUING, MAKE SURE THE FOLLOWING STEPS ARE COMPLETE:\r\n\r\n[1] Attach serial cable")));
   EXPECT_EQ(r.messages.messages().size(), 1u);
   EXPECT_EQ(w.CurrentMode, 5);
-  EXPECT_TRUE(w.optMode[5]->isChecked());
-  EXPECT_TRUE(w.FrOptions[5]->isVisible());
-  EXPECT_TRUE(w.txtDistScanCnt->isVisible());  // a scanner mode
-  EXPECT_FALSE(w.cmdConnect->isVisible());
-  EXPECT_FALSE(w.cmbComm->isVisible());
-  EXPECT_TRUE(w.cmdUpdateXAV->isEnabled());
-  EXPECT_EQ(w.lblCntDn->text(), QStringLiteral(" "));
-  EXPECT_EQ(w.txtBaseRegDF1->text(), QStringLiteral("216"));  // 300 is clamped
-  EXPECT_EQ(w.txtSlaveDF1->text(), QStringLiteral("7"));
-  EXPECT_EQ(w.txtFileNo->text(), QStringLiteral("42"));
-  EXPECT_EQ(w.txtDf1Pos->text(), QStringLiteral("N42:216 - N42:235"));
-  EXPECT_EQ(w.txtDF1Req->text(), QStringLiteral("N42:236 - N42:255"));
-  for (int m = 1; m <= 6; ++m) EXPECT_TRUE(w.optMode[m]->isEnabled());
-  EXPECT_FALSE(w.optMode[8]->isEnabled());
+  EXPECT_TRUE(control<QRadioButton>(w, "optMode", 5)->isChecked());
+  EXPECT_TRUE(control<QGroupBox>(w, "FrOptions", 5)->isVisible());
+  EXPECT_TRUE(control<QLineEdit>(w, "txtDistScanCnt")->isVisible());  // a scanner mode
+  EXPECT_FALSE(control<QPushButton>(w, "cmdConnect")->isVisible());
+  EXPECT_FALSE(control<QComboBox>(w, "cmbComm")->isVisible());
+  EXPECT_TRUE(control<QPushButton>(w, "cmdUpdateXAV")->isEnabled());
+  EXPECT_EQ(control<QLabel>(w, "lblCntDn")->text(), QStringLiteral(" "));
+  EXPECT_EQ(control<QLineEdit>(w, "txtBaseRegDF1")->text(), QStringLiteral("216"));  // 300 is clamped
+  EXPECT_EQ(control<QLineEdit>(w, "txtSlaveDF1")->text(), QStringLiteral("7"));
+  EXPECT_EQ(control<QLineEdit>(w, "txtFileNo")->text(), QStringLiteral("42"));
+  EXPECT_EQ(control<QLineEdit>(w, "txtDf1Pos")->text(), QStringLiteral("N42:216 - N42:235"));
+  EXPECT_EQ(control<QLineEdit>(w, "txtDF1Req")->text(), QStringLiteral("N42:236 - N42:255"));
+  for (int m = 1; m <= 6; ++m) EXPECT_TRUE(control<QRadioButton>(w, "optMode", m)->isEnabled());
+  EXPECT_FALSE(control<QRadioButton>(w, "optMode", 8)->isEnabled());
 
-  w.Combo1->setCurrentIndex(1);  // 19200 is not sent
+  control<QComboBox>(w, "Combo1")->setCurrentIndex(1);  // 19200 is not sent
   r.link.writes.clear();
   w.cmdUpdateXAV_Click();
   EXPECT_EQ(r.link.written(), "@5" "00216" "07" "09600" "042" + QByteArray(28, ' ') + "\r");
-  EXPECT_FALSE(w.cmdUpdateXAV->isEnabled());
-  EXPECT_FALSE(w.FrOptions[5]->isVisible());
-  EXPECT_FALSE(w.optMode[5]->isEnabled());
-  EXPECT_TRUE(w.txtTitle->text().isEmpty());
+  const QString status = control<QLabel>(w, "lblStatus")->text();
+  EXPECT_TRUE(QRegularExpression(QStringLiteral("^Record sent on COM 1 at \\d\\d:\\d\\d:\\d\\d$")).match(status).hasMatch())
+      << qPrintable(status);
+  EXPECT_FALSE(control<QPushButton>(w, "cmdUpdateXAV")->isEnabled());
+  EXPECT_FALSE(control<QGroupBox>(w, "FrOptions", 5)->isVisible());
+  EXPECT_FALSE(control<QRadioButton>(w, "optMode", 5)->isEnabled());
+  EXPECT_TRUE(control<QLineEdit>(w, "txtTitle")->text().isEmpty());
   EXPECT_TRUE(r.host.calls.contains(QStringLiteral("broadcast")));  // the module list is refreshed
 }
 
 TEST(FrmXAVSerial, UnknownModeDigitKeepsTheToolUsableAndNothingIsSentWithoutAMode) {
-  Rig r(frmSelect::kSerial);
+  Rig r(ConnectionTypeDialog::kSerial);
   ASSERT_TRUE(r.load());
-  FrmXAV& w = *r.w;
+  XavCfgWindow& w = *r.w;
   r.connectWith(reply("8" "00000" "00" "00000"));
   ASSERT_EQ(r.messages.messages().size(), 2u);
   EXPECT_TRUE(r.messages.lastText().contains(QLatin1String("mode (8) that this tool does not know")));
-  for (int m = 1; m <= 6; ++m) EXPECT_FALSE(w.optMode[m]->isChecked());
-  EXPECT_TRUE(w.cmdUpdateXAV->isEnabled());
+  for (int m = 1; m <= 6; ++m) EXPECT_FALSE(control<QRadioButton>(w, "optMode", m)->isChecked());
+  EXPECT_FALSE(control<QPushButton>(w, "cmdConnect")->isVisibleTo(&w));  // the port box goes with Connect
+  EXPECT_FALSE(control<QComboBox>(w, "cmbComm")->isVisibleTo(&w));
+  EXPECT_TRUE(control<QPushButton>(w, "cmdUpdateXAV")->isEnabled());
 
   r.link.writes.clear();
   w.cmdUpdateXAV_Click();  // no mode: nothing on the line, and the operator is told
   EXPECT_TRUE(r.link.writes.isEmpty());
   EXPECT_TRUE(r.messages.lastText().contains(QLatin1String("No serial mode is selected")));
-  EXPECT_TRUE(w.cmdUpdateXAV->isEnabled());
+  EXPECT_TRUE(control<QPushButton>(w, "cmdUpdateXAV")->isEnabled());
   EXPECT_TRUE(r.host.calls.isEmpty());
 
-  QTest::mouseClick(w.optMode[2], Qt::LeftButton, {}, QPoint(6, w.optMode[2]->height() / 2));
-  ASSERT_TRUE(w.optMode[2]->isChecked());
-  EXPECT_TRUE(w.FrOptions[2]->isVisible());
-  EXPECT_FALSE(w.txtDistScanCnt->isVisible());
+  QTest::mouseClick(control<QRadioButton>(w, "optMode", 2), Qt::LeftButton, {}, QPoint(6, control<QRadioButton>(w, "optMode", 2)->height() / 2));
+  ASSERT_TRUE(control<QRadioButton>(w, "optMode", 2)->isChecked());
+  EXPECT_TRUE(control<QGroupBox>(w, "FrOptions", 2)->isVisible());
+  EXPECT_FALSE(control<QLineEdit>(w, "txtDistScanCnt")->isVisible());
   w.cmdUpdateXAV_Click();
   EXPECT_EQ(r.link.written(), "@2" "00000" "00" "00000" + QByteArray(31, ' ') + "\r");
 }
 
 TEST(FrmXAVSerial, DigitalSwitchRangesAreReadAndUnknownOnesReported) {
   {
-    Rig r(frmSelect::kSerial);
+    Rig r(ConnectionTypeDialog::kSerial);
     ASSERT_TRUE(r.load());
     r.connectWith(reply("3" "00000" "00" "00000" + QByteArray(29, ' ') + "4"));
-    EXPECT_TRUE(r.w->optSlave[4]->isChecked());
+    EXPECT_TRUE(control<QRadioButton>(*r.w, "optSlave", 4)->isChecked());
     EXPECT_EQ(r.w->GetSlaveMode(), QStringLiteral("4"));
     EXPECT_EQ(r.messages.messages().size(), 1u);
   }
   {
-    Rig r(frmSelect::kSerial);
+    Rig r(ConnectionTypeDialog::kSerial);
     ASSERT_TRUE(r.load());
     r.connectWith(reply("3" "00000" "00" "00000" + QByteArray(29, ' ') + "9"));
-    EXPECT_TRUE(r.w->optMode[3]->isChecked());
-    EXPECT_TRUE(r.w->optSlave[0]->isChecked());
+    EXPECT_TRUE(control<QRadioButton>(*r.w, "optMode", 3)->isChecked());
+    EXPECT_TRUE(control<QRadioButton>(*r.w, "optSlave", 0)->isChecked());
     EXPECT_TRUE(r.messages.lastText().contains(QLatin1String("slave range (9)")));
+    // "None" is only shown, not chosen: Save refuses until a range is picked.
+    r.link.writes.clear();
+    r.w->cmdUpdateXAV_Click();
+    EXPECT_TRUE(r.link.writes.isEmpty());
+    EXPECT_TRUE(r.messages.lastText().contains(QLatin1String("Select the slave range"))) << qPrintable(r.messages.lastText());
+    EXPECT_TRUE(control<QPushButton>(*r.w, "cmdUpdateXAV")->isEnabled());
+    QTest::mouseClick(control<QRadioButton>(*r.w, "optSlave", 0), Qt::LeftButton, {}, QPoint(6, control<QRadioButton>(*r.w, "optSlave", 0)->height() / 2));
+    r.w->cmdUpdateXAV_Click();
+    EXPECT_EQ(r.link.written(), pad45("@3" "00000" "00" "00000").replace(43, 1, "0") + "\r");
   }
   {
-    Rig r(frmSelect::kSerial);  // a 30-character reply has no column 43: "None"
+    Rig r(ConnectionTypeDialog::kSerial);  // a 30-character reply has no column 43: "None"
     ASSERT_TRUE(r.load());
-    r.w->optSlave[2]->setChecked(true);
+    control<QRadioButton>(*r.w, "optSlave", 2)->setChecked(true);
     r.connectWith(QByteArray("3").leftJustified(30, '0'));
-    EXPECT_TRUE(r.w->optSlave[0]->isChecked());
+    EXPECT_TRUE(control<QRadioButton>(*r.w, "optSlave", 0)->isChecked());
   }
 }
 
 TEST(FrmXAVSerial, ModbusScannerFieldsAndOversizedValuesAreRefusedAtSave) {
-  Rig r(frmSelect::kSerial);
+  Rig r(ConnectionTypeDialog::kSerial);
   ASSERT_TRUE(r.load());
-  FrmXAV& w = *r.w;
+  XavCfgWindow& w = *r.w;
   r.connectWith(reply("4" "00040" "17" "09600"));
-  EXPECT_EQ(w.txtBaseReg->text(), QStringLiteral("40"));
-  EXPECT_EQ(w.Text3->text(), QStringLiteral("79"));
-  EXPECT_EQ(w.txtSlave->text(), QStringLiteral("17"));
-  w.txtSlave->setText(QStringLiteral("123"));
+  EXPECT_EQ(control<QLineEdit>(w, "txtBaseReg")->text(), QStringLiteral("40"));
+  EXPECT_EQ(control<QLineEdit>(w, "Text3")->text(), QStringLiteral("79"));
+  EXPECT_EQ(control<QLineEdit>(w, "txtSlave")->text(), QStringLiteral("17"));
+  control<QLineEdit>(w, "txtSlave")->setText(QStringLiteral("123"));
   r.link.writes.clear();
   w.cmdUpdateXAV_Click();
   EXPECT_TRUE(r.link.writes.isEmpty());
   EXPECT_TRUE(r.messages.lastText().contains(QLatin1String("PLC Slave Address")));
-  EXPECT_TRUE(w.cmdUpdateXAV->isEnabled());  // the window is left as it was
-  EXPECT_TRUE(w.FrOptions[4]->isVisible());
-  w.txtSlave->setText(QStringLiteral("12"));
-  w.txtBaseReg->clear();
+  EXPECT_TRUE(control<QPushButton>(w, "cmdUpdateXAV")->isEnabled());  // the window is left as it was
+  EXPECT_TRUE(control<QGroupBox>(w, "FrOptions", 4)->isVisible());
+  control<QLineEdit>(w, "txtSlave")->setText(QStringLiteral("12"));
+  control<QLineEdit>(w, "txtBaseReg")->clear();
   r.link.close();  // the adapter went away: the record must not vanish unnoticed
   w.cmdUpdateXAV_Click();
   EXPECT_TRUE(r.link.writes.isEmpty());
   EXPECT_TRUE(r.messages.lastText().contains(QLatin1String("no longer open")));
-  EXPECT_TRUE(w.cmdUpdateXAV->isEnabled());
-  EXPECT_TRUE(w.optMode[4]->isEnabled());
+  EXPECT_TRUE(control<QPushButton>(w, "cmdUpdateXAV")->isEnabled());
+  EXPECT_TRUE(control<QRadioButton>(w, "optMode", 4)->isEnabled());
   r.link.open(1);
   w.cmdUpdateXAV_Click();
   EXPECT_EQ(r.link.written(), "@4" "00000" "12" "09600" + QByteArray(31, ' ') + "\r");
 }
 
 TEST(FrmXAVSerial, PortThatWillNotOpenAndSilentModule) {
-  Rig r(frmSelect::kSerial);
+  Rig r(ConnectionTypeDialog::kSerial);
   r.link.openable = false;
   ASSERT_TRUE(r.load());
-  EXPECT_EQ(r.w->cmbComm->count(), 0);
+  EXPECT_EQ(control<QComboBox>(*r.w, "cmbComm")->count(), 0);
   r.w->cmdConnect_Click();
   EXPECT_EQ(r.messages.lastText(), QStringLiteral("Unable to open COM Port 0"));
-  EXPECT_TRUE(r.w->cmdConnect->isVisibleTo(r.w.get()));
+  EXPECT_TRUE(control<QPushButton>(*r.w, "cmdConnect")->isVisibleTo(r.w.get()));
   EXPECT_TRUE(r.link.writes.isEmpty());
 }
 
 TEST(FrmXAVSerial, ClosingSendsTheEndMarkerOnAnOpenPortAndRemovesConfigCsv) {
-  Rig r(frmSelect::kSerial);
+  Rig r(ConnectionTypeDialog::kSerial);
   ASSERT_TRUE(r.load());
   r.scratch.writeWork(QStringLiteral("config.csv"), "x");
   r.w->serial()->openPort(1);  // as after a failed query: the port stays open
   r.w->Command4_Click();
   EXPECT_EQ(r.link.written(), QByteArray("@\r\n"));
   EXPECT_FALSE(QFile::exists(QStringLiteral("config.csv")));
-  Rig closed(frmSelect::kSerial);
+  Rig closed(ConnectionTypeDialog::kSerial);
   ASSERT_TRUE(closed.load());
   closed.w->close();
   EXPECT_TRUE(closed.link.writes.isEmpty());
@@ -225,11 +242,11 @@ TEST(FrmXAVSerial, ClosingSendsTheEndMarkerOnAnOpenPortAndRemovesConfigCsv) {
 
 TEST(FrmXAVStart, ExitInTheDialogOrAMissingLoaderEndsTheProgram) {
   {
-    Rig r(frmSelect::kEndProgram);
+    Rig r(ConnectionTypeDialog::kEndProgram);
     EXPECT_FALSE(r.load());
   }
   {
-    Rig r(frmSelect::kSerial);
+    Rig r(ConnectionTypeDialog::kSerial);
     QFile::remove(QStringLiteral("ruinet.exe"));
     EXPECT_FALSE(r.load());
     ASSERT_EQ(r.messages.messages().size(), 1u);
@@ -239,17 +256,17 @@ TEST(FrmXAVStart, ExitInTheDialogOrAMissingLoaderEndsTheProgram) {
   {
     ScratchDir scratch;
     xav::MessageRecorder messages;
-    frmSelect dialog(QStringLiteral("XAV Configuration V2.04"));
+    ConnectionTypeDialog dialog(QStringLiteral("XAV Configuration V2.04"));
     dialog.cmdEthernet_Click();
-    EXPECT_EQ(dialog.ConnectionType, frmSelect::kEndProgram);
+    EXPECT_EQ(dialog.ConnectionType, ConnectionTypeDialog::kEndProgram);
     EXPECT_TRUE(messages.lastText().startsWith(QStringLiteral("Ruinet.exe not found in the current directory\r\n")));
     scratch.writeWork(QStringLiteral("RUINET.EXE"), "x");
-    frmSelect again(QStringLiteral("XAV Configuration V2.04"));
+    ConnectionTypeDialog again(QStringLiteral("XAV Configuration V2.04"));
     again.cmdEthernet_Click();
-    EXPECT_EQ(again.ConnectionType, frmSelect::kEthernet);
-    frmSelect serial(QStringLiteral("XAV Configuration V2.04"));
+    EXPECT_EQ(again.ConnectionType, ConnectionTypeDialog::kEthernet);
+    ConnectionTypeDialog serial(QStringLiteral("XAV Configuration V2.04"));
     serial.cmdSerial_Click();
-    EXPECT_EQ(serial.ConnectionType, frmSelect::kSerial);
+    EXPECT_EQ(serial.ConnectionType, ConnectionTypeDialog::kSerial);
   }
 }
 
@@ -259,141 +276,141 @@ TEST(FrmXAVStart, TheStartDialogTakesTheCaptionAndSetsTheConnectionType) {
   FakeSerialLink link;
   FakeNetworkHost host;
   xav::MessageRecorder messages;
-  FrmXAVOptions o;
+  XavCfgWindowOptions o;
   o.link = &link;
   o.network = &host;
-  FrmXAV w(o);  // no chooser: the real modal dialog
+  XavCfgWindow w(o);  // no chooser: the real modal dialog
   QString caption;
   QTimer::singleShot(0, [&] {
-    auto* dialog = qobject_cast<frmSelect*>(QApplication::activeModalWidget());
+    auto* dialog = qobject_cast<ConnectionTypeDialog*>(QApplication::activeModalWidget());
     if (!dialog) return;
     caption = dialog->windowTitle();
     dialog->findChild<QPushButton*>(QStringLiteral("cmdEthernet"))->click();
   });
   ASSERT_TRUE(w.Form_Load());
   EXPECT_EQ(caption, QStringLiteral("XAV Configuration V2.04"));
-  EXPECT_EQ(w.ConnectionType, frmSelect::kEthernet);
-  EXPECT_TRUE(w.cmdUpdateXAV->isEnabled());
-  EXPECT_TRUE(w.Frame2->isVisible());
+  EXPECT_EQ(w.ConnectionType, ConnectionTypeDialog::kEthernet);
+  EXPECT_TRUE(control<QPushButton>(w, "cmdUpdateXAV")->isEnabled());
+  EXPECT_TRUE(control<QGroupBox>(w, "Frame2")->isVisible());
   EXPECT_EQ(host.calls.first(), QStringLiteral("broadcast"));
 }
 
 TEST(FrmXAVEntryRules, Df1BaseRegisterFileNumberAndDistributorCount) {
-  Rig r(frmSelect::kSerial);
+  Rig r(ConnectionTypeDialog::kSerial);
   ASSERT_TRUE(r.load());
-  FrmXAV& w = *r.w;
-  w.optMode[5]->setChecked(true);
+  XavCfgWindow& w = *r.w;
+  control<QRadioButton>(w, "optMode", 5)->setChecked(true);
   w.optMode_Click(5);
   w.activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
 
-  EXPECT_EQ(w.txtDf1Pos->text(), QStringLiteral("N12:0 - N12:19"));
-  w.txtBaseRegDF1->setText(QStringLiteral("300"));
-  EXPECT_EQ(w.txtBaseRegDF1->text(), QStringLiteral("216"));
-  EXPECT_EQ(w.txtDf1Pos->text(), QStringLiteral("N12:216 - N12:235"));
-  EXPECT_EQ(w.txtDF1Req->text(), QStringLiteral("N12:236 - N12:255"));
-  w.txtBaseRegDF1->clear();
-  EXPECT_EQ(w.txtBaseRegDF1->text(), QStringLiteral("0"));
-  w.txtBaseRegDF1->setFocus();
-  w.txtBaseRegDF1->end(false);
-  QTest::keyClick(w.txtBaseRegDF1, Qt::Key_5, {}, -1);
-  EXPECT_EQ(w.txtBaseRegDF1->text(), QStringLiteral("5"));
-  EXPECT_EQ(w.txtDf1Pos->text(), QStringLiteral("N12:5 - N12:24"));
-  QTest::keyClick(w.txtBaseRegDF1, Qt::Key_Backspace);  // emptied: back to 0 at once
-  EXPECT_EQ(w.txtBaseRegDF1->text(), QStringLiteral("0"));
-  QTest::keyClick(w.txtBaseRegDF1, Qt::Key_Backspace);
-  EXPECT_EQ(w.txtBaseRegDF1->text(), QStringLiteral("0"));
-  EXPECT_EQ(w.txtDf1Pos->text(), QStringLiteral("N12:0 - N12:19"));
-  QTest::keyClicks(w.txtBaseRegDF1, QStringLiteral("17"));
-  EXPECT_EQ(w.txtBaseRegDF1->text(), QStringLiteral("17"));
-  QTest::keyClicks(w.txtDf1Pos, QStringLiteral("9"));
-  EXPECT_EQ(w.txtDf1Pos->text(), QStringLiteral("N12:17 - N12:36"));
+  EXPECT_EQ(control<QLineEdit>(w, "txtDf1Pos")->text(), QStringLiteral("N12:0 - N12:19"));
+  control<QLineEdit>(w, "txtBaseRegDF1")->setText(QStringLiteral("300"));
+  EXPECT_EQ(control<QLineEdit>(w, "txtBaseRegDF1")->text(), QStringLiteral("216"));
+  EXPECT_EQ(control<QLineEdit>(w, "txtDf1Pos")->text(), QStringLiteral("N12:216 - N12:235"));
+  EXPECT_EQ(control<QLineEdit>(w, "txtDF1Req")->text(), QStringLiteral("N12:236 - N12:255"));
+  control<QLineEdit>(w, "txtBaseRegDF1")->clear();
+  EXPECT_EQ(control<QLineEdit>(w, "txtBaseRegDF1")->text(), QStringLiteral("0"));
+  control<QLineEdit>(w, "txtBaseRegDF1")->setFocus();
+  control<QLineEdit>(w, "txtBaseRegDF1")->end(false);
+  QTest::keyClick(control<QLineEdit>(w, "txtBaseRegDF1"), Qt::Key_5, {}, -1);
+  EXPECT_EQ(control<QLineEdit>(w, "txtBaseRegDF1")->text(), QStringLiteral("5"));
+  EXPECT_EQ(control<QLineEdit>(w, "txtDf1Pos")->text(), QStringLiteral("N12:5 - N12:24"));
+  QTest::keyClick(control<QLineEdit>(w, "txtBaseRegDF1"), Qt::Key_Backspace);  // emptied: back to 0 at once
+  EXPECT_EQ(control<QLineEdit>(w, "txtBaseRegDF1")->text(), QStringLiteral("0"));
+  QTest::keyClick(control<QLineEdit>(w, "txtBaseRegDF1"), Qt::Key_Backspace);
+  EXPECT_EQ(control<QLineEdit>(w, "txtBaseRegDF1")->text(), QStringLiteral("0"));
+  EXPECT_EQ(control<QLineEdit>(w, "txtDf1Pos")->text(), QStringLiteral("N12:0 - N12:19"));
+  QTest::keyClicks(control<QLineEdit>(w, "txtBaseRegDF1"), QStringLiteral("17"));
+  EXPECT_EQ(control<QLineEdit>(w, "txtBaseRegDF1")->text(), QStringLiteral("17"));
+  QTest::keyClicks(control<QLineEdit>(w, "txtDf1Pos"), QStringLiteral("9"));
+  EXPECT_EQ(control<QLineEdit>(w, "txtDf1Pos")->text(), QStringLiteral("N12:17 - N12:36"));
 
   for (const char* refused : {"8", "6", "257"}) {
-    w.txtFileNo->setFocus();
-    QTRY_VERIFY(w.txtFileNo->hasFocus());
-    w.txtFileNo->setText(QString::fromLatin1(refused));
-    QTest::keyClick(w.txtFileNo, Qt::Key_Tab);
-    EXPECT_EQ(w.txtFileNo->text(), QStringLiteral("0")) << refused;
-    QTRY_VERIFY(w.txtFileNo->hasFocus());
-    EXPECT_EQ(w.txtFileNo->selectedText(), QStringLiteral("0"));
+    control<QLineEdit>(w, "txtFileNo")->setFocus();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return control<QLineEdit>(w, "txtFileNo")->hasFocus(); }, 5000));
+    control<QLineEdit>(w, "txtFileNo")->setText(QString::fromLatin1(refused));
+    QTest::keyClick(control<QLineEdit>(w, "txtFileNo"), Qt::Key_Tab);
+    EXPECT_EQ(control<QLineEdit>(w, "txtFileNo")->text(), QStringLiteral("0")) << refused;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return control<QLineEdit>(w, "txtFileNo")->hasFocus(); }, 5000));
+    EXPECT_EQ(control<QLineEdit>(w, "txtFileNo")->selectedText(), QStringLiteral("0"));
   }
-  w.txtFileNo->setText(QStringLiteral("256"));
-  QTest::keyClick(w.txtFileNo, Qt::Key_Tab);
-  EXPECT_EQ(w.txtFileNo->text(), QStringLiteral("256"));
-  QTest::qWait(20);
-  EXPECT_FALSE(w.txtFileNo->hasFocus());
+  control<QLineEdit>(w, "txtFileNo")->setText(QStringLiteral("256"));
+  QTest::keyClick(control<QLineEdit>(w, "txtFileNo"), Qt::Key_Tab);
+  EXPECT_EQ(control<QLineEdit>(w, "txtFileNo")->text(), QStringLiteral("256"));
+  QCoreApplication::processEvents();  // an accepted number queues no refocus
+  EXPECT_FALSE(control<QLineEdit>(w, "txtFileNo")->hasFocus());
 
-  w.txtDistScanCnt->setFocus();
-  QTest::keyClicks(w.txtDistScanCnt, QStringLiteral("7"));
-  QTest::keyClick(w.txtDistScanCnt, Qt::Key_Backspace);
-  QTest::keyClick(w.txtDistScanCnt, Qt::Key_Delete);
-  EXPECT_EQ(w.txtDistScanCnt->text(), QStringLiteral("20"));
-  EXPECT_EQ(w.txtDistScanCnt->selectedText(), QStringLiteral("20"));
+  control<QLineEdit>(w, "txtDistScanCnt")->setFocus();
+  QTest::keyClicks(control<QLineEdit>(w, "txtDistScanCnt"), QStringLiteral("7"));
+  QTest::keyClick(control<QLineEdit>(w, "txtDistScanCnt"), Qt::Key_Backspace);
+  QTest::keyClick(control<QLineEdit>(w, "txtDistScanCnt"), Qt::Key_Delete);
+  EXPECT_EQ(control<QLineEdit>(w, "txtDistScanCnt")->text(), QStringLiteral("20"));
+  EXPECT_EQ(control<QLineEdit>(w, "txtDistScanCnt")->selectedText(), QStringLiteral("20"));
 }
 
 TEST(FrmXAVEntryRules, EthernetPaneColoursTitleAndSlot) {
-  Rig r(frmSelect::kEthernet);
+  Rig r(ConnectionTypeDialog::kEthernet);
   ASSERT_TRUE(r.load());
-  FrmXAV& w = *r.w;
-  EXPECT_TRUE(lightRed(w.txtIPAddress));
+  XavCfgWindow& w = *r.w;
+  EXPECT_TRUE(lightRed(control<QLineEdit>(w, "txtIPAddress")));
   for (const char* bad : {"192.168.1", "192.168..1", "192.168.1.300"}) {
-    w.txtIPAddress->setText(QString::fromLatin1(bad));
-    EXPECT_TRUE(lightRed(w.txtIPAddress)) << bad;
+    control<QLineEdit>(w, "txtIPAddress")->setText(QString::fromLatin1(bad));
+    EXPECT_TRUE(lightRed(control<QLineEdit>(w, "txtIPAddress"))) << bad;
   }
-  w.txtIPAddress->setText(QStringLiteral("192.168.1.1"));
-  EXPECT_TRUE(white(w.txtIPAddress));
+  control<QLineEdit>(w, "txtIPAddress")->setText(QStringLiteral("192.168.1.1"));
+  EXPECT_TRUE(white(control<QLineEdit>(w, "txtIPAddress")));
   EXPECT_EQ(w.PlcIP, QStringLiteral("192.168.1.1"));
-  w.txtIPAddress->setText(QStringLiteral("1.2.3"));
+  control<QLineEdit>(w, "txtIPAddress")->setText(QStringLiteral("1.2.3"));
   EXPECT_EQ(w.PlcIP, QStringLiteral("192.168.1.1"));  // kept while invalid
 
-  w.txtEIPFile->setText(QStringLiteral("6"));
+  control<QLineEdit>(w, "txtEIPFile")->setText(QStringLiteral("6"));
   w.optEthMode_Click(1);
-  EXPECT_TRUE(lightRed(w.txtEIPFile));
-  EXPECT_TRUE(w.txtEIPFile->isVisible());
-  EXPECT_FALSE(w.txtMBReg->isVisible());
+  EXPECT_TRUE(lightRed(control<QLineEdit>(w, "txtEIPFile")));
+  EXPECT_TRUE(control<QLineEdit>(w, "txtEIPFile")->isVisible());
+  EXPECT_FALSE(control<QLineEdit>(w, "txtMBReg")->isVisible());
   w.optEthMode_Click(3);
-  EXPECT_TRUE(w.txtMBReg->isVisible());
-  EXPECT_FALSE(w.txtEIPFile->isVisible());
-  w.txtMBReg->setText(QStringLiteral("40000"));
-  EXPECT_TRUE(lightRed(w.txtMBReg));
+  EXPECT_TRUE(control<QLineEdit>(w, "txtMBReg")->isVisible());
+  EXPECT_FALSE(control<QLineEdit>(w, "txtEIPFile")->isVisible());
+  control<QLineEdit>(w, "txtMBReg")->setText(QStringLiteral("40000"));
+  EXPECT_TRUE(lightRed(control<QLineEdit>(w, "txtMBReg")));
   w.optEthMode_Click(2);
-  EXPECT_TRUE(w.txtEipPath->isVisible());
-  EXPECT_TRUE(w.lblEipCipDesc->isVisible());
+  EXPECT_TRUE(control<QLineEdit>(w, "txtEipPath")->isVisible());
+  EXPECT_TRUE(control<QLabel>(w, "lblEipCipDesc")->isVisible());
 
   w.activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
-  w.txtTitle->setFocus();
-  QTest::keyClicks(w.txtTitle, QStringLiteral("Line,4"));
-  EXPECT_EQ(w.txtTitle->text(), QStringLiteral("Line4"));
-  w.txtEipPath->setFocus();
-  w.txtEipPath->setText(QStringLiteral("123"));
-  QTest::keyClick(w.txtEipPath, Qt::Key_5, {}, -1);
-  EXPECT_EQ(w.txtEipPath->text(), QStringLiteral("53"));
+  control<QLineEdit>(w, "txtTitle")->setFocus();
+  QTest::keyClicks(control<QLineEdit>(w, "txtTitle"), QStringLiteral("Line,4"));
+  EXPECT_EQ(control<QLineEdit>(w, "txtTitle")->text(), QStringLiteral("Line4"));
+  control<QLineEdit>(w, "txtEipPath")->setFocus();
+  control<QLineEdit>(w, "txtEipPath")->setText(QStringLiteral("123"));
+  QTest::keyClick(control<QLineEdit>(w, "txtEipPath"), Qt::Key_5, {}, -1);
+  EXPECT_EQ(control<QLineEdit>(w, "txtEipPath")->text(), QStringLiteral("53"));
 }
 
 TEST(FrmXAVEthernet, SingleModuleIsPickedAndReadBackAndSaveUploadsTheGeneratedFile) {
-  Rig r(frmSelect::kEthernet);
+  Rig r(ConnectionTypeDialog::kEthernet);
   r.host.setTable({QStringLiteral("  127.0.0.21  00-50-4e-00-00-01  dynamic")});
   r.host.answering = {QStringLiteral("127.0.0.21")};
   r.host.configs[QStringLiteral("127.0.0.21")] = xavcfg::testing::configWithTitle(
       QStringLiteral("//3-MODBUS/TCP, 127.0.0.1, 40011"), QStringLiteral("Press 7"), "//RVSIM_Captions\r\nA,pos");
   ASSERT_TRUE(r.load());
-  FrmXAV& w = *r.w;
-  EXPECT_FALSE(w.Frame1->isVisible());
-  EXPECT_TRUE(w.Frame2->isVisible());
-  EXPECT_TRUE(w.FrOptions[7]->isVisible());
-  EXPECT_TRUE(w.txtTitle->isVisible());
-  ASSERT_EQ(w.LV1->count(), 1);
-  EXPECT_EQ(w.LV1->item(0)->text(), QStringLiteral("127.0.0.21 : Press 7"));
-  EXPECT_EQ(w.LV1->currentRow(), 0);
+  XavCfgWindow& w = *r.w;
+  EXPECT_FALSE(control<QGroupBox>(w, "Frame1")->isVisible());
+  EXPECT_TRUE(control<QGroupBox>(w, "Frame2")->isVisible());
+  EXPECT_TRUE(control<QGroupBox>(w, "FrOptions", 7)->isVisible());
+  EXPECT_TRUE(control<QLineEdit>(w, "txtTitle")->isVisible());
+  ASSERT_EQ(control<QListWidget>(w, "LV1")->count(), 1);
+  EXPECT_EQ(control<QListWidget>(w, "LV1")->item(0)->text(), QStringLiteral("127.0.0.21 : Press 7"));
+  EXPECT_EQ(control<QListWidget>(w, "LV1")->currentRow(), 0);
   EXPECT_EQ(w.ModuleIP, QStringLiteral("127.0.0.21"));
   EXPECT_EQ(r.host.calls.count(QStringLiteral("fetch 127.0.0.21")), 2);  // title, then the pick
-  EXPECT_TRUE(w.optEthMode[3]->isChecked());
-  EXPECT_EQ(w.txtMBReg->text(), QStringLiteral("40011"));
-  EXPECT_EQ(w.txtIPAddress->text(), QStringLiteral("127.0.0.1"));
-  EXPECT_EQ(w.txtTitle->text(), QStringLiteral("Press 7"));
-  EXPECT_TRUE(w.cmdUpdateXAV->isEnabled());
+  EXPECT_TRUE(control<QRadioButton>(w, "optEthMode", 3)->isChecked());
+  EXPECT_EQ(control<QLineEdit>(w, "txtMBReg")->text(), QStringLiteral("40011"));
+  EXPECT_EQ(control<QLineEdit>(w, "txtIPAddress")->text(), QStringLiteral("127.0.0.1"));
+  EXPECT_EQ(control<QLineEdit>(w, "txtTitle")->text(), QStringLiteral("Press 7"));
+  EXPECT_TRUE(control<QPushButton>(w, "cmdUpdateXAV")->isEnabled());
 
   gw::ConfigEntries expected;
   expected.protocol = gw::kModbusTcp;
@@ -413,17 +430,17 @@ TEST(FrmXAVEthernet, SingleModuleIsPickedAndReadBackAndSaveUploadsTheGeneratedFi
   EXPECT_EQ(r.host.calls, (QStringList{QStringLiteral("broadcast"), QStringLiteral("table"),
                                        QStringLiteral("ping 127.0.0.21"), QStringLiteral("fetch 127.0.0.21"),
                                        QStringLiteral("fetch 127.0.0.21")}));
-  EXPECT_TRUE(w.cmdUpdateXAV->isEnabled());
+  EXPECT_TRUE(control<QPushButton>(w, "cmdUpdateXAV")->isEnabled());
 }
 
 TEST(FrmXAVEthernet, ClosingWhileTheLoaderRunsWaitsForItToEnd) {
-  Rig r(frmSelect::kEthernet);
+  Rig r(ConnectionTypeDialog::kEthernet);
   r.host.setTable({QStringLiteral("  127.0.0.21  00-50-4e-00-00-01  dynamic")});
   r.host.answering = {QStringLiteral("127.0.0.21")};
   r.host.configs[QStringLiteral("127.0.0.21")] =
       xavcfg::testing::configWithTitle(QStringLiteral("//3-MODBUS/TCP, 127.0.0.1, 40001"), QStringLiteral("Press"));
   ASSERT_TRUE(r.load());
-  FrmXAV& w = *r.w;
+  XavCfgWindow& w = *r.w;
   const QString loader = QDir::current().filePath(QStringLiteral("ruinet.exe"));
   xav::writeWholeFile(loader, "#!/bin/sh\ncase \"$*\" in *-u0*) sleep 1; cp Config.csv uploaded.csv ;; esac\n");
   QFile::setPermissions(loader, QFile::permissions(loader) | QFile::ExeOwner);
@@ -432,60 +449,138 @@ TEST(FrmXAVEthernet, ClosingWhileTheLoaderRunsWaitsForItToEnd) {
   QByteArray uploaded;
   EXPECT_TRUE(xav::readWholeFile(QStringLiteral("uploaded.csv"), &uploaded));
   EXPECT_TRUE(uploaded.startsWith("//3-MODBUS/TCP, 127.0.0.1, 40001\r\n"));
-  QTRY_VERIFY(!w.isVisible());  // and then it closes
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !w.isVisible(); }, 5000));  // and then it closes
   EXPECT_FALSE(QFile::exists(QStringLiteral("Config.csv")));
 }
 
 TEST(FrmXAVEthernet, TwoModulesAreListedNoneChosenAndSaveNeedsAModule) {
-  Rig r(frmSelect::kEthernet);
+  Rig r(ConnectionTypeDialog::kEthernet);
   r.host.setTable({QStringLiteral("  127.0.0.21  00-50-4e-00-00-01  dynamic"),
                    QStringLiteral("  127.0.0.22  00-40-9d-00-00-02  dynamic")});
   r.host.answering = {QStringLiteral("127.0.0.21"), QStringLiteral("127.0.0.22")};
   r.host.configs[QStringLiteral("127.0.0.22")] =
       xavcfg::testing::configWithTitle(QStringLiteral("//9-UNKNOWN, 10.0.0.9"), QStringLiteral("Kiln"));
   ASSERT_TRUE(r.load());
-  FrmXAV& w = *r.w;
-  ASSERT_EQ(w.LV1->count(), 2);
-  EXPECT_EQ(w.LV1->item(1)->text(), QStringLiteral("127.0.0.22 : Kiln"));
-  EXPECT_EQ(w.LV1->currentRow(), -1);
+  XavCfgWindow& w = *r.w;
+  ASSERT_EQ(control<QListWidget>(w, "LV1")->count(), 2);
+  EXPECT_EQ(control<QListWidget>(w, "LV1")->item(1)->text(), QStringLiteral("127.0.0.22 : Kiln"));
+  EXPECT_EQ(control<QListWidget>(w, "LV1")->currentRow(), -1);
   EXPECT_TRUE(w.ModuleIP.isEmpty());
   QList<int> listedDuringFetch;  // a re-scan empties the list before the titles are fetched
-  r.host.onFetch = [&] { listedDuringFetch << w.LV1->count(); };
+  r.host.onFetch = [&] { listedDuringFetch << control<QListWidget>(w, "LV1")->count(); };
   w.cmdReScan_Click();
   r.host.onFetch = nullptr;
   EXPECT_EQ(listedDuringFetch, (QList<int>{0, 1}));
-  ASSERT_EQ(w.LV1->count(), 2);
+  ASSERT_EQ(control<QListWidget>(w, "LV1")->count(), 2);
 
   w.optEthMode_Click(3);
-  w.txtIPAddress->setText(QStringLiteral("127.0.0.1"));
+  control<QLineEdit>(w, "txtIPAddress")->setText(QStringLiteral("127.0.0.1"));
   w.cmdUpdateXAV_Click();  // enabled by the start dialog, but no module chosen yet
   EXPECT_TRUE(xavcfg::testing::uploadedTo(QStringLiteral("127.0.0.21")).isEmpty());
   EXPECT_TRUE(r.messages.lastText().contains(QLatin1String("No XAV module is selected")));
 
-  w.LV1->setCurrentRow(1);
+  control<QListWidget>(w, "LV1")->setCurrentRow(1);
   w.LV1_Click();  // a file of an unknown protocol still gives title and address
   EXPECT_EQ(r.messages.lastText(), QStringLiteral("Current Config file is corrupt."));
-  EXPECT_EQ(w.txtTitle->text(), QStringLiteral("Kiln"));
-  EXPECT_EQ(w.txtIPAddress->text(), QStringLiteral("10.0.0.9"));
+  EXPECT_EQ(control<QLineEdit>(w, "txtTitle")->text(), QStringLiteral("Kiln"));
+  EXPECT_EQ(control<QLineEdit>(w, "txtIPAddress")->text(), QStringLiteral("10.0.0.9"));
 
-  w.LV1->setCurrentRow(0);  // no file comes back: nothing is changed from a stale one
+  control<QListWidget>(w, "LV1")->setCurrentRow(0);  // no file comes back: nothing of the module read before stays
   w.LV1_Click();
   EXPECT_EQ(r.messages.messages().size(), 3u);
   EXPECT_EQ(r.messages.lastText(), QStringLiteral("Current Config file is corrupt."));
-  EXPECT_EQ(w.txtTitle->text(), QStringLiteral("Kiln"));
+  EXPECT_TRUE(control<QLineEdit>(w, "txtTitle")->text().isEmpty());
   EXPECT_EQ(w.ModuleIP, QStringLiteral("127.0.0.21"));
 
-  w.txtTitle->clear();
-  w.txtIPAddress->setText(QStringLiteral("1.2.3"));
+  control<QLineEdit>(w, "txtTitle")->clear();
+  control<QLineEdit>(w, "txtIPAddress")->setText(QStringLiteral("1.2.3"));
   w.cmdUpdateXAV_Click();
   EXPECT_EQ(r.messages.lastText(), QStringLiteral("Enter a legal IP Address"));
-  EXPECT_EQ(w.txtTitle->text(), QStringLiteral("Change this title if desired."));
+  EXPECT_EQ(control<QLineEdit>(w, "txtTitle")->text(), QStringLiteral("Change this title if desired."));
   EXPECT_TRUE(xavcfg::testing::uploadedTo(QStringLiteral("127.0.0.21")).isEmpty());
-  EXPECT_TRUE(w.cmdUpdateXAV->isEnabled());
+  EXPECT_TRUE(control<QPushButton>(w, "cmdUpdateXAV")->isEnabled());
+}
+
+TEST(FrmXAVEthernet, FailedReadBackOfANewlyPickedModuleLeavesNothingOfTheModuleBefore) {
+  Rig r(ConnectionTypeDialog::kEthernet);
+  r.host.setTable({QStringLiteral("  127.0.0.21  00-50-4e-00-00-01  dynamic"),
+                   QStringLiteral("  127.0.0.23  00-40-9d-00-00-03  dynamic")});
+  r.host.answering = {QStringLiteral("127.0.0.21"), QStringLiteral("127.0.0.23")};
+  r.host.configs[QStringLiteral("127.0.0.21")] = xavcfg::testing::configWithTitle(
+      QStringLiteral("//1-ETHERNET/IP-PCCC, 10.1.2.3, 9, 20"), QStringLiteral("Press A"), "//RVSIM_Captions\r\nA,pos");
+  ASSERT_TRUE(r.load());
+  XavCfgWindow& w = *r.w;
+  ASSERT_EQ(control<QListWidget>(w, "LV1")->count(), 2);
+  control<QListWidget>(w, "LV1")->setCurrentRow(0);
+  w.LV1_Click();
+  ASSERT_TRUE(control<QRadioButton>(w, "optEthMode", 1)->isChecked());
+  ASSERT_EQ(control<QLineEdit>(w, "txtEIPFile")->text(), QStringLiteral("9"));
+  ASSERT_FALSE(w.CaptionsTail.isEmpty());
+  control<QLineEdit>(w, "txtMBReg")->setText(QStringLiteral("40100"));
+  control<QLineEdit>(w, "txtEipPath")->setText(QStringLiteral("4"));
+
+  // Module A again, but its file cannot be fetched now: no field changes.
+  r.host.configs.remove(QStringLiteral("127.0.0.21"));
+  w.LV1_Click();
+  EXPECT_EQ(r.messages.lastText(), QStringLiteral("Current Config file is corrupt."));
+  EXPECT_TRUE(control<QRadioButton>(w, "optEthMode", 1)->isChecked());
+  EXPECT_EQ(control<QLineEdit>(w, "txtEIPFile")->text(), QStringLiteral("9"));
+  EXPECT_EQ(control<QLineEdit>(w, "txtTitle")->text(), QStringLiteral("Press A"));
+  EXPECT_EQ(control<QLineEdit>(w, "txtIPAddress")->text(), QStringLiteral("10.1.2.3"));
+
+  // Module C, whose file cannot be fetched: every field back to its start value.
+  r.messages.clear();
+  control<QListWidget>(w, "LV1")->setCurrentRow(1);
+  w.LV1_Click();
+  EXPECT_EQ(r.messages.lastText(), QStringLiteral("Current Config file is corrupt."));
+  EXPECT_EQ(w.ModuleIP, QStringLiteral("127.0.0.23"));
+  for (int p = 1; p <= 3; ++p) EXPECT_FALSE(control<QRadioButton>(w, "optEthMode", p)->isChecked()) << p;
+  EXPECT_TRUE(control<QLineEdit>(w, "txtIPAddress")->text().isEmpty());
+  EXPECT_TRUE(lightRed(control<QLineEdit>(w, "txtIPAddress")));
+  EXPECT_EQ(control<QLineEdit>(w, "txtEIPFile")->text(), QStringLiteral("7"));
+  EXPECT_EQ(control<QLineEdit>(w, "txtEIPOff")->text(), QStringLiteral("0"));
+  EXPECT_EQ(control<QLineEdit>(w, "txtEipPath")->text(), QStringLiteral("0"));
+  EXPECT_EQ(control<QLineEdit>(w, "txtMBReg")->text(), QStringLiteral("40001"));
+  EXPECT_TRUE(control<QLineEdit>(w, "txtTitle")->text().isEmpty());
+  EXPECT_TRUE(w.CaptionsTail.isEmpty());
+  EXPECT_FALSE(control<QLineEdit>(w, "txtEIPFile")->isVisible());
+
+  // Save sends nothing to C until a protocol is chosen.
+  control<QLineEdit>(w, "txtIPAddress")->setText(QStringLiteral("10.1.2.3"));
+  w.cmdUpdateXAV_Click();
+  EXPECT_EQ(r.messages.lastText(), QStringLiteral("Select a protocol before saving."));
+  EXPECT_TRUE(xavcfg::testing::uploadedTo(QStringLiteral("127.0.0.23")).isEmpty());
+  EXPECT_TRUE(control<QPushButton>(w, "cmdUpdateXAV")->isEnabled());
+}
+
+TEST(FrmXAVEthernet, ACancelledFetchStopsThePickAndSaysTheConfigurationIsUnknown) {
+  Rig r(ConnectionTypeDialog::kEthernet);
+  r.host.setTable({QStringLiteral("  127.0.0.21  00-50-4e-00-00-01  dynamic"),
+                   QStringLiteral("  127.0.0.23  00-40-9d-00-00-03  dynamic")});
+  r.host.answering = {QStringLiteral("127.0.0.21"), QStringLiteral("127.0.0.23")};
+  for (const char* a : {"127.0.0.21", "127.0.0.23"})
+    r.host.configs[QString::fromLatin1(a)] = xavcfg::testing::configWithTitle(
+        QStringLiteral("//3-MODBUS/TCP, 10.1.2.3, 40011"), QStringLiteral("Press"));
+  ASSERT_TRUE(r.load());
+  XavCfgWindow& w = *r.w;
+  control<QListWidget>(w, "LV1")->setCurrentRow(0);
+  w.LV1_Click();
+  ASSERT_TRUE(control<QRadioButton>(w, "optEthMode", 3)->isChecked());
+
+  r.host.interruptAt = QStringLiteral("fetch 127.0.0.23");
+  control<QListWidget>(w, "LV1")->setCurrentRow(1);
+  w.LV1_Click();
+  ASSERT_EQ(r.messages.messages().size(), 1u);  // not "corrupt": the fetch was cancelled
+  EXPECT_TRUE(r.messages.lastText().startsWith(QStringLiteral("The operation was cancelled")));
+  EXPECT_TRUE(r.messages.lastText().contains(QLatin1String("unknown")));
+  EXPECT_FALSE(control<QRadioButton>(w, "optEthMode", 3)->isChecked());  // nothing of 127.0.0.21 stays
+  EXPECT_TRUE(control<QLineEdit>(w, "txtIPAddress")->text().isEmpty());
+  EXPECT_TRUE(control<QLineEdit>(w, "txtTitle")->text().isEmpty());
+  EXPECT_TRUE(control<QLabel>(w, "lblStatus")->text().contains(QLatin1String("read it back")));
 }
 
 TEST(FrmXAVEthernet, ToolboxIsStartedFromItsDirectoryOrReportedMissing) {
-  Rig r(frmSelect::kEthernet);
+  Rig r(ConnectionTypeDialog::kEthernet);
   ASSERT_TRUE(r.load());
   r.host.calls.clear();
   r.w->cmdToolbox_Click();
@@ -503,4 +598,28 @@ TEST(FrmXAVEthernet, ToolboxIsStartedFromItsDirectoryOrReportedMissing) {
   ASSERT_TRUE(xav::readWholeFile(QStringLiteral("Toolbox/ran.txt"), &ran));
   EXPECT_EQ(ran.trimmed(), QDir(QStringLiteral("Toolbox")).absolutePath().toLocal8Bit());
   EXPECT_EQ(r.host.calls.first(), QStringLiteral("broadcast"));
+}
+
+TEST(FrmXAVSerial, RefusedDf1FileNumberThenAMouseClickOnSaveGivesTheRefusal) {
+  Rig r(ConnectionTypeDialog::kSerial);
+  ASSERT_TRUE(r.load());
+  XavCfgWindow& w = *r.w;
+  r.connectWith(reply("5" "00000" "01" "09600" "012"));
+  w.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+  control<QLineEdit>(w, "txtFileNo")->setFocus();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return control<QLineEdit>(w, "txtFileNo")->hasFocus(); }, 5000));
+  control<QLineEdit>(w, "txtFileNo")->setText(QStringLiteral("8"));
+  r.messages.clear();
+  r.link.writes.clear();
+  // As a real click: the box's rule runs (and takes the focus back) while
+  // the button is held down, before it is released.
+  QTest::mousePress(control<QPushButton>(w, "cmdUpdateXAV"), Qt::LeftButton);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return control<QLineEdit>(w, "txtFileNo")->hasFocus(); }, 5000));
+  QTest::mouseRelease(control<QPushButton>(w, "cmdUpdateXAV"), Qt::LeftButton);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !r.messages.messages().empty(); }, 5000));
+  EXPECT_TRUE(r.messages.lastText().contains(QLatin1String("File Number"))) << qPrintable(r.messages.lastText());
+  EXPECT_TRUE(r.link.writes.isEmpty());
+  EXPECT_TRUE(control<QPushButton>(w, "cmdUpdateXAV")->isEnabled());
+  EXPECT_TRUE(control<QLineEdit>(w, "txtFileNo")->hasFocus());
 }

@@ -1,5 +1,6 @@
 #pragma once
-// frmSelect: the start dialog that asks for the connection type.
+// ConnectionTypeDialog (form frmSelect): the start dialog that asks whether
+// the module is configured over a serial port or over Ethernet.
 
 #include <QDialog>
 
@@ -8,14 +9,14 @@ class QPushButton;
 
 namespace xavcfg {
 
-class frmSelect : public QDialog {
+class ConnectionTypeDialog : public QDialog {
   Q_OBJECT
  public:
   // ConnectionType values; kEndProgram when the program must end.
   enum { kUnchosen = 0, kSerial = 1, kEthernet = 2, kEndProgram = -1 };
 
   // mainCaption is the main window's caption, taken over on activation.
-  explicit frmSelect(const QString& mainCaption, QWidget* parent = nullptr);
+  explicit ConnectionTypeDialog(const QString& mainCaption, QWidget* parent = nullptr);
 
   int ConnectionType = kUnchosen;
 
@@ -28,14 +29,10 @@ class frmSelect : public QDialog {
 
  private:
   QString mainCaption_;
-  QLabel* Label1;
-  QPushButton* cmdEthernet;
-  QPushButton* cmdSerial;
-  QPushButton* cmdExit;
+  QLabel* questionLabel_;
+  QPushButton* ethernetButton_;
+  QPushButton* serialButton_;
+  QPushButton* exitButton_;
 };
-
-// Whether the working directory holds the loader (ruinet.exe; the name is
-// compared without regard to case).
-bool loaderPresent();
 
 }  // namespace xavcfg

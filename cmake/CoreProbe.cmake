@@ -1,0 +1,120 @@
+# Widget-free cores. Every library target whose name ends in _core holds
+# logic that must run without a display: it links Qt Core (plus Network or
+# Serial Port) and never Qt Gui or Widgets.
+#
+# xav_core_probe(<core> <probe.cpp>) builds a small program against the core
+# alone and adds a test that runs it and checks that neither Qt Gui nor Qt
+# Widgets reaches it (link libraries, include directories, loaded libraries).
+# xav_check_core_targets(), called once at the end of the top-level file,
+# adds a test that fails for any *_core target without a probe.
+
+set(XAV_FORBIDDEN_QT_MODULES Qt6::Gui Qt6::Widgets Qt6::OpenGL Qt6::OpenGLWidgets)
+
+function(xav_core_probe core source)
+  set(probe ${core}_probe)
+  add_executable(${probe} ${source})
+  target_link_libraries(${probe} PRIVATE ${core})
+  set_target_properties(${probe} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/probes)
+  if(NOT XAV_BUILD_TESTS)
+    set_target_properties(${probe} PROPERTIES EXCLUDE_FROM_ALL ON)
+  endif()
+  set_property(GLOBAL APPEND PROPERTY XAV_PROBED_CORES ${core})
+  if(XAV_BUILD_TESTS)
+    add_test(NAME ${core}.links_without_gui
+      COMMAND ${CMAKE_COMMAND}
+        -DPROBE=$<TARGET_FILE:${probe}>
+        -DREPORT=${CMAKE_BINARY_DIR}/probes/${core}.deps
+        -P ${PROJECT_SOURCE_DIR}/cmake/check_core.cmake)
+    set_tests_properties(${core}.links_without_gui PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=minimal)
+  endif()
+endfunction()
+
+# Everything a target links, directly or through the targets it links.
+function(_xav_link_closure target out_var)
+  set(seen "")
+  set(queue ${target})
+  while(queue)
+    list(POP_FRONT queue item)
+    if(item IN_LIST seen)
+      continue()
+    endif()
+    list(APPEND seen ${item})
+    if(NOT TARGET ${item})
+      continue()
+    endif()
+    get_target_property(aliased ${item} ALIASED_TARGET)
+    if(aliased)
+      list(APPEND queue ${aliased})
+    endif()
+    get_target_property(type ${item} TYPE)
+    set(libs "")
+    if(NOT type STREQUAL "INTERFACE_LIBRARY")
+      get_target_property(direct ${item} LINK_LIBRARIES)
+      if(direct)
+        list(APPEND libs ${direct})
+      endif()
+    endif()
+    get_target_property(iface ${item} INTERFACE_LINK_LIBRARIES)
+    if(iface)
+      list(APPEND libs ${iface})
+    endif()
+    foreach(lib IN LISTS libs)
+      # $<LINK_ONLY:x> and similar wrappers around a plain name.
+      string(REGEX REPLACE "^\\$<[A-Z_]+:(.*)>$" "\\1" lib "${lib}")
+      if(lib MATCHES "^\\$<")
+        continue()
+      endif()
+      list(APPEND queue ${lib})
+    endforeach()
+  endwhile()
+  set(${out_var} ${seen} PARENT_SCOPE)
+endfunction()
+
+function(_xav_collect_targets dir out_var)
+  get_property(targets DIRECTORY ${dir} PROPERTY BUILDSYSTEM_TARGETS)
+  get_property(subdirs DIRECTORY ${dir} PROPERTY SUBDIRECTORIES)
+  foreach(sub IN LISTS subdirs)
+    _xav_collect_targets(${sub} more)
+    list(APPEND targets ${more})
+  endforeach()
+  set(${out_var} ${targets} PARENT_SCOPE)
+endfunction()
+
+function(xav_check_core_targets)
+  _xav_collect_targets(${PROJECT_SOURCE_DIR} all_targets)
+  get_property(probed GLOBAL PROPERTY XAV_PROBED_CORES)
+  set(unprobed "")
+  foreach(t IN LISTS all_targets)
+    if(NOT t MATCHES "_core$")
+      continue()
+    endif()
+    if(NOT t IN_LIST probed)
+      list(APPEND unprobed ${t})
+    endif()
+    # What the core reaches, for the probe's test to judge.
+    _xav_link_closure(${t} closure)
+    set(bad "")
+    foreach(m IN LISTS XAV_FORBIDDEN_QT_MODULES)
+      if(m IN_LIST closure)
+        list(APPEND bad ${m})
+      endif()
+    endforeach()
+    # Include folders added by hand, outside the imported Qt targets.
+    foreach(c IN LISTS closure)
+      if(TARGET ${c})
+        get_target_property(imported ${c} IMPORTED)
+        if(NOT imported)
+          get_target_property(inc ${c} INTERFACE_INCLUDE_DIRECTORIES)
+          if(inc MATCHES "Qt(Gui|Widgets)")
+            list(APPEND bad "${c}:include")
+          endif()
+        endif()
+      endif()
+    endforeach()
+    file(WRITE ${CMAKE_BINARY_DIR}/probes/${t}.deps "${bad}")
+  endforeach()
+  if(XAV_BUILD_TESTS)
+    add_test(NAME core_targets.every_core_has_a_probe
+      COMMAND ${CMAKE_COMMAND} -DUNPROBED=${unprobed} -P ${PROJECT_SOURCE_DIR}/cmake/check_core.cmake)
+  endif()
+endfunction()
