@@ -186,6 +186,56 @@ QString refusalMessage(Refusal r) {
   return {};
 }
 
+namespace {
+
+// The PCCC body; false when the file or base number is refused.
+bool pcccBody(const ConfigEntries& e, const QString& common, GeneratedConfig& out, QString* body) {
+  if (!e.fileNumberValid || !e.baseElementValid) {
+    out.refusal = Refusal::BadFileOrBase;
+    return false;
+  }
+  // The 40 element addresses go into the map rows before the title joins
+  // the body: a title holding "%03%" must not shift them.
+  QString pccc = BuildPcccProfile();
+  const QString placeholder = QStringLiteral("%03%");
+  const double base = xav::leadingNumber(e.baseElement);
+  qsizetype at = 0;
+  for (int k = 0; k < 40; ++k) {
+    at = pccc.indexOf(placeholder, at);
+    if (at < 0) break;
+    const QString value = threeDigitsAndBlank(base + k);
+    pccc.replace(at, placeholder.size(), value);
+    at += value.size();
+  }
+  *body = common + kCrLf + pccc;
+  body->replace(QStringLiteral("%01%"), out.plcIp);
+  body->replace(QStringLiteral("%02%"), threeDigitsAndBlank(xav::leadingNumber(e.fileNumber)));
+  out.summaryLine = QStringLiteral("//1-ETHERNET/IP-PCCC, ") + out.plcIp + QStringLiteral(", ") + e.fileNumber +
+                    QStringLiteral(", ") + e.baseElement;
+  return true;
+}
+
+QString cipBody(const ConfigEntries& e, const QString& common, GeneratedConfig& out) {
+  const QString slot = plainNumber(xav::leadingNumber(e.slot));
+  QString body = common + BuildCipProfile();
+  body.replace(QStringLiteral("%01%"), out.plcIp);
+  body.replace(QStringLiteral("%02%"), QStringLiteral("1 ") + slot);
+  out.summaryLine = QStringLiteral("//2-ETHERNET/IP-CIP, ") + out.plcIp + QStringLiteral(", ") + QStringLiteral(", ") +
+                    e.startRegister + QStringLiteral(", ") + slot;
+  return body;
+}
+
+QString modbusBody(const ConfigEntries& e, const QString& common, GeneratedConfig& out) {
+  QString body = common + kCrLf + BuildModbusProfile();
+  body.replace(QStringLiteral("%01%"), out.plcIp);
+  body.replace(QStringLiteral("%02%"), e.startRegister);
+  body.replace(QStringLiteral("%03%"), plainNumber(xav::leadingNumber(e.startRegister) + 20));
+  out.summaryLine = QStringLiteral("//3-MODBUS/TCP, ") + out.plcIp + QStringLiteral(", ") + e.startRegister;
+  return body;
+}
+
+}  // namespace
+
 GeneratedConfig generateConfig(const ConfigEntries& e, const QString& captionsTail) {
   GeneratedConfig out;
   QString common = BuildCommonSections();
@@ -195,9 +245,6 @@ GeneratedConfig generateConfig(const ConfigEntries& e, const QString& captionsTa
     out.titleReplaced = true;
   }
   common.replace(QStringLiteral("%04%"), out.title);
-  const QString modbus = BuildModbusProfile();
-  const QString cip = BuildCipProfile();
-  QString pccc = BuildPcccProfile();
 
   if (!e.plcAddressValid) {
     out.refusal = Refusal::IllegalIp;
@@ -211,47 +258,11 @@ GeneratedConfig generateConfig(const ConfigEntries& e, const QString& captionsTa
 
   QString body;
   switch (e.protocol) {
-    case kPccc: {
-      if (!e.fileNumberValid || !e.baseElementValid) {
-        out.refusal = Refusal::BadFileOrBase;
-        return out;
-      }
-      // The 40 element addresses go into the map rows before the title joins
-      // the body: a title holding "%03%" must not shift them.
-      const QString placeholder = QStringLiteral("%03%");
-      const double base = xav::leadingNumber(e.baseElement);
-      qsizetype at = 0;
-      for (int k = 0; k < 40; ++k) {
-        at = pccc.indexOf(placeholder, at);
-        if (at < 0) break;
-        const QString value = threeDigitsAndBlank(base + k);
-        pccc.replace(at, placeholder.size(), value);
-        at += value.size();
-      }
-      body = common + kCrLf + pccc;
-      body.replace(QStringLiteral("%01%"), out.plcIp);
-      body.replace(QStringLiteral("%02%"), threeDigitsAndBlank(xav::leadingNumber(e.fileNumber)));
-      out.summaryLine = QStringLiteral("//1-ETHERNET/IP-PCCC, ") + out.plcIp + QStringLiteral(", ") + e.fileNumber +
-                        QStringLiteral(", ") + e.baseElement;
+    case kPccc:
+      if (!pcccBody(e, common, out, &body)) return out;
       break;
-    }
-    case kCip: {
-      const QString slot = plainNumber(xav::leadingNumber(e.slot));
-      body = common + cip;
-      body.replace(QStringLiteral("%01%"), out.plcIp);
-      body.replace(QStringLiteral("%02%"), QStringLiteral("1 ") + slot);
-      out.summaryLine = QStringLiteral("//2-ETHERNET/IP-CIP, ") + out.plcIp + QStringLiteral(", ") + QStringLiteral(", ") +
-                        e.startRegister + QStringLiteral(", ") + slot;
-      break;
-    }
-    case kModbusTcp: {
-      body = common + kCrLf + modbus;
-      body.replace(QStringLiteral("%01%"), out.plcIp);
-      body.replace(QStringLiteral("%02%"), e.startRegister);
-      body.replace(QStringLiteral("%03%"), plainNumber(xav::leadingNumber(e.startRegister) + 20));
-      out.summaryLine = QStringLiteral("//3-MODBUS/TCP, ") + out.plcIp + QStringLiteral(", ") + e.startRegister;
-      break;
-    }
+    case kCip: body = cipBody(e, common, out); break;
+    case kModbusTcp: body = modbusBody(e, common, out); break;
   }
   const QString file = out.summaryLine + kCrLf + body + kCrLf + captionsTail + kCrLf;
   out.bytes = file.toLatin1();

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "colours.h"
 #include "numbers.h"
 
 namespace rvsim {
@@ -10,38 +9,31 @@ namespace rvsim {
 namespace {
 
 constexpr int kFunctionCodeAt = 7;
-constexpr quint8 kWriteMultiple = 16;
-constexpr quint8 kReadHolding = 3;
 
 quint8 at(QByteArrayView b, qsizetype i) { return static_cast<quint8>(b[i]); }
 
 // Transaction id, protocol id 0, the given length, unit id and function code:
-// the first 8 bytes of every reply.
-QByteArray replyHeader(QByteArrayView request, int size, quint8 length) {
-  QByteArray reply(size, '\0');
-  reply[0] = request[0];
-  reply[1] = request[1];
-  reply[4] = 0;
-  reply[5] = static_cast<char>(length);
-  reply[6] = request[6];
-  reply[7] = request[7];
-  return reply;
-}
-
-void relabel(RegisterImage& image, int first) {
-  for (int i = 1; i <= kRows; ++i) {
-    image.row(i).modReg = QString::number(first + i - 1);
-    image.row(i).modReg1 = QString::number(first + 19 + i);
-  }
+// the first 8 bytes of every reply; the rest zero.
+void replyHeader(QByteArrayView request, int size, quint8 length, QByteArray& reply) {
+  reply.fill('\0', size);
+  char* r = reply.data();
+  r[0] = request[0];
+  r[1] = request[1];
+  r[5] = static_cast<char>(length);
+  r[6] = request[6];
+  r[7] = request[7];
 }
 
 void showPosition(RegisterRow& row, quint8 v) {
+  DrivePosition& p = row.position;
+  p.value = v;
   if (v > 0) {
-    row.position = QString::number(v);
-    row.positionColour = v > 99 ? xav::colours::LightRed : xav::colours::White;
+    p.blank = false;
+    p.aboveRange = v > kHighestDuct;
   } else {
-    // A drive at 0 shows "0" only while something is requested of it.
-    row.position = xav::leadingInteger(row.request) > 0 ? QStringLiteral("0") : QString();
+    // A drive at 0 shows "0" only while something is requested of it; its
+    // marking stays as it was.
+    p.blank = row.request.shownValue() <= 0;
   }
 }
 
@@ -52,88 +44,115 @@ void FillPositionRegs(QByteArrayView frame, int registers, RegisterImage& image,
   for (int i = 1; i <= registers; ++i) {
     RegisterRow& row = image.row(i);
     showPosition(row, at(frame, 12 + 2 * i));
-    if (i == 4 && monitorOn && xav::leadingInteger(row.request) > 1 && row.request != row.position) {
-      out.monitorLine = row.position + QStringLiteral(", ") + row.request + QStringLiteral(", - ") +
-                        (timeText ? timeText() : QString());
+    if (i == 4 && monitorOn && row.request.shownValue() > 1) {
+      const QString request = row.request.text();
+      const QString position = row.position.text();
+      if (request != position) {
+        out.monitorLine = position + QStringLiteral(", ") + request + QStringLiteral(", - ") +
+                          (timeText ? timeText() : QString());
+      }
     }
   }
   out.positionsWritten = true;
 }
 
 // The 20 request values into the low bytes 10, 12, ..., 48 of a read reply.
+// A request being typed answers with the value it had before.
 void ReadReqRegs(const RegisterImage& image, QByteArray& reply) {
-  for (int i = 1; i <= kRows; ++i) {
-    const RegisterRow& row = image.row(i);
-    // A box being typed into answers with the value it had before.
-    reply[10 + 2 * (i - 1)] = static_cast<char>(requestByte(row.inEntry ? row.savedRequest : row.request));
-  }
+  char* r = reply.data();
+  for (int i = 1; i <= kRows; ++i) r[10 + 2 * (i - 1)] = static_cast<char>(image.row(i).request.committed);
 }
 
-FrameOutcome handleWrite(QByteArrayView frame, RegisterImage& image, bool monitorOn,
-                         const std::function<QString()>& timeText) {
-  FrameOutcome out;
+void handleWrite(QByteArrayView frame, RegisterImage& image, bool monitorOn, const std::function<QString()>& timeText,
+                 FrameOutcome& out) {
   // A write that carries no whole register (cut short by the client) is not
   // acknowledged and changes nothing.
   const int registers = static_cast<int>(std::clamp<qsizetype>((frame.size() - 13) / 2, 0, kRows));
-  if (registers == 0) return out;
+  if (registers == 0) return;
 
   // The reply reports 20 registers at address 0 whatever was asked.
-  out.reply = replyHeader(frame, kWriteReplySize, 6);
-  out.reply[11] = kRows;
+  replyHeader(frame, kWriteReplySize, 6, out.reply);
+  out.reply.data()[11] = kRows;
 
   const int first = firstRegisterNumber(static_cast<quint16>(at(frame, 8) << 8 | at(frame, 9)));
-  if (xav::leadingInteger(image.row(1).modReg) != first) {
-    relabel(image, first);
+  if (image.firstRegister != first) {
+    image.firstRegister = first;
     out.relabelled = true;
   }
   FillPositionRegs(frame, registers, image, monitorOn, timeText, out);
-  return out;
 }
 
-FrameOutcome handleRead(QByteArrayView frame, const RegisterImage& image) {
-  FrameOutcome out;
-  out.reply = replyHeader(frame, kReadReplySize, 43);
-  out.reply[8] = 2 * kRows;
+void handleRead(QByteArrayView frame, const RegisterImage& image, FrameOutcome& out) {
+  replyHeader(frame, kReadReplySize, 43, out.reply);
+  out.reply.data()[8] = 2 * kRows;
   ReadReqRegs(image, out.reply);
-  return out;
 }
 
 }  // namespace
 
-quint8 requestByte(const QString& text) {
+int DriveRequest::shownValue() const {
+  if (!inEntry) return committed;
+  return static_cast<int>(std::clamp<long long>(xav::leadingInteger(typed), -1, 1 << 20));
+}
+
+void FrameOutcome::clear() {
+  reply.truncate(0);  // keeps the buffer for the next reply
+  positionsWritten = false;
+  relabelled = false;
+  if (!monitorLine.isEmpty()) monitorLine.clear();
+}
+
+quint8 requestValue(const QString& text) {
   return static_cast<quint8>(std::clamp<long long>(xav::leadingInteger(text), 0, kMaxRequest));
 }
 
 int firstRegisterNumber(quint16 start) { return kFirstRegisterNumber + start; }
 
-FrameOutcome handleFrame(QByteArrayView frame, RegisterImage& image, bool monitorOn,
-                         const std::function<QString()>& timeText) {
-  if (frame.size() <= kFunctionCodeAt) return {};
+void handleFrame(QByteArrayView frame, RegisterImage& image, bool monitorOn, const std::function<QString()>& timeText,
+                 FrameOutcome& out) {
+  out.clear();
+  if (frame.size() <= kFunctionCodeAt) return;
   switch (at(frame, kFunctionCodeAt)) {
-    case kWriteMultiple: return handleWrite(frame, image, monitorOn, timeText);
-    case kReadHolding: return handleRead(frame, image);
-    default: return {};
+    case kWriteMultiple: handleWrite(frame, image, monitorOn, timeText, out); break;
+    case kReadHolding: handleRead(frame, image, out); break;
+    default: break;
   }
 }
 
-QByteArray FrameAssembler::arrival(QByteArrayView bytes, qint64 nowMs) {
+FrameOutcome handleFrame(QByteArrayView frame, RegisterImage& image, bool monitorOn,
+                         const std::function<QString()>& timeText) {
+  FrameOutcome out;
+  handleFrame(frame, image, monitorOn, timeText, out);
+  return out;
+}
+
+// A header that a Modbus/TCP client would send: protocol 0 and at least a
+// unit id and a function code. Only used to decide whether pieces belong
+// together; a frame that starts an arrival is taken as it comes.
+bool FrameAssembler::plausible(QByteArrayView data, qsizetype pos, int length) const {
+  return at(data, pos + 2) == 0 && at(data, pos + 3) == 0 && length >= 2;
+}
+
+QByteArrayView FrameAssembler::arrival(QByteArrayView bytes, qint64 nowMs) {
   if ((!pending_.isEmpty() || skip_ > 0) && nowMs - lastArrivalMs_ > expiryMs_) reset();
   lastArrivalMs_ = nowMs;
-
-  bool joined = !pending_.isEmpty();
-  QByteArray data = pending_;
-  data.append(bytes);
+  if (pending_.isEmpty()) return frameFrom(bytes, false);
+  joined_ = pending_;
+  joined_.append(bytes);
   pending_.clear();
+  const QByteArrayView frame = frameFrom(joined_, true);
+  if (frame.isNull() && joined_.isEmpty()) {
+    // The kept piece did not continue into this arrival: it was debris,
+    // and the arrival starts a frame of its own.
+    return frameFrom(bytes, false);
+  }
+  return frame;
+}
 
-  // A header that a Modbus/TCP client would send: protocol 0 and at least a
-  // unit id and a function code. Only used to decide whether pieces belong
-  // together; a frame that starts an arrival is taken as it comes.
-  auto plausible = [&data](qsizetype pos, int length) {
-    return at(data, pos + 2) == 0 && at(data, pos + 3) == 0 && length >= 2;
-  };
-
-  QByteArray answer;
-  bool answered = false;
+// Walks the frames of data; a joined piece that turns out not to belong
+// together empties joined_ and returns a null view.
+QByteArrayView FrameAssembler::frameFrom(QByteArrayView data, bool joined) {
+  QByteArrayView answer;
   qsizetype pos = 0;
   while (pos < data.size()) {
     const qsizetype remaining = data.size() - pos;
@@ -144,17 +163,13 @@ QByteArray FrameAssembler::arrival(QByteArrayView bytes, qint64 nowMs) {
       continue;
     }
     if (remaining < 6) {
-      pending_ = data.mid(pos);
+      pending_ = data.sliced(pos).toByteArray();
       break;
     }
     const int length = at(data, pos + 4) << 8 | at(data, pos + 5);
-    if (joined && !plausible(pos, length)) {
-      // The kept piece does not continue into this arrival: it was debris,
-      // and the arrival starts a frame of its own.
-      data = bytes.toByteArray();
-      pos = 0;
-      joined = false;
-      continue;
+    if (joined && !plausible(data, pos, length)) {
+      joined_.clear();
+      return {};
     }
     joined = false;
     if (length > kMaxLengthField) {
@@ -164,16 +179,18 @@ QByteArray FrameAssembler::arrival(QByteArrayView bytes, qint64 nowMs) {
     }
     const qsizetype size = 6 + length;
     if (remaining < size) {
-      if (!answered) {
-        pending_ = data.mid(pos);
-      } else if (plausible(pos, length)) {
+      if (answer.isNull()) {
+        pending_ = data.sliced(pos).toByteArray();
+      } else if (plausible(data, pos, length)) {
         skip_ = size - remaining;
+        ++skipped_;
       }
       break;
     }
-    if (!answered) {
-      answer = data.mid(pos, size);
-      answered = true;
+    if (answer.isNull()) {
+      answer = data.sliced(pos, size);
+    } else {
+      ++skipped_;
     }
     pos += size;
   }
@@ -185,11 +202,22 @@ void FrameAssembler::reset() {
   skip_ = 0;
 }
 
+QByteArrayView FrameProcessor::arrival(QByteArrayView bytes, qint64 nowMs, bool monitorOn,
+                                       const std::function<QString()>& timeText, FrameOutcome& out) {
+  const QByteArrayView frame = assembler_.arrival(bytes, nowMs);
+  if (frame.isNull()) {
+    out.clear();
+    return frame;
+  }
+  handleFrame(frame, image_, monitorOn, timeText, out);
+  return frame;
+}
+
 FrameOutcome FrameProcessor::arrival(QByteArrayView bytes, qint64 nowMs, bool monitorOn,
                                      const std::function<QString()>& timeText) {
-  const QByteArray frame = assembler_.arrival(bytes, nowMs);
-  if (frame.isEmpty()) return {};
-  return handleFrame(frame, image_, monitorOn, timeText);
+  FrameOutcome out;
+  arrival(bytes, nowMs, monitorOn, timeText, out);
+  return out;
 }
 
 }  // namespace rvsim

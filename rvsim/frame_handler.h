@@ -1,11 +1,10 @@
 #pragma once
 // Modbus/TCP frame handling over RVSIM's register image, free of widgets:
-// bytes of one arrival in, the reply bytes out. The window shows the image
-// and keeps the request side of it up to date as the user types.
+// bytes of one arrival in, the reply bytes out. The image holds numbers; the
+// window turns them into the texts and colours it shows.
 
 #include <QByteArray>
 #include <QByteArrayView>
-#include <QRgb>
 #include <QString>
 #include <array>
 #include <functional>
@@ -21,21 +20,46 @@ inline constexpr int kWriteReplySize = 12;
 inline constexpr int kReadReplySize = 49;
 // Largest request a read reply carries; typing stops at 254 as well.
 inline constexpr int kMaxRequest = 254;
+inline constexpr quint8 kWriteMultiple = 16;
+inline constexpr quint8 kReadHolding = 3;
+// Positions above this are beyond the ducts a drive has; the window marks them.
+inline constexpr int kHighestDuct = 99;
+
+// A drive's position as last written by the gateway.
+struct DrivePosition {
+  quint8 value = 0;         // low byte of the last write
+  bool blank = true;        // shown empty: never written, or 0 while nothing was requested
+  bool aboveRange = false;  // the last non-zero value was above kHighestDuct
+  QString text() const { return blank ? QString() : QString::number(value); }
+};
+
+// A drive's request: the committed value, and while the user types a new
+// one, the text typed so far. Reads always return the committed value, so a
+// half-typed request never reaches the drive.
+struct DriveRequest {
+  quint8 committed = 0;
+  bool inEntry = false;
+  QString typed;
+  // What the request box shows.
+  QString text() const { return inEntry ? typed : QString::number(committed); }
+  // The number the shown text reads as.
+  int shownValue() const;
+};
 
 struct RegisterRow {
-  QString modReg;        // register number carrying the position; blank until the first write
-  QString modReg1;       // register number carrying the request
-  QString position;      // text of the position box
-  QRgb positionColour = 0xFFFFFFFF;
-  QString request = QStringLiteral("0");
-  QString savedRequest;  // what a read returns while a new value is being typed
-  bool inEntry = false;  // cyan request box
+  DrivePosition position;
+  DriveRequest request;
+  QString caption;
 };
 
 struct RegisterImage {
   std::array<RegisterRow, kRows> rows;
+  // Register number of row 1's position; 0 until the first write labels the rows.
+  int firstRegister = 0;
   RegisterRow& row(int i) { return rows[static_cast<size_t>(i - 1)]; }  // i = 1..20
   const RegisterRow& row(int i) const { return rows[static_cast<size_t>(i - 1)]; }
+  int positionRegister(int i) const { return firstRegister ? firstRegister + i - 1 : 0; }
+  int requestRegister(int i) const { return firstRegister ? firstRegister + kRows - 1 + i : 0; }
 };
 
 // What one frame did, beyond the reply.
@@ -44,11 +68,12 @@ struct FrameOutcome {
   bool positionsWritten = false;
   bool relabelled = false;
   QString monitorLine;     // non-empty: one line for the drive D monitor (without line end)
+  void clear();
 };
 
-// The byte a read reply carries for a request text: its leading number,
-// kept within 0..254 so pasted or odd text can never yield a wrong byte.
-quint8 requestByte(const QString& text);
+// The request value of a text typed or pasted: its leading number, kept
+// within 0..254 so odd text can never yield a wrong byte.
+quint8 requestValue(const QString& text);
 
 // Register number shown for a starting address: 40001 + start. The address
 // is read unsigned, so starts of 32768 and above carry on upwards (72769 ...)
@@ -56,7 +81,10 @@ quint8 requestByte(const QString& text);
 int firstRegisterNumber(quint16 start);
 
 // Handles one complete frame starting at byte 0. monitorOn is the state of
-// "D Monitor"; timeText is asked only when a monitor line is written.
+// "D Monitor"; timeText is asked only when a monitor line is written. The
+// outcome is filled in place so its reply buffer can be reused.
+void handleFrame(QByteArrayView frame, RegisterImage& image, bool monitorOn, const std::function<QString()>& timeText,
+                 FrameOutcome& out);
 FrameOutcome handleFrame(QByteArrayView frame, RegisterImage& image, bool monitorOn,
                          const std::function<QString()>& timeText);
 
@@ -75,27 +103,38 @@ class FrameAssembler {
   explicit FrameAssembler(qint64 expiryMs = kDefaultExpiryMs) : expiryMs_(expiryMs) {}
 
   // Feeds one arrival received at nowMs (a monotonic clock). Returns the
-  // frame to answer, or an empty array when this arrival completes none.
-  QByteArray arrival(QByteArrayView bytes, qint64 nowMs);
+  // frame to answer, or an empty view when this arrival completes none. The
+  // view stays valid until the next call.
+  QByteArrayView arrival(QByteArrayView bytes, qint64 nowMs);
   void reset();
   qsizetype pendingBytes() const { return pending_.size(); }
+  // Whole frames passed over so far (behind the first of an arrival).
+  quint64 framesSkipped() const { return skipped_; }
 
  private:
+  QByteArrayView frameFrom(QByteArrayView data, bool joined);
+  bool plausible(QByteArrayView data, qsizetype pos, int length) const;
+
   qint64 expiryMs_;
   QByteArray pending_;   // start of a frame still incomplete
+  QByteArray joined_;    // the kept piece and the arrival that completes it
   qint64 skip_ = 0;      // bytes of a skipped frame still to come
   qint64 lastArrivalMs_ = 0;
+  quint64 skipped_ = 0;
 };
 
-// Assembler and image together: what the window runs for each arrival.
+// Assembler and image together: what the simulator runs for each arrival.
 class FrameProcessor {
  public:
   explicit FrameProcessor(qint64 expiryMs = FrameAssembler::kDefaultExpiryMs) : assembler_(expiryMs) {}
-  FrameOutcome arrival(QByteArrayView bytes, qint64 nowMs, bool monitorOn,
-                       const std::function<QString()>& timeText);
+  FrameOutcome arrival(QByteArrayView bytes, qint64 nowMs, bool monitorOn, const std::function<QString()>& timeText);
+  // The frame answered (empty: none) and its outcome, filled in place.
+  QByteArrayView arrival(QByteArrayView bytes, qint64 nowMs, bool monitorOn, const std::function<QString()>& timeText,
+                         FrameOutcome& out);
   void newConnection() { assembler_.reset(); }
   RegisterImage& image() { return image_; }
   const RegisterImage& image() const { return image_; }
+  const FrameAssembler& assembler() const { return assembler_; }
 
  private:
   FrameAssembler assembler_;

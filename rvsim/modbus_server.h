@@ -1,15 +1,19 @@
 #pragma once
-// The server side of RVSIM's one connection: listens on a port, takes one
-// gateway at a time and hands every arrival of bytes to the window. Its
-// state follows the socket state numbers the status panel shows.
+// The server side of RVSIM's one connection. The port is bound once, at the
+// start, and kept for the whole run: one gateway is served at a time, and a
+// further client that connects meanwhile is accepted and closed at once, so
+// no other program can take the port and a gateway reconnecting right after
+// it closed is served, never reset. The state follows the socket state
+// numbers the status panel shows.
 
 #include <QAbstractSocket>
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QObject>
 #include <QString>
 
+class QSocketNotifier;
 class QTcpServer;
-class QTcpSocket;
 class QTimer;
 
 namespace rvsim {
@@ -27,12 +31,25 @@ enum SocketState {
   StateError = 9,
 };
 
+// How a served connection ended.
+enum class ConnectionEnd { PeerClosed, Broken, Idle };
+
 // The 18-character text the status box shows for a state number.
 QString statusText(int state);
 
-// Message for a listener that cannot bind its port: why, and how to fix it.
-QString bindFailureText(quint16 port, QAbstractSocket::SocketError error, const QString& reason,
-                        const QString& programPath);
+// What is known about a port that could not be bound.
+struct BindFailure {
+  quint16 port = 0;
+  QAbstractSocket::SocketError error = QAbstractSocket::UnknownSocketError;
+  QString reason;       // the system's words
+  QString holder;       // who holds the port, when it can be found
+  QString programPath;  // this program, for the capability advice
+  bool root = false;    // running with full privileges
+};
+
+// Message for a listener that cannot bind its port: in use (and by whom),
+// or not permitted (and how to permit it), or what the system said.
+QString bindFailureText(const BindFailure& failure);
 
 class ModbusServer : public QObject {
   Q_OBJECT
@@ -40,48 +57,72 @@ class ModbusServer : public QObject {
   // The gateway scans every 0.5 s; one that has sent nothing for this long
   // has lost power or its link, and its connection is given up.
   static constexpr int kDefaultIdleTimeoutMs = 30000;
+  // Replies the peer does not take in are held up to this much, then the
+  // connection is given up (a client that writes but never reads).
+  static constexpr qsizetype kMaxUnsentBytes = 64 * 1024;
 
   explicit ModbusServer(quint16 port, int idleTimeoutMs = kDefaultIdleTimeoutMs, QObject* parent = nullptr);
   ~ModbusServer() override;
 
-  // Starts listening on all local addresses. On failure returns false and
-  // fills *error with bindFailureText.
+  // Binds the port on all local addresses and listens. On failure returns
+  // false and fills *error with bindFailureText.
   bool listen(QString* error = nullptr);
-  // Ends the connection or stops listening; the state becomes 0.
+  // Ends the connection and gives up the port; the state becomes 0.
   void close();
-  // Closes what is left of a connection whose peer went away and listens again.
+  // After the gateway has gone: listening again (state 2). A listener that
+  // had to stop accepting (out of descriptors and the like) is resumed; a
+  // failure is reported and tried again at the next call, never fatal.
   bool rearm(QString* error = nullptr);
 
   int state() const { return state_; }
+  bool isListening() const;
   // The port actually bound (the given one, or the one chosen for port 0).
-  quint16 localPort() const;
+  quint16 localPort() const { return port_; }
   QString remoteHostIp() const { return remoteIp_; }
   // Descriptor of the current connection, -1 without one (for checks of its options).
-  qintptr connectionDescriptor() const;
+  qintptr connectionDescriptor() const { return descriptor_; }
 
-  // Sends one reply as a block, at once; dropped unless connected.
-  void send(const QByteArray& bytes);
+  // Sends one reply as a block, at once; dropped unless connected. Returns
+  // whether it was handed on.
+  bool send(QByteArrayView bytes);
 
  signals:
-  // A client was accepted (the listener is closed while it is served).
   void connectionAccepted(const QString& remoteIp);
-  // Bytes arrived on the connection, all of them, in order.
+  // A client that connected while the gateway is served; it was closed at once.
+  void connectionTurnedAway(const QString& remoteIp);
+  void connectionEnded(rvsim::ConnectionEnd how);
+  // Bytes arrived on the connection, all that were waiting, in order.
   void dataArrival(const QByteArray& bytes);
-  // The listener failed after it was started; the program cannot go on.
-  void listenerFailed(const QString& text);
+  // The listener could not accept a connection; it is retried at the next re-arm.
+  void listenerTrouble(const QString& text);
 
  private:
-  void onNewConnection();
-  void onReadyRead();
-  void onPeerGone();
+  void incoming(qintptr descriptor);
+  void serve(qintptr descriptor);
+  void turnAway(qintptr descriptor);
+  void onReadable();
+  void onWritable();
+  void onIdleCheck();
+  void endConnection(ConnectionEnd how);
   void dropConnection();
 
   quint16 port_;
   int idleTimeoutMs_;
   int state_ = StateClosed;
   QTcpServer* listener_;
-  QTcpSocket* connection_ = nullptr;
+  bool acceptPaused_ = false;
+  qintptr descriptor_ = -1;
+  QSocketNotifier* readNotifier_;
+  QSocketNotifier* writeNotifier_;
   QTimer* idleTimer_;
+  // Silence is judged from arrivals counted between checks, so an arrival
+  // costs no clock reading: a connection is given up after 4 to 5 silent
+  // quarters of the idle timeout.
+  quint64 arrivalCount_ = 0;
+  quint64 arrivalsAtCheck_ = 0;
+  int silentChecks_ = 0;
+  QByteArray received_;
+  QByteArray unsent_;
   QString remoteIp_;
 };
 

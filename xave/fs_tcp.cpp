@@ -27,7 +27,11 @@ QByteArray rewriteNetworkSettings(QStringList lines, const QString& ip, const QS
   while (lines.size() < 6) lines << QString();
   lines[4] = kIpKey + ip;
   lines[5] = kMaskKey + mask;
-  return (lines.join(kCrLf) + kCrLf).toLatin1();
+  // The held text keeps the file's own final line end; adding one at every
+  // change made the file grow by an empty line each time.
+  QString text = lines.join(kCrLf);
+  if (!text.endsWith(kCrLf)) text += kCrLf;
+  return text.toLatin1();
 }
 
 }  // namespace xave

@@ -18,7 +18,9 @@ struct NetworkSettings {
 // Line ends are made CR LF throughout before the text is split.
 NetworkSettings parseNetworkSettings(const QByteArray& file);
 
-// The file to upload: lines 5 and 6 replaced, joined with CR LF, one CR LF more.
+// The file to upload: lines 5 and 6 replaced, joined with CR LF, ending in
+// one line end (the fetched file's own, or one added when it had none), so
+// a change and its reverse give the file back byte for byte.
 QByteArray rewriteNetworkSettings(QStringList lines, const QString& ip, const QString& mask);
 
 }  // namespace xave

@@ -2,8 +2,8 @@
 #include <QApplication>
 
 #include "app_info.h"
-#include "frmxav.h"
 #include "message_boxes.h"
+#include "xave_window.h"
 
 int main(int argc, char** argv) {
   QCommandLineParser parser;
@@ -16,7 +16,7 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   if (const auto end = xav::parseCommandLine(parser, app.arguments())) return *end;
   xav::installMessageBoxes();
-  xave::FrmXAV window;
+  xave::XaveWindow window;
   if (!window.Form_Load()) return 1;
   return app.exec();
 }

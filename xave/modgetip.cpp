@@ -1,12 +1,10 @@
 #include "modgetip.h"
 
 #include <QDir>
-#include <QFile>
 #include <QRegularExpression>
 
 #include "commands.h"
 #include "files.h"
-#include "processes.h"
 
 namespace xave {
 
@@ -52,11 +50,6 @@ QString readDiscoveryFile(const QString& workDir) {
   return QString::fromLatin1(bytes);
 }
 
-QString ScanForModules(const QString& workDir) {
-  gw::ShellAndWait(gw::discoveryCommand(), gw::kHidden);
-  return ParseDiscoveryOutput(textAfterSeparator(readDiscoveryFile(workDir)));
-}
-
 QStringList listingEntries(const QString& listing) {
   QStringList entries;
   for (const QString& line : listing.split(kCrLf))
@@ -69,16 +62,11 @@ QString moduleIpFromEntry(const QString& entry) {
   return comma < 0 ? entry : entry.left(comma);
 }
 
-bool PingHost(const QString& workDir, const QString& address) {
-  const QString command = gw::pingCommand(workDir, address);
-  if (command.isEmpty()) return false;
-  const QString report = QDir(workDir).filePath(QStringLiteral("png.txt"));
-  QFile::remove(report);  // a report left by an earlier run must not answer for this one
-  gw::ShellAndWait(command, gw::kHidden);
-  QByteArray bytes;
-  const bool read = xav::readWholeFile(report, &bytes);
-  QFile::remove(report);
-  return read && gw::pingReportAnswered(QString::fromLatin1(bytes));
+QString shownAddress(const QString& address) {
+  const QString normal = gw::normalAddress(address);
+  return normal.isEmpty() ? address : normal;
 }
+
+bool sameModuleAddress(const QString& a, const QString& b) { return shownAddress(a) == shownAddress(b); }
 
 }  // namespace xave

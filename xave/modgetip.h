@@ -1,7 +1,8 @@
 #pragma once
-// Module discovery through the discovery utility and the one-echo ping check
-// (modGetIP). The listing is one line per module: address, ", ", bridge name,
-// CR LF.
+// Module discovery through the discovery utility (modGetIP): the rules for
+// its listing and for the module list's entries. Running the utility and
+// ping is the window's part. The listing is one line per module: address,
+// ", ", bridge name, CR LF. Widget-free.
 
 #include <QString>
 #include <QStringList>
@@ -20,19 +21,18 @@ QString textAfterSeparator(const QString& text);
 // Reads C.txt of the working directory as 8-bit text; empty when absent.
 QString readDiscoveryFile(const QString& workDir);
 
-// Runs the discovery utility to completion (window painted, input refused)
-// and gives the listing of the C.txt it leaves. Errors give an empty listing.
-QString ScanForModules(const QString& workDir);
-
 // The list entries of a listing: each non-empty line followed by " : ".
 QStringList listingEntries(const QString& listing);
 
-// The module address of a list entry: the text before its first comma.
+// The module address of a list entry: the text before its first comma,
+// as the listing shows it.
 QString moduleIpFromEntry(const QString& entry);
 
-// One echo to a dotted IPv4 address through the ping command, report in
-// png.txt of the working directory (deleted after reading). Anything that is
-// not a dotted address is never pinged and gives false.
-bool PingHost(const QString& workDir, const QString& address);
+// The address as the operator should read it: its normal form when it is a
+// dotted address ("127.000.000.011" -> "127.0.0.11"), else as given.
+QString shownAddress(const QString& address);
+
+// Whether two addresses name the same module (equal in normal form).
+bool sameModuleAddress(const QString& a, const QString& b);
 
 }  // namespace xave

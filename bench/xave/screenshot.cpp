@@ -10,8 +10,8 @@
 #include <cstdio>
 
 #include "app_info.h"
-#include "frmtcp.h"
-#include "frmxav.h"
+#include "ip_change_dialog.h"
+#include "xave_window.h"
 
 int main(int argc, char** argv) {
   QCommandLineParser parser;
@@ -30,7 +30,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   const QString address = QString::fromLocal8Bit(argv[3]);
-  xave::FrmXAV window;
+  xave::XaveWindow window;
   if (!window.Form_Load()) return 1;
   QTest::qWait(1500);
   auto* list = window.findChild<QListWidget*>(QStringLiteral("LV1"));
@@ -45,7 +45,7 @@ int main(int argc, char** argv) {
   bool grabbed = false;
   QTimer poll;
   QObject::connect(&poll, &QTimer::timeout, [&] {
-    auto* d = window.findChild<xave::FrmTCP*>();
+    auto* d = window.findChild<xave::IpChangeDialog*>();
     if (!d || !d->isVisible()) return;
     poll.stop();
     grabbed = d->grab().save(QString::fromLocal8Bit(argv[2]));

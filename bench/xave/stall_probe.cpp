@@ -12,7 +12,7 @@
 #include <cstdio>
 
 #include "app_info.h"
-#include "frmxav.h"
+#include "xave_window.h"
 
 namespace {
 
@@ -68,7 +68,7 @@ int main(int argc, char** argv) {
     return app.exec();
   }
 
-  xave::FrmXAV window;
+  xave::XaveWindow window;
   int count = 0;
   QTimer* timer1 = window.findChild<QTimer*>(QStringLiteral("Timer1"));
   QObject::connect(timer1, &QTimer::timeout, [&] {

@@ -33,7 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       abort();
     }
     for (const rvsim::RegisterRow& row : processor.image().rows) {
-      if (row.position.size() > 3) abort();
+      if (row.position.text().size() > 3 || row.request.committed > rvsim::kMaxRequest) abort();
     }
   }
   return 0;

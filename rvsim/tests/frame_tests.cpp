@@ -5,7 +5,6 @@
 #include <initializer_list>
 
 #include "captions.h"
-#include "colours.h"
 #include "frame_handler.h"
 
 using namespace rvsim;
@@ -36,6 +35,9 @@ FrameOutcome handle(const QByteArray& frame, RegisterImage& image, bool monitor 
   return handleFrame(frame, image, monitor, [] { return QStringLiteral("12:00:00"); });
 }
 
+// The frame an arrival completes, copied out of the assembler.
+QByteArray feed(FrameAssembler& a, const QByteArray& bytes, qint64 nowMs) { return a.arrival(bytes, nowMs).toByteArray(); }
+
 }  // namespace
 
 TEST(Frames, WriteOfTwentyRegistersGetsTheFixedReply) {
@@ -51,7 +53,7 @@ TEST(Frames, WriteOfTwentyRegistersGetsTheFixedReply) {
   // tid echoed, protocol 0, length 6, unit 1, function 16, address 0, quantity 20.
   EXPECT_EQ(out.reply, bytes({0x12, 0x34, 0, 0, 0, 6, 1, 16, 0, 0, 0, 20}));
   EXPECT_TRUE(out.positionsWritten);
-  for (int i = 1; i <= 20; ++i) EXPECT_EQ(image.row(i).position, QString::number(i));
+  for (int i = 1; i <= 20; ++i) EXPECT_EQ(image.row(i).position.text(), QString::number(i));
 }
 
 TEST(Frames, WriteReplyIsNotAnEchoOfAddressOrQuantity) {
@@ -63,13 +65,13 @@ TEST(Frames, WriteReplyIsNotAnEchoOfAddressOrQuantity) {
   // Bytes 8 to 11 still say: 20 registers written at address 0.
   EXPECT_EQ(out.reply, bytes({0, 7, 0, 0, 0, 6, 9, 16, 0, 0, 0, 20}));
   // The ten registers that came are shown; the rows behind them are untouched.
-  EXPECT_EQ(image.row(10).position, QStringLiteral("3"));
-  EXPECT_EQ(image.row(11).position, QString());
+  EXPECT_EQ(image.row(10).position.text(), QStringLiteral("3"));
+  EXPECT_EQ(image.row(11).position.text(), QString());
 }
 
 TEST(Frames, ReadAlwaysAnswersAllTwentyRequests) {
   RegisterImage image;
-  for (int i = 1; i <= 20; ++i) image.row(i).request = QString::number(10 * i);  // 10 .. 200
+  for (int i = 1; i <= 20; ++i) image.row(i).request.committed = static_cast<quint8>(10 * i);  // 10 .. 200
   // tid 0xABCD, length 6, unit 2, function 3, start 0x1000, quantity 5.
   const QByteArray request = bytes({0xAB, 0xCD, 0, 0, 0, 6, 2, 3, 0x10, 0x00, 0, 5});
   const FrameOutcome out = handle(request, image);
@@ -85,13 +87,11 @@ TEST(Frames, ReadAlwaysAnswersAllTwentyRequests) {
 
 TEST(Frames, ReadDuringEntryAnswersTheSavedCopyAndOddTextIsKeptInRange) {
   RegisterImage image;
-  image.row(1).request = QStringLiteral("12");  // half-typed 123
-  image.row(1).savedRequest = QStringLiteral("40");
-  image.row(1).inEntry = true;
-  image.row(2).request = QString();              // emptied at the start of an entry
-  image.row(3).request = QStringLiteral("999");  // pasted
-  image.row(4).request = QStringLiteral("-5");
-  image.row(5).request = QStringLiteral("7x");
+  image.row(1).request = {40, true, QStringLiteral("12")};  // half-typed 123 over 40
+  image.row(2).request = {0, true, QString()};              // emptied at the start of an entry
+  image.row(3).request.committed = requestValue(QStringLiteral("999"));  // pasted
+  image.row(4).request.committed = requestValue(QStringLiteral("-5"));
+  image.row(5).request.committed = requestValue(QStringLiteral("7x"));
   const QByteArray reply = handle(readFrame(1, 0, 20), image).reply;
   ASSERT_EQ(reply.size(), kReadReplySize);
   EXPECT_EQ(static_cast<quint8>(reply[10]), 40);
@@ -104,25 +104,25 @@ TEST(Frames, ReadDuringEntryAnswersTheSavedCopyAndOddTextIsKeptInRange) {
 TEST(Frames, RegisterNumbersFollowTheStartingAddress) {
   RegisterImage image;
   EXPECT_TRUE(handle(writeFrame(1, 0, twenty(1)), image).relabelled);
-  EXPECT_EQ(image.row(1).modReg, QStringLiteral("40001"));
-  EXPECT_EQ(image.row(20).modReg, QStringLiteral("40020"));
-  EXPECT_EQ(image.row(1).modReg1, QStringLiteral("40021"));
-  EXPECT_EQ(image.row(20).modReg1, QStringLiteral("40040"));
+  EXPECT_EQ(image.positionRegister(1), 40001);
+  EXPECT_EQ(image.positionRegister(20), 40020);
+  EXPECT_EQ(image.requestRegister(1), 40021);
+  EXPECT_EQ(image.requestRegister(20), 40040);
 
   EXPECT_TRUE(handle(writeFrame(2, 100, twenty(1)), image).relabelled);
-  EXPECT_EQ(image.row(1).modReg, QStringLiteral("40101"));
-  EXPECT_EQ(image.row(20).modReg1, QStringLiteral("40140"));
+  EXPECT_EQ(image.positionRegister(1), 40101);
+  EXPECT_EQ(image.requestRegister(20), 40140);
   EXPECT_FALSE(handle(writeFrame(3, 100, twenty(1)), image).relabelled);
 
   // The address of a read never relabels.
   handle(readFrame(4, 500, 20), image);
-  EXPECT_EQ(image.row(1).modReg, QStringLiteral("40101"));
+  EXPECT_EQ(image.positionRegister(1), 40101);
 
   // Starts of 32768 and above count on upwards instead of wrapping.
   handle(writeFrame(5, 32768, twenty(1)), image);
-  EXPECT_EQ(image.row(1).modReg, QStringLiteral("72769"));
+  EXPECT_EQ(image.positionRegister(1), 72769);
   handle(writeFrame(6, 65535, twenty(1)), image);
-  EXPECT_EQ(image.row(20).modReg1, QStringLiteral("105575"));
+  EXPECT_EQ(image.requestRegister(20), 105575);
 }
 
 TEST(Frames, PositionsShowTheLowByteWithTheirColours) {
@@ -132,23 +132,23 @@ TEST(Frames, PositionsShowTheLowByteWithTheirColours) {
   v[1] = 0x0100;  // reads as 0
   v[2] = 100;
   v[3] = 255;
-  image.row(2).request = QStringLiteral("7");
+  image.row(2).request.committed = 7;
   handle(writeFrame(1, 0, v), image);
-  EXPECT_EQ(image.row(1).position, QStringLiteral("5"));
-  EXPECT_EQ(image.row(1).positionColour, xav::colours::White);
-  EXPECT_EQ(image.row(2).position, QStringLiteral("0"));  // something is requested of it
-  EXPECT_EQ(image.row(3).position, QStringLiteral("100"));
-  EXPECT_EQ(image.row(3).positionColour, xav::colours::LightRed);
-  EXPECT_EQ(image.row(4).position, QStringLiteral("255"));
-  EXPECT_EQ(image.row(5).position, QString());  // 0 with request 0: empty
+  EXPECT_EQ(image.row(1).position.text(), QStringLiteral("5"));
+  EXPECT_FALSE(image.row(1).position.aboveRange);
+  EXPECT_EQ(image.row(2).position.text(), QStringLiteral("0"));  // something is requested of it
+  EXPECT_EQ(image.row(3).position.text(), QStringLiteral("100"));
+  EXPECT_TRUE(image.row(3).position.aboveRange);
+  EXPECT_EQ(image.row(4).position.text(), QStringLiteral("255"));
+  EXPECT_EQ(image.row(5).position.text(), QString());  // 0 with request 0: empty
 
   // 99 turns white again; 0 leaves the colour as it was.
   v[2] = 99;
   v[3] = 0;
   handle(writeFrame(2, 0, v), image);
-  EXPECT_EQ(image.row(3).positionColour, xav::colours::White);
-  EXPECT_EQ(image.row(4).position, QString());
-  EXPECT_EQ(image.row(4).positionColour, xav::colours::LightRed);
+  EXPECT_FALSE(image.row(3).position.aboveRange);
+  EXPECT_EQ(image.row(4).position.text(), QString());
+  EXPECT_TRUE(image.row(4).position.aboveRange);
 }
 
 TEST(Frames, OtherFunctionCodesAndRuntsGetNoReply) {
@@ -157,8 +157,8 @@ TEST(Frames, OtherFunctionCodesAndRuntsGetNoReply) {
   EXPECT_TRUE(handle(bytes({0, 1, 0, 0, 0, 6, 1, 6, 0, 0, 0, 5}), image).reply.isEmpty());
   // Header only (7 bytes): no function code at all.
   EXPECT_TRUE(handle(bytes({0, 1, 0, 0, 0, 1, 1}), image).reply.isEmpty());
-  EXPECT_EQ(image.row(1).position, QString());
-  EXPECT_EQ(image.row(1).modReg, QString());
+  EXPECT_EQ(image.row(1).position.text(), QString());
+  EXPECT_EQ(image.firstRegister, 0);  // no labels
 }
 
 TEST(Frames, CutFramesNeverReadPastTheirEnd) {
@@ -171,7 +171,7 @@ TEST(Frames, CutFramesNeverReadPastTheirEnd) {
     const FrameOutcome out = handle(write.left(n), image);
     const int whole = n < 15 ? 0 : static_cast<int>(std::min<qsizetype>((n - 13) / 2, 20));
     EXPECT_EQ(out.reply.isEmpty(), whole == 0) << n;
-    for (int i = 1; i <= 20; ++i) EXPECT_EQ(image.row(i).position, i <= whole ? QStringLiteral("9") : QString()) << n;
+    for (int i = 1; i <= 20; ++i) EXPECT_EQ(image.row(i).position.text(), i <= whole ? QStringLiteral("9") : QString()) << n;
   }
   for (qsizetype n = 0; n <= read.size(); ++n) {
     RegisterImage image;
@@ -183,25 +183,30 @@ TEST(Frames, DriveDMonitorWritesOneLinePerWriteWhileDIsNotThere) {
   RegisterImage image;
   std::vector<quint16> v = twenty(0);
   v[3] = 12;
-  image.row(4).request = QStringLiteral("15");
+  image.row(4).request.committed = 15;
   EXPECT_EQ(handle(writeFrame(1, 0, v), image, true).monitorLine, QStringLiteral("12, 15, - 12:00:00"));
   EXPECT_EQ(handle(writeFrame(1, 0, v), image, true).monitorLine, QStringLiteral("12, 15, - 12:00:00"));
   EXPECT_TRUE(handle(writeFrame(1, 0, v), image, false).monitorLine.isEmpty());
-  image.row(4).request = QStringLiteral("12");  // arrived
+  image.row(4).request.committed = 12;  // arrived
   EXPECT_TRUE(handle(writeFrame(1, 0, v), image, true).monitorLine.isEmpty());
-  image.row(4).request = QStringLiteral("1");  // requests of 1 and below are not watched
+  image.row(4).request.committed = 1;  // requests of 1 and below are not watched
   v[3] = 3;
   EXPECT_TRUE(handle(writeFrame(1, 0, v), image, true).monitorLine.isEmpty());
+  // While a new request is typed, the monitor goes by the text in the box.
+  image.row(4).request = {1, true, QStringLiteral("012")};
+  v[3] = 12;
+  EXPECT_EQ(handle(writeFrame(1, 0, v), image, true).monitorLine, QStringLiteral("12, 012, - 12:00:00"));
 }
 
 TEST(Assembler, OnlyTheFirstFrameOfAnArrivalIsAnswered) {
   FrameAssembler a;
   const QByteArray first = readFrame(1, 0, 20);
   const QByteArray second = readFrame(2, 0, 20);
-  EXPECT_EQ(a.arrival(first + second, 0), first);
+  EXPECT_EQ(feed(a, first + second, 0), first);
   EXPECT_EQ(a.pendingBytes(), 0);
+  EXPECT_EQ(a.framesSkipped(), 1u);  // counted as ignored
   // The next arrival starts cleanly.
-  EXPECT_EQ(a.arrival(second, 1), second);
+  EXPECT_EQ(feed(a, second, 1), second);
 }
 
 TEST(Assembler, SplitFramesAreCompletedAndTheStreamStaysInStep) {
@@ -209,18 +214,18 @@ TEST(Assembler, SplitFramesAreCompletedAndTheStreamStaysInStep) {
   const QByteArray w = writeFrame(1, 0, twenty(5));
   const QByteArray r = readFrame(2, 0, 20);
   // Cut inside the header and inside the data.
-  EXPECT_TRUE(a.arrival(w.left(4), 0).isEmpty());
-  EXPECT_TRUE(a.arrival(w.mid(4, 20), 5).isEmpty());
-  EXPECT_EQ(a.arrival(w.mid(24), 10), w);
+  EXPECT_TRUE(feed(a, w.left(4), 0).isEmpty());
+  EXPECT_TRUE(feed(a, w.mid(4, 20), 5).isEmpty());
+  EXPECT_EQ(feed(a, w.mid(24), 10), w);
   // A whole frame followed by the head of the next: the head is skipped,
   // and its tail in the next arrival is not taken for a frame start.
-  EXPECT_EQ(a.arrival(r + w.left(30), 20), r);
-  EXPECT_TRUE(a.arrival(w.mid(30), 30).isEmpty());
-  EXPECT_EQ(a.arrival(r, 40), r);
+  EXPECT_EQ(feed(a, r + w.left(30), 20), r);
+  EXPECT_TRUE(feed(a, w.mid(30), 30).isEmpty());
+  EXPECT_EQ(feed(a, r, 40), r);
   // A split frame completed along with a whole one: the completed one is
   // this arrival's first frame.
-  EXPECT_TRUE(a.arrival(w.left(10), 50).isEmpty());
-  EXPECT_EQ(a.arrival(w.mid(10) + r, 60), w);
+  EXPECT_TRUE(feed(a, w.left(10), 50).isEmpty());
+  EXPECT_EQ(feed(a, w.mid(10) + r, 60), w);
 }
 
 TEST(Assembler, StaleOrUnframeableBytesAreDropped) {
@@ -228,24 +233,24 @@ TEST(Assembler, StaleOrUnframeableBytesAreDropped) {
   const QByteArray w = writeFrame(1, 0, twenty(5));
   // A cut-off frame whose rest never comes: the next frame after a pause
   // starts afresh instead of completing it.
-  EXPECT_TRUE(a.arrival(w.left(30), 0).isEmpty());
-  EXPECT_EQ(a.arrival(w, 500), w);
+  EXPECT_TRUE(feed(a, w.left(30), 0).isEmpty());
+  EXPECT_EQ(feed(a, w, 500), w);
   // A length beyond what Modbus/TCP allows: nothing of it is kept.
-  EXPECT_TRUE(a.arrival(bytes({0, 1, 0, 0, 0xFF, 0xFF, 1, 3}), 600).isEmpty());
+  EXPECT_TRUE(feed(a, bytes({0, 1, 0, 0, 0xFF, 0xFF, 1, 3}), 600).isEmpty());
   EXPECT_EQ(a.pendingBytes(), 0);
-  EXPECT_EQ(a.arrival(w, 601), w);
+  EXPECT_EQ(feed(a, w, 601), w);
   // Debris of a few bytes right before a frame is not glued to it.
-  EXPECT_TRUE(a.arrival(bytes({0, 1}), 650).isEmpty());
-  EXPECT_EQ(a.arrival(w, 650), w);
-  EXPECT_TRUE(a.arrival(bytes({0, 1, 0, 0}), 660).isEmpty());
-  EXPECT_EQ(a.arrival(w, 660), w);
+  EXPECT_TRUE(feed(a, bytes({0, 1}), 650).isEmpty());
+  EXPECT_EQ(feed(a, w, 650), w);
+  EXPECT_TRUE(feed(a, bytes({0, 1, 0, 0}), 660).isEmpty());
+  EXPECT_EQ(feed(a, w, 660), w);
   // A frame of 7 bytes is whole (length 1) and consumed.
-  EXPECT_EQ(a.arrival(bytes({0, 1, 0, 0, 0, 1, 1}), 700).size(), 7);
+  EXPECT_EQ(feed(a, bytes({0, 1, 0, 0, 0, 1, 1}), 700).size(), 7);
 }
 
 TEST(Processor, ReadsSeeTheRequestsOfThatMoment) {
   FrameProcessor p;
-  p.image().row(20).request = QStringLiteral("254");
+  p.image().row(20).request.committed = 254;
   const FrameOutcome out = p.arrival(readFrame(1, 0, 20), 0, false, {});
   EXPECT_EQ(static_cast<quint8>(out.reply[48]), 254);
   EXPECT_TRUE(p.arrival(readFrame(1, 0, 20).left(5), 1, false, {}).reply.isEmpty());

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -17,6 +18,13 @@ namespace {
 
 QString storeRoot() { return xav::bench::moduleStoreDir(); }
 
+// Misbehaviour asked for by one test must not reach the next.
+void clearBehaviours() {
+  for (const char* name : {"XAV_BENCH_RUINET_DELAY_MS", "XAV_BENCH_RUINET_HANG", "XAV_BENCH_RUINET_ALTER_LINE",
+                           "XAV_BENCH_RUIPING_DELAY_MS", "XAV_BENCH_RUIPING_HANG"})
+    qunsetenv(name);
+}
+
 }  // namespace
 
 BenchEnv::BenchEnv() : oldCwd_(QDir::currentPath()) {
@@ -24,13 +32,14 @@ BenchEnv::BenchEnv() : oldCwd_(QDir::currentPath()) {
   hadXdg_ = qEnvironmentVariableIsSet("XDG_CONFIG_HOME");
   oldXdg_ = qgetenv("XDG_CONFIG_HOME");
   // CTest names the program folder; the test binaries live there as well.
-  QString bin = qEnvironmentVariable("XAV_BIN_DIR");
-  if (bin.isEmpty()) bin = QCoreApplication::applicationDirPath();
+  binDir_ = qEnvironmentVariable("XAV_BIN_DIR");
+  if (binDir_.isEmpty()) binDir_ = QCoreApplication::applicationDirPath();
   for (const char* util : {"ruinet.exe", "ruiping.exe"}) {
     const QString name = QString::fromLatin1(util);
-    if (!QFile::copy(QDir(bin).filePath(name), work_.filePath(name)))
-      problem_ += name + QStringLiteral(" not found in XAV_BIN_DIR (") + bin + QStringLiteral("). ");
+    if (!restoreUtility(name))
+      problem_ += name + QStringLiteral(" not found in XAV_BIN_DIR (") + binDir_ + QStringLiteral("). ");
   }
+  clearBehaviours();
   qputenv("XDG_CONFIG_HOME", config_.path().toLocal8Bit());
   qputenv("PATH", QByteArray(XAVE_FAKE_BIN_DIR) + ':' + oldPath_);
   qputenv("XAV_FAKE_PING_LOG", config_.filePath(QStringLiteral("ping.log")).toLocal8Bit());
@@ -46,6 +55,41 @@ BenchEnv::~BenchEnv() {
   else qunsetenv("XDG_CONFIG_HOME");
   qunsetenv("XAV_FAKE_PING_LOG");
   qunsetenv("XAV_FAKE_PING_DOWN");
+  clearBehaviours();
+}
+
+void BenchEnv::setLoaderBehaviour(const char* variable, const QByteArray& value) {
+  const QByteArray name = QByteArray("XAV_BENCH_RUINET_") + variable;
+  if (value.isEmpty()) qunsetenv(name.constData());
+  else qputenv(name.constData(), value);
+}
+
+bool BenchEnv::restoreUtility(const QString& name) {
+  QFile::remove(work_.filePath(name));
+  return QFile::copy(QDir(binDir_).filePath(name), work_.filePath(name));
+}
+
+bool BenchEnv::replaceDiscoveryWith(const QByteArray& listing) {
+  const QString listingFile = config_.filePath(QStringLiteral("listing.txt"));
+  const QString script = work_.filePath(QStringLiteral("ruiping.exe"));
+  if (!xav::writeWholeFile(listingFile, listing)) return false;
+  QFile::remove(script);
+  if (!xav::writeWholeFile(script, "#!/bin/sh\ncat '" + listingFile.toLocal8Bit() + "'\n")) return false;
+  return QFile::setPermissions(script, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+QList<qint64> BenchEnv::runningLoaders() const {
+  const QString loader = QFileInfo(work_.filePath(QStringLiteral("ruinet.exe"))).canonicalFilePath();
+  QList<qint64> pids;
+  for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+    bool ok = false;
+    const qint64 pid = entry.toLongLong(&ok);
+    if (!ok) continue;
+    QString exe = QFile::symLinkTarget(QStringLiteral("/proc/%1/exe").arg(entry));
+    if (exe.endsWith(QStringLiteral(" (deleted)"))) exe.chop(10);
+    if (!exe.isEmpty() && exe == loader) pids << pid;
+  }
+  return pids;
 }
 
 QString BenchEnv::workFile(const QString& name) const { return work_.filePath(name); }

@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <QList>
 #include <QTemporaryDir>
 #include <functional>
 
@@ -41,12 +42,27 @@ class BenchEnv {
 
   static QByteArray defaultNetworkSettings(const QString& address);
 
+  // How the bench loader misbehaves from now on, by its environment
+  // variable without the XAV_BENCH_RUINET_ prefix ("HANG" "send",
+  // "DELAY_MS" "800", "ALTER_LINE" "4"); an empty value clears it.
+  void setLoaderBehaviour(const char* variable, const QByteArray& value);
+  // Puts a bench utility back into the working directory (after a test
+  // removed it).
+  bool restoreUtility(const QString& name);
+  // Replaces the discovery utility in the working directory by a script
+  // that prints this listing, whatever the store holds.
+  bool replaceDiscoveryWith(const QByteArray& listing);
+  // Process ids of loaders started from the working directory that are
+  // still running.
+  QList<qint64> runningLoaders() const;
+
  private:
   QTemporaryDir work_;
   QTemporaryDir config_;
   QString oldCwd_;
   QByteArray oldPath_, oldXdg_;
   bool hadXdg_ = false;
+  QString binDir_;
   QString problem_;
 };
 

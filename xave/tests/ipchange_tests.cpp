@@ -16,7 +16,7 @@ TEST_F(XaveWindowTest, ChangedAddressIsUploadedAndTheModuleReappearsThere) {
   start();
   pick("127.0.0.21");
   QString shownIp, shownMask;
-  whenDialogShows([&](FrmTCP* d) {
+  whenDialogShows([&](IpChangeDialog* d) {
     shownIp = d->findChild<QLineEdit*>("txtIP")->text();
     shownMask = d->findChild<QLineEdit*>("txtSubNet")->text();
     d->findChild<QLineEdit*>("txtIP")->setText("127.0.0.41");
@@ -34,8 +34,8 @@ TEST_F(XaveWindowTest, ChangedAddressIsUploadedAndTheModuleReappearsThere) {
   EXPECT_FALSE(env.hasModule("127.0.0.21"));
   QByteArray expected = BenchEnv::defaultNetworkSettings("127.0.0.21");
   expected.replace("N1_IP = 127.0.0.21", "N1_IP = 127.0.0.41").replace("N1_NETMASK = 255.0.0.0", "N1_NETMASK = 255.255.255.0");
-  // CR LF throughout, and one more than the fetched text held.
-  EXPECT_EQ(env.moduleFile("127.0.0.41", "fs_tcp.ini"), expected + "\r\n");
+  // CR LF throughout, and no empty line added at the end.
+  EXPECT_EQ(env.moduleFile("127.0.0.41", "fs_tcp.ini"), expected);
   EXPECT_TRUE(window->isScanning());
   EXPECT_FALSE(get<QPushButton>("cmdToolbox")->isEnabled());
 }
@@ -47,7 +47,7 @@ TEST_F(XaveWindowTest, EscapeSendsNothingAndRefusedValuesAreNeverWritten) {
   pick("127.0.0.22");
   QStringList refusals;
   bool stillOpen = false;
-  whenDialogShows([&](FrmTCP* d) {
+  whenDialogShows([&](IpChangeDialog* d) {
     auto* ip = d->findChild<QLineEdit*>("txtIP");
     auto* mask = d->findChild<QLineEdit*>("txtSubNet");
     auto* change = d->findChild<QPushButton*>("cmdChange");
@@ -87,7 +87,7 @@ TEST_F(XaveWindowTest, SettingsFileMissingOrShortIsReportedAndNothingIsSent) {
   xav::writeWholeFile(env.workFile("fs_tcp.ini"), BenchEnv::defaultNetworkSettings("127.0.0.99"));
   start();
   bool dialogShown = false;
-  whenDialogShows([&](FrmTCP* d) {
+  whenDialogShows([&](IpChangeDialog* d) {
     dialogShown = true;
     d->reject();
   });
@@ -120,7 +120,7 @@ TEST_F(XaveWindowTest, ModuleNotAnsweringGetsTheLoadersAddressModeThenARescan) {
   ASSERT_TRUE(get<QPushButton>("cmdToolbox")->isEnabled()) << "the only module listed may have its address changed";
   messages.clear();
   bool dialogShown = false;
-  whenDialogShows([&](FrmTCP* d) {
+  whenDialogShows([&](IpChangeDialog* d) {
     dialogShown = true;
     d->reject();
   });
@@ -130,6 +130,38 @@ TEST_F(XaveWindowTest, ModuleNotAnsweringGetsTheLoadersAddressModeThenARescan) {
   EXPECT_TRUE(waitFor([&] { return !window->isChangingAddress() && listed("127.0.0.25"); }, 10000));
   EXPECT_TRUE(window->isScanning());
   EXPECT_FALSE(get<QPushButton>("cmdToolbox")->isEnabled());
+}
+
+}  // namespace
+}  // namespace xave::testing
+
+namespace xave::testing {
+namespace {
+
+TEST_F(XaveWindowTest, AddressesWithLeadingZerosGoOutInNormalForm) {
+  env.addModule("127.0.0.27", "ZEROS", makeConfig(gw::kModbusTcp, "10.0.0.9", "40001", "", "Zeros"));
+  // A listing that writes the module's address with leading zeros; read as
+  // octal, "027" would be another host.
+  ASSERT_TRUE(env.replaceDiscoveryWith("BRIDGE NAME                    IP ADDRESS\r\n==========\r\n" +
+                                       QByteArray("ZEROS").leftJustified(31, ' ') + "127.000.000.027\r\n"));
+  start();
+  pick("127.000.000.027");
+  EXPECT_EQ(box("txtTitle")->text(), "Zeros") << "pinged and fetched at 127.0.0.27";
+  EXPECT_TRUE(messages.messages().empty()) << messages.lastText().toStdString();
+
+  whenDialogShows([&](IpChangeDialog* d) {
+    d->findChild<QLineEdit*>("txtIP")->setText("127.000.000.043");
+    d->findChild<QLineEdit*>("txtSubNet")->setText("255.255.255.000");
+    QTest::mouseClick(d->findChild<QPushButton*>("cmdChange"), Qt::LeftButton);
+  });
+  click("cmdToolbox");
+  EXPECT_TRUE(waitFor([&] { return !window->isChangingAddress(); }, 10000));
+  ASSERT_TRUE(env.hasModule("127.0.0.43"));
+  const QByteArray settings = env.moduleFile("127.0.0.43", "fs_tcp.ini");
+  EXPECT_TRUE(settings.contains("\r\nN1_IP = 127.0.0.43\r\nN1_NETMASK = 255.255.255.0\r\n")) << settings.constData();
+  const QStringList pinged = env.pingedAddresses();
+  ASSERT_FALSE(pinged.isEmpty());
+  for (const QString& a : pinged) EXPECT_EQ(a, "127.0.0.27");
 }
 
 }  // namespace

@@ -52,6 +52,12 @@ TEST(DiscoveryListing, TextAfterSeparatorAndEntries) {
   EXPECT_EQ(moduleIpFromEntry(entries[0]), "192.168.1.20");
   EXPECT_TRUE(listingEntries(QString()).isEmpty());
   EXPECT_EQ(moduleIpFromEntry(QStringLiteral("10.1.1.1")), "10.1.1.1");
+  // The entry keeps the listing's spelling; the window compares and shows the normal form.
+  EXPECT_EQ(moduleIpFromEntry(QStringLiteral("127.000.000.011, B : ")), "127.000.000.011");
+  EXPECT_EQ(shownAddress(QStringLiteral("127.000.000.011")), "127.0.0.11");
+  EXPECT_EQ(shownAddress(QStringLiteral("not an address")), "not an address");
+  EXPECT_TRUE(sameModuleAddress(QStringLiteral("010.1.2.003"), QStringLiteral("10.1.2.3")));
+  EXPECT_FALSE(sameModuleAddress(QStringLiteral("10.1.2.3"), QStringLiteral("10.1.2.30")));
 }
 
 const QByteArray kSettings =
@@ -66,7 +72,11 @@ TEST(NetworkSettingsFile, ShowsLinesFiveAndSixAndRewritesWithCrLf) {
   QByteArray out = rewriteNetworkSettings(s.lines, "192.168.1.50", "255.255.255.0");
   QByteArray expected = kSettings;
   expected.replace("127.0.0.5", "192.168.1.50").replace("255.0.0.0", "255.255.255.0");
-  EXPECT_EQ(out, expected + "\r\n") << "one CR LF more than the held text";
+  EXPECT_EQ(out, expected) << "the file's own final line end, no empty line added";
+  // Changing the address back gives the fetched file byte for byte.
+  s = parseNetworkSettings(out);
+  ASSERT_TRUE(s.usable);
+  EXPECT_EQ(rewriteNetworkSettings(s.lines, "127.0.0.5", "255.0.0.0"), kSettings);
 
   // LF-only and mixed line ends come back as CR LF throughout.
   QByteArray lf = kSettings;
@@ -74,6 +84,11 @@ TEST(NetworkSettingsFile, ShowsLinesFiveAndSixAndRewritesWithCrLf) {
   lf.replace("N1_NAME = bridge\n", "N1_NAME = bridge\r\n");
   s = parseNetworkSettings(lf);
   ASSERT_TRUE(s.usable);
+  EXPECT_EQ(rewriteNetworkSettings(s.lines, s.ip, s.mask), kSettings);
+  // A file without a final line end gets one; trailing empty lines stay as they were.
+  s = parseNetworkSettings(kSettings.chopped(2));
+  EXPECT_EQ(rewriteNetworkSettings(s.lines, s.ip, s.mask), kSettings);
+  s = parseNetworkSettings(kSettings + "\r\n");
   EXPECT_EQ(rewriteNetworkSettings(s.lines, s.ip, s.mask), kSettings + "\r\n");
 }
 

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -16,10 +17,11 @@
 
 #include "bench_env.h"
 #include "ethernet_pane.h"
-#include "frmtcp.h"
-#include "frmxav.h"
+#include "ip_change_dialog.h"
+#include "xave_window.h"
 #include "messages.h"
 #include "profiles.h"
+#include "utility_runner.h"
 
 namespace xave::testing {
 
@@ -47,6 +49,7 @@ class XaveWindowTest : public ::testing::Test {
   void SetUp() override { ASSERT_TRUE(env.problem().isEmpty()) << env.problem().toStdString(); }
 
   void TearDown() override {
+    gw::sharedUtilityRunner().setLongWaitThreshold(gw::UtilityRunner::kDefaultLongWaitMs);
     if (window) window->close();
     window.reset();
     // Only loopback addresses of the bench were ever handed to ping.
@@ -54,7 +57,7 @@ class XaveWindowTest : public ::testing::Test {
   }
 
   void start() {
-    window = std::make_unique<FrmXAV>();
+    window = std::make_unique<XaveWindow>();
     ASSERT_TRUE(window->Form_Load());
   }
 
@@ -106,11 +109,11 @@ class XaveWindowTest : public ::testing::Test {
 
   // Acts on the IP change dialog as soon as it shows (the click that opens it
   // returns only once it is closed).
-  void whenDialogShows(std::function<void(FrmTCP*)> act) {
+  void whenDialogShows(std::function<void(IpChangeDialog*)> act) {
     auto* poll = new QTimer(window.get());
     poll->setInterval(30);
     QObject::connect(poll, &QTimer::timeout, [this, poll, act] {
-      auto* d = window->findChild<FrmTCP*>();
+      auto* d = window->findChild<IpChangeDialog*>();
       if (!d || !d->isVisible()) return;
       poll->stop();
       poll->deleteLater();
@@ -119,9 +122,28 @@ class XaveWindowTest : public ::testing::Test {
     poll->start();
   }
 
+  // Acts once pred holds, from the event loop (also while a click waits for
+  // a utility); after giveUpMs without it, runs giveUp instead.
+  void whenTrue(std::function<bool()> pred, std::function<void()> act, int giveUpMs = 8000,
+                std::function<void()> giveUp = {}) {
+    auto* poll = new QTimer(window.get());
+    auto clock = std::make_shared<QElapsedTimer>();
+    clock->start();
+    poll->setInterval(20);
+    QObject::connect(poll, &QTimer::timeout, [poll, clock, pred, act, giveUpMs, giveUp] {
+      const bool held = pred();
+      if (!held && clock->elapsed() < giveUpMs) return;
+      poll->stop();
+      poll->deleteLater();
+      if (held) act();
+      else if (giveUp) giveUp();
+    });
+    poll->start();
+  }
+
   BenchEnv env;
   xav::MessageRecorder messages;
-  std::unique_ptr<FrmXAV> window;
+  std::unique_ptr<XaveWindow> window;
 };
 
 }  // namespace xave::testing

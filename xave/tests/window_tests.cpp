@@ -11,8 +11,7 @@ namespace xave::testing {
 namespace {
 
 const QString kTail = QStringLiteral("//RVSIM_Captions\r\nPOS A,Feeder 1\r\nPOS B,Feeder 2\r\n");
-// The tail as read back: it runs to the end of the file less the last CR LF,
-// which the generator adds again (so a save of the same module keeps the file).
+// The tail as read back: to the end of the file, without the CR LF the save adds after it.
 const QString kTailRead = kTail;
 
 TEST_F(XaveWindowTest, StartUpListsEveryModuleAndDropsAStaleListing) {
@@ -41,7 +40,7 @@ TEST_F(XaveWindowTest, StartUpListsEveryModuleAndDropsAStaleListing) {
 
 TEST_F(XaveWindowTest, MissingUtilityEndsTheStartWithItsMessage) {
   QFile::remove(env.workFile("ruiping.exe"));
-  window = std::make_unique<FrmXAV>();
+  window = std::make_unique<XaveWindow>();
   EXPECT_FALSE(window->Form_Load());
   ASSERT_EQ(messages.messages().size(), 1u);
   EXPECT_EQ(messages.messages()[0].title, "XAV.exe File Check");
@@ -143,6 +142,18 @@ TEST_F(XaveWindowTest, SaveUploadsTheGeneratorsFileKeepingTheCaptionsAndResetsTh
   EXPECT_EQ(entries(), QStringList{"127.0.0.31, MB : "});
 }
 
+TEST_F(XaveWindowTest, ReadBackThenSaveUnchangedGivesTheModuleItsFileByteForByte) {
+  const QByteArray original = makeConfig(gw::kModbusTcp, "10.0.0.9", "40001", "", "Same", kTail);
+  env.addModule("127.0.0.32", "MB", original);
+  start();
+  for (int cycle = 0; cycle < 2; ++cycle) {
+    pick("127.0.0.32");
+    click("cmdUpdateXAV");
+    EXPECT_EQ(env.moduleFile("127.0.0.32", "Config.csv"), original) << "cycle " << cycle;
+    click("cmdReScan");
+  }
+}
+
 TEST_F(XaveWindowTest, EntryBoxesColourAtTheirEdgesWhileTyping) {
   env.addModule("127.0.0.41", "MB", makeConfig(gw::kModbusTcp, "10.0.0.9", "40001", "", "T"));
   start();
@@ -211,7 +222,7 @@ TEST_F(XaveWindowTest, ModuleThatDoesNotAnswerIsRefusedWithTheSubnetMessages) {
   EXPECT_TRUE(get<QPushButton>("cmdToolbox")->isEnabled());
 }
 
-TEST_F(XaveWindowTest, UnreadableFilesAreReportedAndChangeNoField) {
+TEST_F(XaveWindowTest, UnreadableFilesAreReportedAndLeaveNothingOfTheModuleBefore) {
   env.addModule("127.0.0.61", "GOOD", makeConfig(gw::kModbusTcp, "10.0.0.9", "40301", "", "Kept title", kTail));
   env.addModule("127.0.0.62", "MISSING");
   env.addModule("127.0.0.63", "SHORT", "//3-MODBUS/TCP, 10.0.0.1, 40001\r\n\r\nBridge\r\n");
@@ -225,20 +236,56 @@ TEST_F(XaveWindowTest, UnreadableFilesAreReportedAndChangeNoField) {
     messages.clear();
     pick(QString::fromLatin1(bad));
     EXPECT_EQ(messages.lastText(), "Current Config file is corrupt.") << bad;
-    EXPECT_EQ(box("txtTitle")->text(), "Kept title") << bad;
-    EXPECT_EQ(box("txtMBReg")->text(), "40301") << bad;
+    // Nothing of the module read before stays: boxes back to their start values.
+    EXPECT_TRUE(box("txtTitle")->text().isEmpty()) << bad;
+    EXPECT_EQ(box("txtMBReg")->text(), "40001") << bad;
+    EXPECT_EQ(box("txtEIPFile")->text(), "7") << bad;
+    EXPECT_EQ(box("txtEIPOff")->text(), "0") << bad;
+    EXPECT_EQ(box("txtEipPath")->text(), "0") << bad;
+    EXPECT_TRUE(box("txtIPAddress")->text().isEmpty()) << bad;
+    EXPECT_FALSE(option(1)->isChecked() || option(2)->isChecked() || option(3)->isChecked()) << bad;
     EXPECT_TRUE(window->captionsTail().isEmpty()) << bad;
     EXPECT_TRUE(get<QPushButton>("cmdToolbox")->isEnabled());
   }
   // A save with no protocol chosen writes and sends nothing.
+  type("txtIPAddress", "10.0.0.5");
   messages.clear();
   click("cmdUpdateXAV");
   EXPECT_EQ(messages.messages().size(), 1u);
+  EXPECT_EQ(messages.lastText(), "Select a protocol before saving.");
   const QByteArray fetched = env.moduleFile("127.0.0.64", "Config.csv");
   EXPECT_TRUE(fetched.startsWith("//3-MODBUS/TCP, 10.0.0.1, 40001\r\n\r\nBridge"));
   QByteArray local;
   ASSERT_TRUE(xav::readWholeFile(env.workFile("Config.csv"), &local));
   EXPECT_EQ(local, fetched) << "the fetched file stays as it came";
+
+  // The module already shown, read again without success: no field changes.
+  pick("127.0.0.61");
+  type("txtMBReg", "40311");
+  env.removeModuleFile("127.0.0.61", "Config.csv");
+  messages.clear();
+  pick("127.0.0.61");
+  EXPECT_EQ(messages.lastText(), "Current Config file is corrupt.");
+  EXPECT_EQ(box("txtTitle")->text(), "Kept title");
+  EXPECT_EQ(box("txtMBReg")->text(), "40311");
+}
+
+TEST_F(XaveWindowTest, UnknownProtocolKeepsOnlyTheNewModulesTitleAndAddress) {
+  env.addModule("127.0.0.65", "PCCC", makeConfig(gw::kPccc, "10.0.0.9", "9", "12", "Press 4"));
+  env.addModule("127.0.0.66", "ODD", "//7-OTHER, 10.0.0.66, 1\r\n\r\nBridge\r\nOdd title , 11\r\n");
+  start();
+  pick("127.0.0.65");
+  ASSERT_EQ(box("txtEIPFile")->text(), "9");
+  pick("127.0.0.66");
+  EXPECT_EQ(messages.lastText(), "Current Config file is corrupt.");
+  EXPECT_EQ(box("txtTitle")->text(), "Odd title");
+  EXPECT_EQ(box("txtIPAddress")->text(), "10.0.0.66");
+  EXPECT_EQ(box("txtEIPFile")->text(), "7");
+  EXPECT_EQ(box("txtEIPOff")->text(), "0");
+  EXPECT_FALSE(option(1)->isChecked());
+  messages.clear();
+  click("cmdUpdateXAV");
+  EXPECT_EQ(messages.lastText(), "Select a protocol before saving.");
 }
 
 TEST_F(XaveWindowTest, CaptionsOfOneModuleNeverReachAnother) {
@@ -266,13 +313,15 @@ TEST_F(XaveWindowTest, CaptionsAreNotCarriedToAModuleThatDidNotAnswer) {
   ASSERT_EQ(messages.messages().size(), 1u);
   // The options stay enabled from the earlier selection, so a save to this module is still possible.
   ASSERT_TRUE(option(3)->isEnabled());
+  // Nor the other module's title: the boxes are back to their start values.
+  EXPECT_TRUE(box("txtTitle")->text().isEmpty());
   QTest::mouseClick(option(3), Qt::LeftButton, {}, QPoint(8, option(3)->height() / 2));
   ASSERT_TRUE(option(3)->isChecked());
   type("txtIPAddress", "10.0.0.7");
   click("cmdUpdateXAV");
   EXPECT_EQ(window->moduleIp(), "127.0.0.74");
   const QByteArray saved = env.moduleFile("127.0.0.74", "Config.csv");
-  EXPECT_EQ(saved, makeConfig(gw::kModbusTcp, "10.0.0.7", "40001", "", "With"));
+  EXPECT_EQ(saved, makeConfig(gw::kModbusTcp, "10.0.0.7", "40001", "", "Change this title if desired."));
   EXPECT_FALSE(saved.contains("//RVSIM_Captions"));
 }
 

@@ -1,4 +1,4 @@
-#include "frmtcp.h"
+#include "ip_change_dialog.h"
 
 #include <QDir>
 #include <QFile>
@@ -14,7 +14,7 @@
 
 namespace xave {
 
-FrmTCP::FrmTCP(const QString& workDir, QWidget* owner) : QDialog(owner), workDir_(workDir) {
+IpChangeDialog::IpChangeDialog(const QString& workDir, QWidget* owner) : QDialog(owner), workDir_(workDir) {
   setObjectName(QStringLiteral("frmTCP"));
   setWindowTitle(QStringLiteral("Change IP Address"));
   setModal(true);
@@ -31,18 +31,18 @@ FrmTCP::FrmTCP(const QString& workDir, QWidget* owner) : QDialog(owner), workDir
   auto* label1 = new QLabel(QStringLiteral("IP &Address"), this);
   label1->setObjectName(QStringLiteral("Label1"));
   label1->setGeometry(12, 52, 90, 22);
-  txtIP_ = new QLineEdit(QStringLiteral("192.168.888.888"), this);
-  txtIP_->setObjectName(QStringLiteral("txtIP"));
-  txtIP_->setGeometry(110, 52, 170, 22);
-  label1->setBuddy(txtIP_);
+  addressBox_ = new QLineEdit(QStringLiteral("192.168.888.888"), this);
+  addressBox_->setObjectName(QStringLiteral("txtIP"));
+  addressBox_->setGeometry(110, 52, 170, 22);
+  label1->setBuddy(addressBox_);
 
   auto* label2 = new QLabel(QStringLiteral("S&ubnet"), this);
   label2->setObjectName(QStringLiteral("Label2"));
   label2->setGeometry(12, 82, 90, 22);
-  txtSubNet_ = new QLineEdit(QStringLiteral("255.255.255.255"), this);
-  txtSubNet_->setObjectName(QStringLiteral("txtSubNet"));
-  txtSubNet_->setGeometry(110, 82, 170, 22);
-  label2->setBuddy(txtSubNet_);
+  maskBox_ = new QLineEdit(QStringLiteral("255.255.255.255"), this);
+  maskBox_->setObjectName(QStringLiteral("txtSubNet"));
+  maskBox_->setGeometry(110, 82, 170, 22);
+  label2->setBuddy(maskBox_);
 
   auto* change = new QPushButton(QStringLiteral("&Change"), this);
   change->setObjectName(QStringLiteral("cmdChange"));
@@ -53,12 +53,12 @@ FrmTCP::FrmTCP(const QString& workDir, QWidget* owner) : QDialog(owner), workDir
   escape->setGeometry(210, 128, 100, 30);
   escape->setAutoDefault(false);
 
-  connect(change, &QPushButton::clicked, this, &FrmTCP::cmdChange_Click);
+  connect(change, &QPushButton::clicked, this, &IpChangeDialog::cmdChange_Click);
   // Escape hides the dialog; the fetched file stays as it was and nothing is sent.
   connect(escape, &QPushButton::clicked, this, &QDialog::reject);
 }
 
-void FrmTCP::showEvent(QShowEvent* event) {
+void IpChangeDialog::showEvent(QShowEvent* event) {
   if (!centred_ && parentWidget()) {
     const QRect owner = parentWidget()->frameGeometry();
     move(owner.left() + owner.width() / 2 - width() / 2, owner.top() + owner.height() / 2 - height() / 2);
@@ -67,7 +67,7 @@ void FrmTCP::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
 }
 
-void FrmTCP::showFor(const QString& moduleIp) {
+IpChangeDialog::Outcome IpChangeDialog::showFor(const QString& moduleIp) {
   moduleIp_ = moduleIp;
   heldLines_.clear();
   const QString path = QDir(workDir_).filePath(QStringLiteral("fs_tcp.ini"));
@@ -75,7 +75,10 @@ void FrmTCP::showFor(const QString& moduleIp) {
   // an earlier fetch could belong to another module.
   QFile::remove(path);
   const QString fetch = gw::fetchNetworkSettingsCommand(moduleIp);
-  if (!fetch.isEmpty()) gw::ShellAndWait(fetch, gw::kMinimizedNoFocus);
+  if (!fetch.isEmpty() && gw::ShellAndWait(fetch, gw::kMinimizedNoFocus).interrupted()) {
+    QFile::remove(path);
+    return Outcome::Interrupted;
+  }
 
   QByteArray bytes;
   const NetworkSettings settings =
@@ -85,34 +88,34 @@ void FrmTCP::showFor(const QString& moduleIp) {
                      QStringLiteral("The network settings of the XAV at ") + moduleIp +
                          QStringLiteral(" could not be read (fs_tcp.ini missing or incomplete).\r\n"
                                         "Nothing was changed."));
-    return;
+    return Outcome::Unreadable;
   }
   heldLines_ = settings.lines;
-  txtIP_->setText(settings.ip);
-  txtSubNet_->setText(settings.mask);
-  txtIP_->setFocus();
-  exec();
+  addressBox_->setText(settings.ip);
+  maskBox_->setText(settings.mask);
+  addressBox_->setFocus();
+  return exec() == QDialog::Accepted ? Outcome::Changed : Outcome::Escaped;
 }
 
-void FrmTCP::cmdChange_Click() {
-  const QString ip = txtIP_->text();
-  const QString mask = txtSubNet_->text();
+void IpChangeDialog::cmdChange_Click() {
   // A value the module cannot use would cut it off the network: refuse it
-  // before anything is written.
-  if (!gw::isDottedIPv4(ip)) {
+  // before anything is written. What is written is the normal form: a
+  // leading zero would make "011" octal to some readers.
+  const QString ip = gw::normalAddress(addressBox_->text());
+  const QString mask = gw::normalAddress(maskBox_->text());
+  if (ip.isEmpty()) {
     xav::showMessage(this, xav::MessageIcon::Exclamation, QString(),
                      QStringLiteral("Enter the IP address as four numbers from 0 to 255 separated by dots."));
-    txtIP_->setFocus();
+    addressBox_->setFocus();
     return;
   }
-  if (!gw::isDottedIPv4(mask)) {
+  if (mask.isEmpty()) {
     xav::showMessage(this, xav::MessageIcon::Exclamation, QString(),
                      QStringLiteral("Enter the subnet mask as four numbers from 0 to 255 separated by dots."));
-    txtSubNet_->setFocus();
+    maskBox_->setFocus();
     return;
   }
-  const QString upload = gw::uploadNetworkSettingsCommand(moduleIp_);
-  if (upload.isEmpty()) return;  // showFor never opens the dialog for such an address
+  if (gw::uploadNetworkSettingsCommand(moduleIp_).isEmpty()) return;  // showFor never opens for such an address
   QString error;
   if (!xav::writeWholeFile(QDir(workDir_).filePath(QStringLiteral("fs_tcp.ini")),
                            rewriteNetworkSettings(heldLines_, ip, mask), &error)) {
@@ -120,7 +123,6 @@ void FrmTCP::cmdChange_Click() {
                      QStringLiteral("fs_tcp.ini could not be written: ") + error);
     return;
   }
-  gw::ShellAndWait(upload, gw::kNormalNoFocus);
   accept();
 }
 
