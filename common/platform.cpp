@@ -9,24 +9,7 @@
 namespace xav::platform {
 
 QString configDir() {
-#ifdef Q_OS_WIN
-  QString base = qEnvironmentVariable("APPDATA");
-  if (base.isEmpty()) base = QDir::homePath();
-  return QDir(base).filePath(QStringLiteral("xav"));
-#else
-  QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
-  if (base.isEmpty()) base = QDir::home().filePath(QStringLiteral(".config"));
-  return QDir(base).filePath(QStringLiteral("xav"));
-#endif
-}
-
-QString commandInterpreter() {
-#ifdef Q_OS_WIN
-  QString comspec = qEnvironmentVariable("comspec");
-  return comspec.isEmpty() ? QStringLiteral("cmd.exe") : comspec;
-#else
-  return QStringLiteral("/bin/sh");
-#endif
+  return QDir(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)).filePath(QStringLiteral("xav"));
 }
 
 QString comPortLinkPath(int n) {

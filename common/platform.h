@@ -14,12 +14,10 @@ inline constexpr bool kWindows =
 #endif
 
 // Per-user folder for the serial-port map, captions and the bench module
-// store: $XDG_CONFIG_HOME/xav (default ~/.config/xav); %APPDATA%\xav on Windows.
+// store: "xav" in the system's folder for user configuration
+// ($XDG_CONFIG_HOME/xav, by default ~/.config/xav; %LOCALAPPDATA%\xav on
+// Windows).
 QString configDir();
-
-// The command interpreter that command texts start with: the value of
-// comspec on Windows, /bin/sh elsewhere.
-QString commandInterpreter();
 
 // Link that a bench simulator (or the user) makes for "COM n":
 // configDir()/ports/comN. Not used on Windows.

@@ -1,10 +1,27 @@
 #include "serial_link.h"
 
 #include <QSerialPort>
+#include <QSerialPortInfo>
+#include <QSet>
 
 #include "platform.h"
 
 namespace xav {
+
+QList<int> SerialLink::comNumbersToProbe() const {
+  QList<int> all;
+  for (int n = 1; n <= 16; ++n) all << n;
+  return all;
+}
+
+QStringList listComPorts(SerialLink& link) {
+  QStringList ports;
+  for (int n : link.comNumbersToProbe()) {
+    if (link.open(n)) ports << QStringLiteral("COM %1").arg(n);
+    link.close();
+  }
+  return ports;
+}
 
 QtSerialLink::QtSerialLink(QObject* parent) : SerialLink(parent), port_(new QSerialPort(this)) {
   connect(port_, &QSerialPort::readyRead, this, &SerialLink::dataArrived);
@@ -25,6 +42,18 @@ QtSerialLink::QtSerialLink(QObject* parent) : SerialLink(parent), port_(new QSer
 }
 
 QtSerialLink::~QtSerialLink() = default;
+
+QList<int> QtSerialLink::comNumbersToProbe() const {
+  QSet<QString> listed;
+  for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) listed << info.portName() << info.systemLocation();
+  QList<int> numbers;
+  for (int n = 1; n <= 16; ++n) {
+    const QString device = platform::comPortDevice(n);
+    const bool mapped = !platform::kWindows && device == platform::comPortLinkPath(n);
+    if (mapped || listed.contains(device)) numbers << n;
+  }
+  return numbers;
+}
 
 bool QtSerialLink::open(int comNumber) {
   if (port_->isOpen()) port_->close();

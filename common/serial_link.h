@@ -4,8 +4,10 @@
 // always 9600 baud, 8 data bits, no parity, 1 stop bit.
 
 #include <QByteArray>
+#include <QList>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 class QSerialPort;
 
@@ -30,6 +32,9 @@ class SerialLink : public QObject {
   virtual QByteArray readAll() = 0;
   // Text of the last failure (open or I/O), for messages.
   virtual QString lastError() const { return {}; }
+  // The COM numbers (1..16) worth trying to open; all of them unless the
+  // link knows which devices exist.
+  virtual QList<int> comNumbersToProbe() const;
 
  signals:
   // New bytes were received.
@@ -53,10 +58,17 @@ class QtSerialLink final : public SerialLink {
   void write(const QByteArray& bytes) override;
   QByteArray readAll() override;
   QString lastError() const override { return error_; }
+  // Those whose device the system lists as a serial port, and every link of
+  // the user's port map (pseudo-terminals and udev names are not listed).
+  QList<int> comNumbersToProbe() const override;
 
  private:
   QSerialPort* port_;
   QString error_;
 };
+
+// The port box's entries: "COM n" for each number the link offers to probe
+// and can open, in order; each is closed again.
+QStringList listComPorts(SerialLink& link);
 
 }  // namespace xav

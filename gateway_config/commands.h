@@ -12,7 +12,7 @@
 // Flavours. Windows: texts start with the interpreter named by comspec and
 // join paths with "\". Posix: the interpreter is /bin/sh and paths join with
 // "/"; otherwise the texts are the same, " /c " included (the process layer
-// runs what follows " /c " in the shell, see process.h). The one exception is
+// runs what follows " /c " in the shell, see processes.h). The one exception is
 // ping, whose options are the local system's: "-c 1 -W 0.1" (one echo, 100 ms)
 // instead of "-n 1 -w 100". workDir is the tool's current working directory
 // (QDir::currentPath()).

@@ -11,7 +11,7 @@
 #include "colours.h"
 #include "commands.h"
 #include "messages.h"
-#include "process.h"
+#include "processes.h"
 
 namespace gw {
 

@@ -1,4 +1,4 @@
-#include "process.h"
+#include "processes.h"
 
 #include <QDir>
 #include <QFile>

@@ -22,7 +22,8 @@
 #include <sys/types.h>
 #include <unistd.h>
 
-#include "process.h"
+#include "command_line.h"
+#include "processes.h"
 #include "process_platform.h"
 
 namespace gw::detail {
@@ -34,8 +35,6 @@ QString shellQuote(const QString& s) {
   q.replace(u'\'', QStringLiteral("'\\''"));
   return u'\'' + q + u'\'';
 }
-
-bool isBlank(QChar c) { return c == u' ' || c == u'\t'; }
 
 // Shell-quotes every occurrence of the working directory in the rest of a
 // line: a double-quoted path into it as a whole, a bare one by its directory.
@@ -69,22 +68,9 @@ bool prepareLine(const QString& rawLine, const QString& workDir, PreparedLine* o
   if (line.startsWith(interpreterPrefix)) line = line.mid(interpreterPrefix.size()).trimmed();
   const QString dirPrefix = workDir.endsWith(u'/') ? workDir : workDir + u'/';
 
-  QString word;
-  QString rest;
-  if (line.startsWith(u'"')) {
-    // The directory itself may hold a double quote: skip it before looking
-    // for the closing one.
-    const qsizetype from = line.startsWith(u'"' + dirPrefix) ? 1 + dirPrefix.size() : 1;
-    const qsizetype close = line.indexOf(u'"', from);
-    word = close < 0 ? line.mid(1) : line.mid(1, close - 1);
-    rest = close < 0 ? QString() : line.mid(close + 1);
-  } else {
-    // An unquoted path into the working directory may hold blanks.
-    qsizetype end = line.startsWith(dirPrefix) ? dirPrefix.size() : 0;
-    while (end < line.size() && !isBlank(line[end])) ++end;
-    word = line.left(end);
-    rest = line.mid(end);
-  }
+  const CommandLineSplit split = splitCommandLine(line, workDir, Flavour::Posix);
+  const QString& word = split.program;
+  const QString& rest = split.rest;
 
   QString program;
   if (word.startsWith(dirPrefix) && !word.mid(dirPrefix.size()).contains(u'/')) {

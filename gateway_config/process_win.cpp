@@ -1,6 +1,6 @@
 // Windows twin of the process layer: a line is started as written, the
-// program being its first word (found by the system's own search, which
-// looks in the working directory), the rest its command line.
+// program being the part that the system itself would start (see
+// command_line.h), the rest its command line.
 
 #include <QDir>
 #include <QProcess>
@@ -10,29 +10,20 @@
 
 #include <vector>
 
-#include "process.h"
+#include "command_line.h"
+#include "processes.h"
 #include "process_platform.h"
 
 namespace gw::detail {
 
 bool prepareLine(const QString& rawLine, const QString& workDir, PreparedLine* out, QString* error) {
-  Q_UNUSED(workDir);
   Q_UNUSED(error);
-  const QString line = rawLine.trimmed();
-  qsizetype end = 0;
-  QString program;
-  if (line.startsWith(u'"')) {
-    end = line.indexOf(u'"', 1);
-    if (end < 0) end = line.size();
-    program = line.mid(1, end - 1);
-    ++end;
-  } else {
-    while (end < line.size() && line[end] != u' ') ++end;
-    program = line.left(end);
-  }
-  out->program = program;
+  const CommandLineSplit split = splitCommandLine(rawLine, workDir, Flavour::Windows, [&](const QString& candidate) {
+    return windowsProgramExists(candidate, workDir);
+  });
+  out->program = split.program;
   out->arguments.clear();
-  out->nativeArguments = line.mid(end);
+  out->nativeArguments = split.rest;
   return true;
 }
 

@@ -5,7 +5,7 @@
 // windows disable their own input and show the wait.
 //
 // A command text runs one line after the other, each waited for, as
-// described in process.h (how a line finds its program). Every line of a
+// described in processes.h (how a line finds its program). Every line of a
 // text is checked before anything runs: when a program is missing or not
 // executable, nothing runs and the run ends as NotStarted.
 //
@@ -31,7 +31,7 @@
 //
 // A window uses it in one of two ways:
 //  - asynchronously: connect to the signals, start(), go on in finished();
-//  - synchronous-looking: runAndWait() / ShellAndWait() (process.h) return
+//  - synchronous-looking: runAndWait() / ShellAndWait() (processes.h) return
 //    the result after a local event loop that ends when the run ends. That
 //    loop is bounded by the run: Cancel (connected to cancel()) or the
 //    runner's time limit ends it. Input is not blocked by the runner:

@@ -2,6 +2,8 @@
 
 #include <QCommandLineParser>
 
+#include "app_info.h"
+
 namespace rvsim {
 
 namespace {
@@ -9,12 +11,11 @@ constexpr int kMaxIdleSeconds = 24 * 3600;
 }
 
 void addRunOptions(QCommandLineParser& parser) {
-  parser.setApplicationDescription(
+  xav::describeProgram(
+      parser, QStringLiteral("RVSIM"),
       QStringLiteral("Plays the PLC of a Modbus/TCP installation for an XAV gateway on a bench: takes the "
                      "gateway's connection, shows the positions it writes and answers its reads with the "
                      "requests typed in the window (or set on standard input with --headless)."));
-  parser.addHelpOption();
-  parser.addVersionOption();
   parser.addOption({QStringLiteral("headless"),
                     QStringLiteral("Run without a window: commands on standard input (set, get, caption, "
                                    "stats, quit), one JSON object a line on standard output.")});
@@ -56,7 +57,7 @@ bool needsNoDisplay(const QStringList& arguments) {
   RunOptions options;
   QString error;
   return parser.isSet(QStringLiteral("headless")) || parser.isSet(QStringLiteral("help")) ||
-         parser.isSet(QStringLiteral("help-all")) || parser.isSet(QStringLiteral("version")) ||
+         parser.isSet(QStringLiteral("version")) ||
          !readRunOptions(parser, &options, &error);
 }
 

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "app_info.h"
 #include "command_line.h"
 #include "headless_run.h"
 #include "message_boxes.h"
@@ -44,11 +45,9 @@ int main(int argc, char** argv) {
   } else {
     app = std::make_unique<QApplication>(argc, argv);
   }
-  QCoreApplication::setApplicationName(QStringLiteral("RVSIM"));
-  QCoreApplication::setApplicationVersion(QStringLiteral("2.0"));
   QCommandLineParser parser;
   rvsim::addRunOptions(parser);
-  parser.process(*app);
+  if (const auto end = xav::parseCommandLine(parser, app->arguments())) return *end;
   rvsim::RunOptions options;
   QString error;
   if (!rvsim::readRunOptions(parser, &options, &error)) {

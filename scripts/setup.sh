@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what the build, the tests and the demo need on a Debian machine.
+# Installs what the build, the tests, the demo and the package need on a
+# Debian machine.
 # Only missing packages are installed; run as root or with sudo available.
 set -euo pipefail
 
@@ -11,6 +12,9 @@ PKGS=(
   xvfb xauth fonts-dejavu-core
   iputils-ping iproute2 procps
   python3
+  # packaging (scripts/package.sh) and its checks, the Windows syntax check
+  dpkg-dev lintian desktop-file-utils help2man libcap2-bin file
+  g++-mingw-w64-x86-64-posix
 )
 
 missing=()

@@ -2,12 +2,19 @@
 #include <QApplication>
 #include <QStyleFactory>
 
+#include "app_info.h"
 #include "polmon_window.h"
 #include "message_boxes.h"
 
 int main(int argc, char** argv) {
+  QCommandLineParser parser;
+  xav::describeProgram(parser, QStringLiteral("TVR_Polmon"),
+                       QStringLiteral("Scans and polls the TVR drive network on a serial port, sends move\n"
+                                      "requests, resets and random moves, and logs every fault to Polmon.dbg\n"
+                                      "in the folder it is started in."));
+  if (const auto end = xav::answerBeforeWindow(parser, argc, argv)) return *end;
   QApplication app(argc, argv);
-  QApplication::setApplicationName(QStringLiteral("TVR_Polmon"));
+  if (const auto end = xav::parseCommandLine(parser, app.arguments())) return *end;
   xav::installMessageBoxes();
   // A style that honours the colours the grid paints its buttons with.
   if (QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion"))) QApplication::setStyle(fusion);

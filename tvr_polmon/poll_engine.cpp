@@ -36,14 +36,7 @@ PollEngine::PollEngine(xav::SerialLink* link, QObject* parent) : QObject(parent)
 
 PollEngine::~PollEngine() = default;
 
-QStringList PollEngine::ListComPorts() {
-  QStringList ports;
-  for (int n = 1; n <= 16; ++n) {
-    if (link_->open(n)) ports << QStringLiteral("COM %1").arg(n);
-    link_->close();
-  }
-  return ports;
-}
+QStringList PollEngine::ListComPorts() { return xav::listComPorts(*link_); }
 
 // ---------------------------------------------------------------- controls
 

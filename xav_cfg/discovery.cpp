@@ -6,7 +6,7 @@
 
 #include "commands.h"
 #include "files.h"
-#include "process.h"
+#include "processes.h"
 #include "profiles.h"
 
 namespace xavcfg {

@@ -14,14 +14,7 @@ SerialRoutines::SerialRoutines(xav::SerialLink* link, QObject* parent) : QObject
   });
 }
 
-QStringList SerialRoutines::ListComPorts() {
-  QStringList ports;
-  for (int n = 1; n <= 16; ++n) {
-    if (link_->open(n)) ports << QStringLiteral("COM %1").arg(n);
-    link_->close();
-  }
-  return ports;
-}
+QStringList SerialRoutines::ListComPorts() { return xav::listComPorts(*link_); }
 
 bool SerialRoutines::openPort(int comNumber) {
   link_->close();

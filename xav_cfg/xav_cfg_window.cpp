@@ -14,7 +14,7 @@
 
 #include "connection_type_dialog.h"
 #include "message_boxes.h"
-#include "process.h"
+#include "processes.h"
 #include "serial_routines.h"
 #include "utility_runner.h"
 #include "window_geometry.h"

@@ -12,7 +12,7 @@
 #include <QTime>
 
 #include "message_boxes.h"
-#include "process.h"
+#include "processes.h"
 #include "profiles.h"
 #include "readback.h"
 #include "utility_wait_panel.h"

@@ -10,7 +10,7 @@
 #include "files.h"
 #include "fs_tcp.h"
 #include "messages.h"
-#include "process.h"
+#include "processes.h"
 
 namespace xave {
 

@@ -24,7 +24,7 @@
 #include "ip_change_dialog.h"
 #include "messages.h"
 #include "modgetip.h"
-#include "process.h"
+#include "processes.h"
 #include "profiles.h"
 #include "readback.h"
 #include "verify.h"

@@ -11,16 +11,16 @@
 
 #include <cstdio>
 
+#include "app_info.h"
 #include "files.h"
 #include "profiles.h"
 #include "readback.h"
 
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
-  QCoreApplication::setApplicationName(QStringLiteral("xav-configgen"));
   QCommandLineParser parser;
-  parser.setApplicationDescription(QStringLiteral("Prints the Config.csv that a save to a module would write."));
-  parser.addHelpOption();
+  xav::describeProgram(parser, QStringLiteral("xav-configgen"),
+                       QStringLiteral("Prints the Config.csv that a save to a module would write."));
   const QCommandLineOption protocol(QStringLiteral("protocol"),
                                     QStringLiteral("1 EtherNet/IP PCCC, 2 EtherNet/IP CIP, 3 Modbus/TCP."),
                                     QStringLiteral("code"));
@@ -39,11 +39,7 @@ int main(int argc, char** argv) {
                                     QStringLiteral("The module's previous Config.csv; its captions tail is kept."),
                                     QStringLiteral("file"));
   parser.addOptions({protocol, plc, title, file, base, slot, reg, previous});
-  if (!parser.parse(app.arguments())) {
-    std::fprintf(stderr, "xav-configgen: %s\n", qPrintable(parser.errorText()));
-    return 1;
-  }
-  if (parser.isSet(QStringLiteral("help"))) parser.showHelp(0);
+  if (const auto end = xav::parseCommandLine(parser, app.arguments(), {.errorExitCode = 1})) return *end;
   const QString code = parser.value(protocol);
   if (!parser.isSet(protocol) || !parser.isSet(plc) ||
       (code != QStringLiteral("1") && code != QStringLiteral("2") && code != QStringLiteral("3"))) {

@@ -1,5 +1,6 @@
 #include "bench_behaviour.h"
 
+#include <QCommandLineParser>
 #include <QList>
 
 #include <chrono>
@@ -34,24 +35,25 @@ Behaviour behaviourFromEnvironment(const char* prefix) {
   return b;
 }
 
-bool takeBehaviourOptions(QStringList* args, Behaviour* b, QString* error) {
-  for (int i = 0; i < args->size();) {
-    const QString a = args->at(i);
-    if (a == QStringLiteral("--hang")) {
-      b->hangAlways = true;
-      args->removeAt(i);
-      continue;
-    }
-    int* target = a == QStringLiteral("--delay-ms") ? &b->delayMs : a == QStringLiteral("--alter-line") ? &b->alterLine : nullptr;
-    if (!target) {
-      ++i;
-      continue;
-    }
-    if (i + 1 >= args->size() || !readCount(args->at(i + 1), target)) {
-      *error = a + QStringLiteral(" needs a number of 0 or more");
+void addBehaviourOptions(QCommandLineParser& parser, bool loader) {
+  parser.addOption({QStringLiteral("delay-ms"), QStringLiteral("Wait <N> ms before doing anything."), QStringLiteral("N")});
+  parser.addOption({QStringLiteral("hang"), QStringLiteral("Never do the work: wait until ended (at most 10 min).")});
+  if (loader) {
+    parser.addOption({QStringLiteral("alter-line"),
+                      QStringLiteral("The module keeps a sent file with its line <N> changed."), QStringLiteral("N")});
+  }
+}
+
+bool takeBehaviourOptions(const QCommandLineParser& parser, Behaviour* b, QString* error) {
+  if (parser.isSet(QStringLiteral("hang"))) b->hangAlways = true;
+  for (const char* name : {"delay-ms", "alter-line"}) {
+    const QString option = QLatin1String(name);
+    if (!parser.optionNames().contains(option)) continue;
+    int* target = option == QStringLiteral("delay-ms") ? &b->delayMs : &b->alterLine;
+    if (!readCount(parser.value(option), target)) {
+      *error = QStringLiteral("--") + option + QStringLiteral(" needs a number of 0 or more");
       return false;
     }
-    args->remove(i, 2);
   }
   return true;
 }

@@ -20,6 +20,8 @@
 #include <QString>
 #include <QStringList>
 
+class QCommandLineParser;
+
 namespace xav::bench {
 
 struct Behaviour {
@@ -33,9 +35,12 @@ struct Behaviour {
 // The behaviour the environment asks for; prefix such as "XAV_BENCH_RUINET_".
 Behaviour behaviourFromEnvironment(const char* prefix);
 
-// Takes --delay-ms N, --hang and --alter-line N out of *args into *b. False
-// with *error for a missing or bad number.
-bool takeBehaviourOptions(QStringList* args, Behaviour* b, QString* error);
+// Gives the parser --delay-ms N and --hang, and --alter-line N for the loader.
+void addBehaviourOptions(QCommandLineParser& parser, bool loader);
+
+// Reads those options of a parsed command line into *b. False with *error
+// for a bad number.
+bool takeBehaviourOptions(const QCommandLineParser& parser, Behaviour* b, QString* error);
 
 // Waits the delay; then, when the operation hangs, waits until ended.
 void actOut(const Behaviour& b, const QString& operation);

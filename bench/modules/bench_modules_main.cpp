@@ -4,12 +4,14 @@
 //   xav-bench-modules list
 //   xav-bench-modules remove ADDR
 //   xav-bench-modules path
+#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
 #include <QStringList>
 
 #include <cstdio>
 
+#include "app_info.h"
 #include "files.h"
 #include "module_store.h"
 
@@ -31,27 +33,42 @@ int fail(const QString& text) {
 
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
-  const QStringList args = app.arguments().mid(1);
+  QCommandLineParser parser;
+  xav::describeProgram(parser,
+                       QStringLiteral("xav-bench-modules"),
+                       QStringLiteral("Manages the simulated modules that the bench stand-ins of ruinet.exe and\n"
+                                      "ruiping.exe serve, in ~/.config/xav/bench/modules.\n"
+                                      "  add ADDR     adds a module (a loopback address such as 127.0.0.21)\n"
+                                      "  list         lists the modules and the summary line of each Config.csv\n"
+                                      "  remove ADDR  removes a module\n"
+                                      "  path         prints the store's folder"));
+  const QCommandLineOption nameOption(QStringLiteral("name"), QStringLiteral("Bridge name of an added module."),
+                                      QStringLiteral("NAME"));
+  const QCommandLineOption configOption(QStringLiteral("config"),
+                                        QStringLiteral("Config.csv an added module holds (default: a fresh one)."),
+                                        QStringLiteral("FILE"));
+  parser.addOptions({nameOption, configOption});
+  parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("add, list, remove or path."),
+                               QStringLiteral("add ADDR | list | remove ADDR | path"));
+  if (const auto end = xav::parseCommandLine(parser, app.arguments(), {.errorExitCode = 2, .takesArguments = true}))
+    return *end;
+  const QStringList args = parser.positionalArguments();
   if (args.isEmpty()) return usage();
   const QString command = args[0];
+  const bool addOptions = parser.isSet(nameOption) || parser.isSet(configOption);
   QString error;
 
-  if (command == QStringLiteral("add") && args.size() >= 2) {
+  if (command == QStringLiteral("add") && args.size() == 2) {
     const QString address = args[1];
-    QString name = QStringLiteral("BRIDGE%1").arg(address.section(u'.', 3));
+    QString name = parser.isSet(nameOption) ? parser.value(nameOption)
+                                            : QStringLiteral("BRIDGE%1").arg(address.section(u'.', 3));
     QByteArray config;
-    bool haveConfig = false;
-    for (int i = 2; i < args.size(); ++i) {
-      if (args[i] == QStringLiteral("--name") && i + 1 < args.size()) {
-        name = args[++i];
-      } else if (args[i] == QStringLiteral("--config") && i + 1 < args.size()) {
-        if (!xav::readWholeFile(args[++i], &config, &error)) return fail(args[i] + QStringLiteral(": ") + error);
-        haveConfig = true;
-      } else {
-        return usage();
-      }
+    if (parser.isSet(configOption)) {
+      const QString file = parser.value(configOption);
+      if (!xav::readWholeFile(file, &config, &error)) return fail(file + QStringLiteral(": ") + error);
+    } else {
+      config = xav::bench::defaultConfig(name);
     }
-    if (!haveConfig) config = xav::bench::defaultConfig(name);
     if (!address.startsWith(QStringLiteral("127.")))
       std::fprintf(stderr, "note: %s is no loopback address; the tools will ping it on the network\n",
                    qPrintable(address));
@@ -60,6 +77,7 @@ int main(int argc, char** argv) {
                 qPrintable(QDir::toNativeSeparators(xav::bench::moduleDir(address))));
     return 0;
   }
+  if (addOptions) return usage();
   if (command == QStringLiteral("list") && args.size() == 1) {
     for (const xav::bench::Module& m : xav::bench::listModules()) {
       QByteArray config;

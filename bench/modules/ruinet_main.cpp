@@ -11,12 +11,14 @@
 // --delay-ms N, --hang and --alter-line N (or XAV_BENCH_RUINET_DELAY_MS,
 // _HANG, _ALTER_LINE) make it slow, hang or alter what the module stores;
 // see bench_behaviour.h.
+#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
 #include <QStringList>
 
 #include <cstdio>
 
+#include "app_info.h"
 #include "bench_behaviour.h"
 #include "commands.h"
 #include "files.h"
@@ -35,32 +37,54 @@ struct Request {
   bool fetch = false, send = false, program = false, boot = false, addressMode = false;
 };
 
+void describeOptions(QCommandLineParser& parser) {
+  xav::describeProgram(parser, QStringLiteral("ruinet"),
+                       QStringLiteral("Bench stand-in for the gateway platform's loader, over the simulated\n"
+                                      "modules of xav-bench-modules. Files go to and come from the working\n"
+                                      "folder. -i and -f take their value joined (-i127.0.0.21) or apart."));
+  // Short options with joined values, as the loader's own: -u1 is -u with 1.
+  parser.addOptions({
+      {QStringLiteral("i"), QStringLiteral("Module address."), QStringLiteral("addr")},
+      {QStringLiteral("f"), QStringLiteral("File name."), QStringLiteral("file")},
+      {QStringLiteral("u"), QStringLiteral("1 fetches the module's file, 0 sends the working folder's."), QStringLiteral("dir")},
+      {QStringLiteral("p"), QStringLiteral("Program the module (with -u0 or -b).")},
+      {QStringLiteral("o"), QStringLiteral("Overwrite (every upload does).")},
+      {QStringLiteral("b"), QStringLiteral("Restart the module (with -p).")},
+      {QStringLiteral("m"), QStringLiteral("1: address mode."), QStringLiteral("mode")},
+  });
+  xav::bench::addBehaviourOptions(parser, true);
+  parser.addPositionalArgument(QStringLiteral("ruinet"), QStringLiteral("The loader's own name, ignored."),
+                               QStringLiteral("[ruinet.exe]"));
+}
+
 // False with *error for an option the loader does not know.
-bool parseRequest(const QStringList& args, Request* r, QString* error) {
-  for (int i = 0; i < args.size(); ++i) {
-    const QString a = args[i];
+bool parseRequest(const QCommandLineParser& parser, Request* r, QString* error) {
+  for (const QString& a : parser.positionalArguments()) {
     const QString lower = a.toLower();
     if (lower == QStringLiteral("ruinet") || lower == QStringLiteral("ruinet.exe")) continue;
-    if (a.startsWith(QStringLiteral("-i"))) {
-      r->address = a.size() > 2 ? a.mid(2) : (i + 1 < args.size() ? args[++i] : QString());
-    } else if (a.startsWith(QStringLiteral("-f"))) {
-      r->file = a.size() > 2 ? a.mid(2) : (i + 1 < args.size() ? args[++i] : QString());
-    } else if (a == QStringLiteral("-u1")) {
+    *error = QStringLiteral("unknown option %1").arg(a);
+    return false;
+  }
+  r->address = parser.value(QStringLiteral("i"));
+  r->file = parser.value(QStringLiteral("f"));
+  for (const QString& d : parser.values(QStringLiteral("u"))) {
+    if (d == QStringLiteral("1")) {
       r->fetch = true;
-    } else if (a == QStringLiteral("-u0")) {
+    } else if (d == QStringLiteral("0")) {
       r->send = true;
-    } else if (a == QStringLiteral("-p")) {
-      r->program = true;
-    } else if (a == QStringLiteral("-o")) {
-      // overwrite: every upload replaces the module's file
-    } else if (a == QStringLiteral("-b")) {
-      r->boot = true;
-    } else if (a == QStringLiteral("-m1")) {
-      r->addressMode = true;
     } else {
-      *error = QStringLiteral("unknown option %1").arg(a);
+      *error = QStringLiteral("unknown option -u%1").arg(d);
       return false;
     }
+  }
+  r->program = parser.isSet(QStringLiteral("p"));
+  r->boot = parser.isSet(QStringLiteral("b"));
+  for (const QString& m : parser.values(QStringLiteral("m"))) {
+    if (m != QStringLiteral("1")) {
+      *error = QStringLiteral("unknown option -m%1").arg(m);
+      return false;
+    }
+    r->addressMode = true;
   }
   return true;
 }
@@ -110,12 +134,15 @@ int restart(const Request& r) {
 
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
-  QStringList args = app.arguments().mid(1);
+  QCommandLineParser parser;
+  describeOptions(parser);
+  if (const auto end = xav::parseCommandLine(parser, app.arguments(), {.errorExitCode = 1, .takesArguments = true}))
+    return *end;
   xav::bench::Behaviour behaviour = xav::bench::behaviourFromEnvironment("XAV_BENCH_RUINET_");
   QString error;
-  if (!xav::bench::takeBehaviourOptions(&args, &behaviour, &error)) return fail(error);
+  if (!xav::bench::takeBehaviourOptions(parser, &behaviour, &error)) return fail(error);
   Request r;
-  if (!parseRequest(args, &r, &error)) return fail(error);
+  if (!parseRequest(parser, &r, &error)) return fail(error);
 
   const char* operation = r.addressMode ? "address" : r.fetch ? "fetch" : r.send ? "send" : "boot";
   xav::bench::actOut(behaviour, QLatin1String(operation));

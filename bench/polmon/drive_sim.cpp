@@ -36,6 +36,7 @@
 // stdout is "ready COM <n> <pty>" once the port can be opened.
 
 #include <QByteArray>
+#include <QCommandLineParser>
 #include <QString>
 
 #include <algorithm>
@@ -56,6 +57,7 @@
 
 #include <poll.h>
 
+#include "app_info.h"
 #include "pty_port.h"
 
 namespace {
@@ -146,28 +148,48 @@ int toInt(const std::string& s, const char* what) {
   return static_cast<int>(v);
 }
 
+// The command line, through the tool set's parser (--help and --version
+// included); the option names are those the tests and scripts use.
 Options parseOptions(int argc, char** argv) {
+  QCommandLineParser p;
+  xav::describeProgram(p, QStringLiteral("tvr-drive-sim"),
+                       QStringLiteral("A network of up to 20 TVR drives on a pseudo-terminal linked as COM n\n"
+                                      "(~/.config/xav/ports/comN), answering at 9600 baud.\n"
+                                      "Faults: silent short long crlf noise status=X late=MS stray=MS stuck."));
+  auto option = [&](const char* name, const char* text, const char* valueName = nullptr) {
+    const QCommandLineOption opt(QLatin1String(name), QLatin1String(text),
+                                 valueName ? QLatin1String(valueName) : QString());
+    p.addOption(opt);
+    return opt;
+  };
+  const auto comOpt = option("com", "Link the port as COM <N> (1 to 16).", "N");
+  const auto drivesOpt = option("drives", "Answering drives: letters (A,B,T) or a count (default A).", "LIST");
+  const auto ductsOpt = option("ducts", "Duct counts: one for all, then per drive (12,B=6).", "LIST");
+  const auto positionOpt = option("position", "Starting ducts, as --ducts (1,C=4).", "LIST");
+  const auto moveOpt = option("move-ms", "Milliseconds per duct travelled (default 200).", "MS");
+  const auto turnaroundOpt = option("turnaround-ms", "Milliseconds before a reply starts (default 1).", "MS");
+  option("unpaced", "Send a reply's bytes at once instead of at 9600 baud.");
+  option("paced", "Send replies at 9600 baud (the default).");
+  const auto faultOpt = option("fault", "A drive's fault (repeatable).", "ADDR=KIND[:EVERY|@NTH]");
+  const auto hangOpt = option("hang-up-after", "Close the line when the N-th status query arrives.", "N");
+  const auto reportOpt = option("report", "Write the report to FILE instead of standard output.", "FILE");
+  if (const auto end = xav::parseCommandLine(p, xav::argumentsOf(argc, argv))) std::exit(*end);
+
   Options o;
-  for (int i = 1; i < argc; ++i) {
-    const std::string a = argv[i];
-    auto next = [&]() -> std::string {
-      if (i + 1 >= argc) usage(("missing value for " + a).c_str());
-      return argv[++i];
-    };
-    if (a == "--com") o.com = toInt(next(), "--com");
-    else if (a == "--drives") o.drives = next();
-    else if (a == "--ducts") o.ducts = next();
-    else if (a == "--position") o.position = next();
-    else if (a == "--move-ms") o.moveMs = std::atof(next().c_str());
-    else if (a == "--turnaround-ms") o.turnaroundMs = std::atof(next().c_str());
-    else if (a == "--unpaced") o.paced = false;
-    else if (a == "--paced") o.paced = true;
-    else if (a == "--fault") o.faults.push_back(next());
-    else if (a == "--hang-up-after") o.hangUpAfter = toInt(next(), "--hang-up-after");
-    else if (a == "--report") o.report = next();
-    else if (a == "--help" || a == "-h") usage("help");
-    else usage(("unknown option " + a).c_str());
+  // The last of --paced and --unpaced counts, as given.
+  for (const QString& name : p.optionNames()) {
+    if (name == QLatin1String("unpaced")) o.paced = false;
+    else if (name == QLatin1String("paced")) o.paced = true;
   }
+  if (p.isSet(comOpt)) o.com = toInt(p.value(comOpt).toStdString(), "--com");
+  if (p.isSet(drivesOpt)) o.drives = p.value(drivesOpt).toStdString();
+  if (p.isSet(ductsOpt)) o.ducts = p.value(ductsOpt).toStdString();
+  if (p.isSet(positionOpt)) o.position = p.value(positionOpt).toStdString();
+  if (p.isSet(moveOpt)) o.moveMs = p.value(moveOpt).toDouble();
+  if (p.isSet(turnaroundOpt)) o.turnaroundMs = p.value(turnaroundOpt).toDouble();
+  for (const QString& f : p.values(faultOpt)) o.faults.push_back(f.toStdString());
+  if (p.isSet(hangOpt)) o.hangUpAfter = toInt(p.value(hangOpt).toStdString(), "--hang-up-after");
+  if (p.isSet(reportOpt)) o.report = p.value(reportOpt).toStdString();
   if (o.com < 1 || o.com > 16) usage("--com must be 1 to 16");
   return o;
 }

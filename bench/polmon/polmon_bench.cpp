@@ -16,6 +16,7 @@
 // Statistics window.
 
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QFile>
@@ -28,6 +29,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "app_info.h"
 #include "polmon_window.h"
 
 namespace {
@@ -50,25 +52,37 @@ struct Options {
   QString shot, statisticsShot;
 };
 
-bool parse(const QStringList& args, Options* o) {
-  for (int i = 1; i < args.size(); ++i) {
-    const QString& a = args[i];
-    if (a == "--statistics") {
-      o->statistics = true;
-      continue;
-    }
-    if (i + 1 >= args.size()) return false;
-    const QString v = args[++i];
-    if (a == "--com") o->com = v.toInt();
-    else if (a == "--cycles") o->cycles = v.toInt();
-    else if (a == "--polls") o->polls = v.toLongLong();
-    else if (a == "--drives") o->drives = v.toInt();
-    else if (a == "--turnaround-ms") o->turnaround = v.toDouble();
-    else if (a == "--screenshot") o->shot = v;
-    else if (a == "--statistics-screenshot") o->statisticsShot = v;
-    else return false;
-  }
-  return true;
+// The command line, through the tool set's parser (--help and --version
+// included). Returns the exit status when the program must end here.
+std::optional<int> parse(int argc, char** argv, Options* o) {
+  QCommandLineParser p;
+  xav::describeProgram(p, QStringLiteral("polmon-bench"),
+                       QStringLiteral("Runs TVR_Polmon's window (offscreen) against a running tvr-drive-sim and\n"
+                                      "measures the poll cycle."));
+  auto option = [&](const char* name, const char* text, const char* valueName = nullptr) {
+    const QCommandLineOption opt(QLatin1String(name), QLatin1String(text),
+                                 valueName ? QLatin1String(valueName) : QString());
+    p.addOption(opt);
+    return opt;
+  };
+  const auto com = option("com", "COM number of the simulator (default 9).", "N");
+  const auto cycles = option("cycles", "Full cycles to measure (default 200).", "N");
+  const auto polls = option("polls", "Stop after N polls instead.", "N");
+  const auto drives = option("drives", "Drives answering (default 20).", "N");
+  const auto turnaround = option("turnaround-ms", "Simulator's turnaround, for the wire limit (default 1).", "MS");
+  const auto statistics = option("statistics", "Keep the Statistics window open for the whole run.");
+  const auto shot = option("screenshot", "Save a picture of the window at the end.", "FILE");
+  const auto statisticsShot = option("statistics-screenshot", "Save a picture of the Statistics window.", "FILE");
+  if (const auto end = xav::parseCommandLine(p, xav::argumentsOf(argc, argv))) return end;
+  if (p.isSet(com)) o->com = p.value(com).toInt();
+  if (p.isSet(cycles)) o->cycles = p.value(cycles).toInt();
+  if (p.isSet(polls)) o->polls = p.value(polls).toLongLong();
+  if (p.isSet(drives)) o->drives = p.value(drives).toInt();
+  if (p.isSet(turnaround)) o->turnaround = p.value(turnaround).toDouble();
+  o->statistics = p.isSet(statistics);
+  o->shot = p.value(shot);
+  o->statisticsShot = p.value(statisticsShot);
+  return std::nullopt;
 }
 
 class Bench {
@@ -208,13 +222,10 @@ void Bench::report() {
 
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  Options o;
+  if (const auto end = parse(argc, argv, &o)) return *end;
   QApplication app(argc, argv);
   if (QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion"))) QApplication::setStyle(fusion);
-  Options o;
-  if (!parse(app.arguments(), &o)) {
-    std::fprintf(stderr, "polmon-bench: bad options (see the head of polmon_bench.cpp)\n");
-    return 2;
-  }
   Bench bench(o);
   // A run that makes no progress ends itself.
   QTimer::singleShot(30 * 60 * 1000, [] {

@@ -6,6 +6,8 @@
 // an unknown function code.
 #include <modbus.h>
 
+#include <QCommandLineParser>
+
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/socket.h>
@@ -18,9 +20,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "app_info.h"
 
 namespace {
 
@@ -42,42 +47,48 @@ struct Options {
   bool verbose = false;
 };
 
-void usage() {
-  std::fprintf(stderr,
-               "usage: xav-gateway-sim [--host A] [--port N] [--start R] [--interval MS] [--speed D]\n"
-               "                       [--initial D] [--cycles N] [--reset-every N] [--short-every N]\n"
-               "                       [--split-every N] [--unknown-every N] [--verbose]\n");
-}
-
-bool parse(int argc, char** argv, Options& o) {
-  for (int i = 1; i < argc; ++i) {
-    const std::string a = argv[i];
-    auto value = [&](auto& target) {
-      if (i + 1 >= argc) return false;
-      if constexpr (std::is_same_v<std::decay_t<decltype(target)>, std::string>) {
-        target = argv[++i];
-      } else {
-        target = std::atol(argv[++i]);
-      }
-      return true;
-    };
-    bool ok = true;
-    if (a == "--host") ok = value(o.host);
-    else if (a == "--port") ok = value(o.port);
-    else if (a == "--start") ok = value(o.start);
-    else if (a == "--interval") ok = value(o.intervalMs);
-    else if (a == "--speed") ok = value(o.speed);
-    else if (a == "--initial") ok = value(o.initial);
-    else if (a == "--cycles") ok = value(o.cycles);
-    else if (a == "--reset-every") ok = value(o.resetEvery);
-    else if (a == "--short-every") ok = value(o.shortEvery);
-    else if (a == "--split-every") ok = value(o.splitEvery);
-    else if (a == "--unknown-every") ok = value(o.unknownEvery);
-    else if (a == "--verbose") o.verbose = true;
-    else ok = false;
-    if (!ok) return false;
-  }
-  return true;
+// Reads the switches into o; the exit status when the program ends here
+// (--help, --version, a bad command line).
+std::optional<int> parse(int argc, char** argv, Options& o) {
+  QCommandLineParser p;
+  xav::describeProgram(p, QStringLiteral("xav-gateway-sim"),
+                       QStringLiteral("Stand-in for an XAV gateway configured for Modbus/TCP: connects to the\n"
+                                      "PLC (RVSIM) and every scan writes its 20 drive positions at the starting\n"
+                                      "register and reads the 20 requests behind them."));
+  auto option = [&](const char* name, const char* text, const char* valueName = nullptr) {
+    const QCommandLineOption opt(QLatin1String(name), QLatin1String(text), valueName ? QLatin1String(valueName) : QString());
+    p.addOption(opt);
+    return opt;
+  };
+  const auto host = option("host", "PLC address (default 127.0.0.1).", "A");
+  const auto port = option("port", "PLC port (default 502).", "N");
+  const auto start = option("start", "Starting register (default 40001).", "R");
+  const auto interval = option("interval", "Milliseconds between scans (default 500).", "MS");
+  const auto speed = option("speed", "Ducts a drive travels per scan (default 1).", "D");
+  const auto initial = option("initial", "Duct every drive starts at (default 1).", "D");
+  const auto cycles = option("cycles", "Scans to run (default 0: until stopped).", "N");
+  const auto resetEvery = option("reset-every", "Reset the connection every N scans.", "N");
+  const auto shortEvery = option("short-every", "A write of 10 registers instead of 20 every N scans.", "N");
+  const auto splitEvery = option("split-every", "The write sent in two pieces every N scans.", "N");
+  const auto unknownEvery = option("unknown-every", "A frame with function code 6 before the scan, every N scans.", "N");
+  const auto verbose = option("verbose", "Print every scan.");
+  if (const auto end = xav::parseCommandLine(p, xav::argumentsOf(argc, argv))) return end;
+  auto number = [&](const QCommandLineOption& opt, auto& target) {
+    if (p.isSet(opt)) target = static_cast<std::decay_t<decltype(target)>>(p.value(opt).toLong());
+  };
+  if (p.isSet(host)) o.host = p.value(host).toStdString();
+  number(port, o.port);
+  number(start, o.start);
+  number(interval, o.intervalMs);
+  number(speed, o.speed);
+  number(initial, o.initial);
+  number(cycles, o.cycles);
+  number(resetEvery, o.resetEvery);
+  number(shortEvery, o.shortEvery);
+  number(splitEvery, o.splitEvery);
+  number(unknownEvery, o.unknownEvery);
+  o.verbose = p.isSet(verbose);
+  return std::nullopt;
 }
 
 void sleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
@@ -244,10 +255,7 @@ class Gateway {
 
 int main(int argc, char** argv) {
   Options o;
-  if (!parse(argc, argv, o)) {
-    usage();
-    return 2;
-  }
+  if (const auto end = parse(argc, argv, o)) return *end;
   setvbuf(stdout, nullptr, _IOLBF, 0);
   std::signal(SIGTERM, [](int) { stopRequested = 1; });
   std::signal(SIGINT, [](int) { stopRequested = 1; });

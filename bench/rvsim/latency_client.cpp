@@ -9,6 +9,8 @@
 //   server=NAME median_us=.. p99_us=.. max_us=.. pairs_per_s=.. [ratio=.. ratio_min=.. ratio_max=..]
 #include <modbus.h>
 
+#include <QCommandLineParser>
+
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -17,6 +19,8 @@
 #include <cstring>
 #include <string>
 #include <vector>
+
+#include "app_info.h"
 
 namespace {
 
@@ -86,13 +90,29 @@ void report(const std::vector<Server>& servers) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  long rounds = 30, pairs = 1000, warmup = 1000;
+  QCommandLineParser parser;
+  xav::describeProgram(parser, QStringLiteral("xav-modbus-latency"),
+                       QStringLiteral("One libmodbus client on 127.0.0.1 sending write+read pairs as the gateway\n"
+                                      "does, to one or more servers in alternating rounds; the first server is\n"
+                                      "the yardstick of the ratios."));
+  const QCommandLineOption roundsOption(QStringLiteral("rounds"), QStringLiteral("Rounds (default 30)."),
+                                        QStringLiteral("R"), QStringLiteral("30"));
+  const QCommandLineOption pairsOption(QStringLiteral("pairs"), QStringLiteral("Pairs per server and round (default 1000)."),
+                                       QStringLiteral("N"), QStringLiteral("1000"));
+  const QCommandLineOption warmupOption(QStringLiteral("warmup"),
+                                        QStringLiteral("Pairs sent to each server first, not measured (default 1000)."),
+                                        QStringLiteral("W"), QStringLiteral("1000"));
+  parser.addOptions({roundsOption, pairsOption, warmupOption});
+  parser.addPositionalArgument(QStringLiteral("NAME=PORT"), QStringLiteral("A server on 127.0.0.1 (repeatable)."),
+                               QStringLiteral("NAME=PORT [NAME=PORT ...]"));
+  if (const auto end = xav::parseCommandLine(parser, xav::argumentsOf(argc, argv), {.takesArguments = true})) return *end;
+  const long rounds = parser.value(roundsOption).toLong();
+  const long pairs = parser.value(pairsOption).toLong();
+  const long warmup = parser.value(warmupOption).toLong();
   std::vector<Server> servers;
-  for (int i = 1; i < argc; ++i) {
-    const std::string a = argv[i];
-    if ((a == "--rounds" || a == "--pairs" || a == "--warmup") && i + 1 < argc) {
-      (a == "--rounds" ? rounds : a == "--pairs" ? pairs : warmup) = std::atol(argv[++i]);
-    } else if (const auto eq = a.find('='); eq != std::string::npos && eq > 0) {
+  for (const QString& arg : parser.positionalArguments()) {
+    const std::string a = arg.toStdString();
+    if (const auto eq = a.find('='); eq != std::string::npos && eq > 0) {
       Server s;
       s.name = a.substr(0, eq);
       s.port = std::atoi(a.c_str() + eq + 1);

@@ -3,12 +3,22 @@
 // 127.0.0.1 only; the yardstick of the latency benchmark.
 #include <modbus.h>
 
+#include <QCommandLineParser>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <unistd.h>
 
+#include "app_info.h"
+
 int main(int argc, char** argv) {
+  QCommandLineParser parser;
+  xav::describeProgram(parser, QStringLiteral("xav-modbus-reference"),
+                       QStringLiteral("The smallest libmodbus Modbus/TCP server, on 127.0.0.1: the yardstick of\n"
+                                      "RVSIM's latency benchmark."));
+  parser.addPositionalArgument(QStringLiteral("PORT"), QStringLiteral("Port to listen on (default 1502)."), QStringLiteral("[PORT]"));
+  if (const auto end = xav::parseCommandLine(parser, xav::argumentsOf(argc, argv), {.takesArguments = true})) return *end;
   const int port = argc > 1 ? std::atoi(argv[1]) : 1502;
   modbus_t* ctx = modbus_new_tcp("127.0.0.1", port);
   modbus_mapping_t* map = modbus_mapping_new(0, 0, 200, 0);

@@ -4,10 +4,12 @@
 //                       [--monitor] [--screenshot FILE --after MS]
 //                       [--traffic-screenshot FILE]
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QCheckBox>
 #include <QTimer>
 #include <QWidget>
 
+#include "app_info.h"
 #include "rvsim_window.h"
 #include "simulator.h"
 
@@ -19,54 +21,61 @@ struct HostOptions {
   int afterMs = 3000;
 };
 
+void describeOptions(QCommandLineParser& parser) {
+  xav::describeProgram(parser, QStringLiteral("xav-rvsim-host"),
+                       QStringLiteral("RVSIM's window with requests, captions and the monitor preset, for\n"
+                                      "screenshots of the window as the gateway fills it."));
+  parser.addPositionalArgument(QStringLiteral("PORT"), QStringLiteral("Port to listen on."));
+  parser.addOptions({
+      {QStringLiteral("requests"), QStringLiteral("Requests committed in the rows."), QStringLiteral("v1,v2,...")},
+      {QStringLiteral("captions"), QStringLiteral("Captions of the rows (saved)."), QStringLiteral("c1,c2,...")},
+      {QStringLiteral("monitor"), QStringLiteral("Turn the monitor on.")},
+      {QStringLiteral("screenshot"), QStringLiteral("Save a picture of the window and end."), QStringLiteral("FILE")},
+      {QStringLiteral("traffic-screenshot"), QStringLiteral("Open the Traffic window and save its picture too."),
+       QStringLiteral("FILE")},
+      {QStringLiteral("after"), QStringLiteral("Milliseconds before the pictures (default 3000)."), QStringLiteral("MS")},
+  });
+}
+
 // Applies the presets to the shown window; returns the screenshot settings.
-HostOptions applyPresets(const QStringList& args, rvsim::Simulator& simulator, rvsim::RvsimWindow& window) {
+HostOptions applyPresets(const QCommandLineParser& parser, rvsim::Simulator& simulator, rvsim::RvsimWindow& window) {
   HostOptions o;
-  for (qsizetype i = 2; i < args.size(); ++i) {
-    const QString a = args[i];
-    if (a == QStringLiteral("--monitor")) {
-      window.findChild<QCheckBox*>(QStringLiteral("chkMonitor"))->setChecked(true);
-      continue;
-    }
-    if (i + 1 >= args.size()) break;
-    const QString value = args[++i];
-    const QStringList values = value.split(QLatin1Char(','));
-    if (a == QStringLiteral("--requests")) {
-      for (int r = 0; r < values.size() && r < rvsim::kRows; ++r) simulator.commitRequest(r + 1, values[r].toInt());
-    } else if (a == QStringLiteral("--captions")) {
-      for (int r = 0; r < values.size() && r < rvsim::kRows; ++r) simulator.setCaption(r + 1, values[r]);
-      simulator.CreateCaptionFile();
-      simulator.OpenCaptions();
-    } else if (a == QStringLiteral("--screenshot")) {
-      o.screenshot = value;
-    } else if (a == QStringLiteral("--traffic-screenshot")) {
-      o.trafficScreenshot = value;
-    } else if (a == QStringLiteral("--after")) {
-      o.afterMs = value.toInt();
-    }
+  if (parser.isSet(QStringLiteral("monitor"))) window.findChild<QCheckBox*>(QStringLiteral("chkMonitor"))->setChecked(true);
+  if (parser.isSet(QStringLiteral("requests"))) {
+    const QStringList values = parser.value(QStringLiteral("requests")).split(QLatin1Char(','));
+    for (int r = 0; r < values.size() && r < rvsim::kRows; ++r) simulator.commitRequest(r + 1, values[r].toInt());
   }
+  if (parser.isSet(QStringLiteral("captions"))) {
+    const QStringList values = parser.value(QStringLiteral("captions")).split(QLatin1Char(','));
+    for (int r = 0; r < values.size() && r < rvsim::kRows; ++r) simulator.setCaption(r + 1, values[r]);
+    simulator.CreateCaptionFile();
+    simulator.OpenCaptions();
+  }
+  o.screenshot = parser.value(QStringLiteral("screenshot"));
+  o.trafficScreenshot = parser.value(QStringLiteral("traffic-screenshot"));
+  if (parser.isSet(QStringLiteral("after"))) o.afterMs = parser.value(QStringLiteral("after")).toInt();
   return o;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  QCommandLineParser parser;
+  describeOptions(parser);
+  if (const auto end = xav::answerBeforeWindow(parser, argc, argv)) return *end;
   QApplication app(argc, argv);
+  if (const auto end = xav::parseCommandLine(parser, app.arguments(), {.takesArguments = true})) return *end;
+  // The window is RVSIM's, under RVSIM's name.
   QApplication::setApplicationName(QStringLiteral("RVSIM"));
-  const QStringList args = app.arguments();
-  if (args.size() < 2) {
-    fprintf(stderr, "usage: xav-rvsim-host PORT [--requests ..] [--captions ..] [--monitor] [--screenshot FILE --after MS] "
-                    "[--traffic-screenshot FILE]\n");
-    return 2;
-  }
+  if (parser.positionalArguments().size() != 1) return xav::commandLineError(QStringLiteral("give the PORT"));
   rvsim::Simulator::Options options;
-  options.port = static_cast<quint16>(args[1].toUInt());
+  options.port = static_cast<quint16>(parser.positionalArguments().first().toUInt());
   rvsim::Simulator simulator(options);
   rvsim::RvsimWindow window(simulator);
   QObject::connect(&window, &rvsim::RvsimWindow::programEnd, &app, [](int code) { QCoreApplication::exit(code); },
                    Qt::QueuedConnection);
   window.show();
-  const HostOptions o = applyPresets(args, simulator, window);
+  const HostOptions o = applyPresets(parser, simulator, window);
   if (!o.trafficScreenshot.isEmpty()) window.cmdTraffic_Click();
   if (!o.screenshot.isEmpty()) {
     QTimer::singleShot(o.afterMs, &window, [&] {

@@ -13,7 +13,7 @@
 #include "commands.h"
 #include "files.h"
 #include "module_store.h"
-#include "process.h"
+#include "processes.h"
 #include "profiles.h"
 #include "utility_runner.h"
 #include "verify.h"

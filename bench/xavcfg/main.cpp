@@ -11,6 +11,7 @@
 #include <csignal>
 #include <unistd.h>
 
+#include "app_info.h"
 #include "module_sim.h"
 #include "pty_port.h"
 
@@ -30,10 +31,10 @@ void say(const QString& line) {
 
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
-  QCoreApplication::setApplicationName(QStringLiteral("xav-module-sim"));
   QCommandLineParser p;
-  p.setApplicationDescription(QStringLiteral("Serial XAV module on a pseudo-terminal."));
-  p.addHelpOption();
+  xav::describeProgram(p, QStringLiteral("xav-module-sim"),
+                       QStringLiteral("Serial XAV module on a pseudo-terminal linked as COM n\n"
+                                      "(~/.config/xav/ports/comN), for XAV_Cfg's serial side."));
   p.addOption({QStringLiteral("com"), QStringLiteral("Link the port as COM <n> (1..16)."), QStringLiteral("n"), QStringLiteral("1")});
   p.addOption({QStringLiteral("settings"),
                QStringLiteral("Initial settings: the 44 characters after a record's '@' (padded with blanks)."),
@@ -44,7 +45,7 @@ int main(int argc, char** argv) {
   p.addOption({QStringLiteral("short"), QStringLiteral("Answer with only <n> characters."), QStringLiteral("n")});
   p.addOption({QStringLiteral("unpaced"), QStringLiteral("Send replies at once instead of at 9600 baud.")});
   p.addOption({QStringLiteral("timestamps"), QStringLiteral("Start every line with the milliseconds since start.")});
-  p.process(app);
+  if (const auto end = xav::parseCommandLine(p, app.arguments(), {.errorExitCode = 1})) return *end;
   sinceStart.start();
   timestamps = p.isSet(QStringLiteral("timestamps"));
 

@@ -3,6 +3,7 @@
 // two listed modules, one picked) into PNG files in DIR. Runs on the
 // offscreen platform; talks to no port and no network.
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
@@ -13,6 +14,7 @@
 
 #include <cstdio>
 
+#include "app_info.h"
 #include "connection_type_dialog.h"
 #include "fake_serial_link.h"
 #include "files.h"
@@ -58,7 +60,13 @@ bool save(QWidget& w, const QString& path) {
 
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QCommandLineParser parser;
+  xav::describeProgram(parser, QStringLiteral("xavcfg-screenshots"),
+                       QStringLiteral("Renders the pictures of XAV_Cfg's windows (offscreen, no port, no network)."));
+  parser.addPositionalArgument(QStringLiteral("DIR"), QStringLiteral("Folder for the pictures."));
+  if (const auto end = xav::answerBeforeWindow(parser, argc, argv)) return *end;
   QApplication app(argc, argv);
+  if (const auto end = xav::parseCommandLine(parser, app.arguments(), {.takesArguments = true})) return *end;
   QApplication::setApplicationName(QStringLiteral("XAV_Cfg"));
   if (argc < 2) {
     std::fprintf(stderr, "usage: xavcfg-screenshots DIR\n");

@@ -1,6 +1,7 @@
 // Grabs XAVE's window for the README: run in a working directory prepared
 // like the demo's.  xave_screenshot MAIN.png DIALOG.png ADDRESS
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -8,11 +9,21 @@
 #include <QTimer>
 #include <cstdio>
 
+#include "app_info.h"
 #include "ip_change_dialog.h"
 #include "xave_window.h"
 
 int main(int argc, char** argv) {
+  QCommandLineParser parser;
+  xav::describeProgram(parser, QStringLiteral("xave_screenshot"),
+                       QStringLiteral("Grabs XAVE's window and its IP-change dialog, run in a working folder\n"
+                                      "prepared like the demo's."));
+  parser.addPositionalArgument(QStringLiteral("MAIN.png"), QStringLiteral("Picture of the main window."));
+  parser.addPositionalArgument(QStringLiteral("DIALOG.png"), QStringLiteral("Picture of the IP-change dialog."));
+  parser.addPositionalArgument(QStringLiteral("ADDRESS"), QStringLiteral("Module to pick."));
+  if (const auto end = xav::answerBeforeWindow(parser, argc, argv)) return *end;
   QApplication app(argc, argv);
+  if (const auto end = xav::parseCommandLine(parser, app.arguments(), {.takesArguments = true})) return *end;
   QApplication::setApplicationName(QStringLiteral("XAVE"));
   if (argc < 4) {
     std::fprintf(stderr, "usage: xave_screenshot MAIN.png DIALOG.png ADDRESS\n");

@@ -4,12 +4,14 @@
 //   xave_stall_bench SECONDS idle   the same probe on an empty event loop: the
 //                                   machine's own baseline for comparison
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QListWidget>
 #include <QTimer>
 #include <cstdio>
 
+#include "app_info.h"
 #include "xave_window.h"
 
 namespace {
@@ -25,7 +27,16 @@ long statusKb(const char* key) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  QCommandLineParser parser;
+  xav::describeProgram(parser, QStringLiteral("xave_stall_bench"),
+                       QStringLiteral("Runs XAVE's window in the current folder for a number of scan ticks and\n"
+                                      "reports the longest event-loop stall and the peak memory."));
+  parser.addPositionalArgument(QStringLiteral("TICKS"), QStringLiteral("Scan ticks (default 60)."), QStringLiteral("[TICKS]"));
+  parser.addPositionalArgument(QStringLiteral("idle"), QStringLiteral("Probe an empty event loop for TICKS seconds instead."),
+                               QStringLiteral("[idle]"));
+  if (const auto end = xav::answerBeforeWindow(parser, argc, argv)) return *end;
   QApplication app(argc, argv);
+  if (const auto end = xav::parseCommandLine(parser, app.arguments(), {.takesArguments = true})) return *end;
   QApplication::setApplicationName(QStringLiteral("XAVE"));
   const int ticks = argc > 1 ? QByteArray(argv[1]).toInt() : 60;
 

@@ -9,6 +9,7 @@
 #include "files.h"
 #include "numbers.h"
 #include "platform.h"
+#include "serial_link.h"
 
 using namespace xav;
 
@@ -89,7 +90,43 @@ TEST(Platform, ComPortNaming) {
     ASSERT_TRUE(QFile::link("/dev/null", link));
     EXPECT_EQ(platform::comPortDevice(3), link);
     EXPECT_EQ(platform::captionsFilePath(), home.path() + "/xav/ModBusCaptions.txt");
-    EXPECT_EQ(platform::commandInterpreter(), "/bin/sh");
+  }
+  qunsetenv("XDG_CONFIG_HOME");
+}
+
+// The port boxes of both serial tools: only the numbers the link offers are
+// opened, in order, and each is closed again; a link of the user's port map
+// (a pseudo-terminal, a udev name) is offered although the system's list of
+// serial ports leaves it out, a name with no device behind it is not.
+TEST(Platform, ComPortListing) {
+  class OddPortsOpen final : public SerialLink {
+   public:
+    bool open(int n) override { return open_ = (n % 2 == 1); }
+    void close() override { open_ = false; }
+    bool isOpen() const override { return open_; }
+    qint64 bytesWaiting() override { return 0; }
+    void discardInput() override {}
+    void write(const QByteArray&) override {}
+    QByteArray readAll() override { return {}; }
+    QList<int> comNumbersToProbe() const override { return {2, 3, 9, 16}; }
+
+   private:
+    bool open_ = false;
+  } link;
+  EXPECT_EQ(listComPorts(link), QStringList({"COM 3", "COM 9"}));
+  EXPECT_FALSE(link.isOpen());
+
+  if (platform::kWindows) return;
+  QTemporaryDir home;
+  qputenv("XDG_CONFIG_HOME", home.path().toUtf8());
+  const QString link7 = platform::comPortLinkPath(7);
+  ASSERT_TRUE(QDir().mkpath(QFileInfo(link7).absolutePath()));
+  ASSERT_TRUE(QFile::link("/dev/null", link7));
+  QtSerialLink real;
+  const QList<int> probed = real.comNumbersToProbe();
+  EXPECT_TRUE(probed.contains(7));
+  if (!QFileInfo::exists(platform::comPortDevice(16))) {
+    EXPECT_FALSE(probed.contains(16));
   }
   qunsetenv("XDG_CONFIG_HOME");
 }

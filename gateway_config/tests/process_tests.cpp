@@ -18,7 +18,7 @@
 
 #include "commands.h"
 #include "messages.h"
-#include "process.h"
+#include "processes.h"
 
 namespace {
 

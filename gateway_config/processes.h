@@ -1,6 +1,8 @@
 #pragma once
 // Starting the gateway platform's utilities and waiting for them
-// (modShellAndWait, modKillProcess) and the start-up checks.
+// (modShellAndWait, modKillProcess) and the start-up checks. Not named
+// "process.h": on Windows that would hide the system header of that name,
+// which the C++ runtime includes.
 //
 // A command text runs one line after the other, each waited for. On Windows
 // a line is started as written. On POSIX a line runs through /bin/sh -c (a

@@ -1,0 +1,78 @@
+#!/usr/bin/env bash
+# Builds the Debian package (scripts/package.sh) and checks it unpacked into a
+# temporary root: every installed program answers --version with the
+# package's version, every program in bin/ has its manual page, every
+# desktop entry is valid and names a program and an icon of the package, the
+# dependencies came from the library scan, and lintian finds no error
+# (its warnings are listed).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+log=$(mktemp)
+root=$(mktemp -d)
+trap 'rm -rf "$root" "$log"' EXIT
+# At the lowest priority: the other tests, some with timing bounds, run
+# beside it.
+if ! deb=$(nice -n 19 bash scripts/package.sh --no-setup 2>"$log" | tail -1); then
+  cat "$log" >&2
+  echo "FAIL: the package was not built" >&2
+  exit 1
+fi
+echo "package: $deb"
+version=$(dpkg-deb -f "$deb" Version)
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+
+depends=$(dpkg-deb -f "$deb" Depends)
+echo "depends: $depends"
+for lib in libqt6core6 libqt6widgets6 libqt6serialport6 libqt6network6 libc6; do
+  grep -q "\b$lib\b" <<<"$depends" || fail "Depends lacks $lib (library scan)"
+done
+dpkg-deb --ctrl-tarfile "$deb" | tar -t | grep -q '^\./postinst$' || fail "no postinst"
+
+dpkg-deb -x "$deb" "$root"
+programs=("$root"/usr/bin/* "$root"/usr/libexec/xav-tools/bench/*)
+for p in "${programs[@]}"; do
+  name=${p#"$root"}
+  # No display: the windowed tools must answer before they open one.
+  if ! out=$(env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM= "$p" --version 2>&1); then
+    fail "$name --version failed: $out"
+  elif [[ "$out" != *" $version" ]]; then
+    fail "$name --version says '$out', not $version"
+  else
+    echo "ok   $name: $out"
+  fi
+done
+for p in "$root"/usr/bin/*; do
+  [ -f "$root/usr/share/man/man1/$(basename "$p").1.gz" ] || fail "no manual page for $(basename "$p")"
+done
+for f in "$root"/usr/share/doc/xav-tools/{user-guide.md,copyright,changelog.gz}; do
+  [ -f "$f" ] || fail "missing ${f#"$root"}"
+done
+
+entries=("$root"/usr/share/applications/*.desktop)
+[ ${#entries[@]} -eq 4 ] || fail "expected 4 desktop entries, found ${#entries[@]}"
+for e in "${entries[@]}"; do
+  desktop-file-validate "$e" || fail "desktop-file-validate rejects ${e#"$root"}"
+  exec=$(sed -n 's/^Exec=\([^ ]*\).*/\1/p' "$e")
+  icon=$(sed -n 's/^Icon=//p' "$e")
+  [ -x "$root/usr/bin/$exec" ] || fail "${e#"$root"}: Exec=$exec is no program of the package"
+  [ -f "$root/usr/share/icons/hicolor/scalable/apps/$icon.svg" ] || fail "${e#"$root"}: no scalable icon $icon"
+  png="$root/usr/share/icons/hicolor/48x48/apps/$icon.png"
+  file "$png" | grep -q '48 x 48' || fail "${e#"$root"}: no 48 px icon $icon"
+done
+
+lintian_out=$(lintian --no-tag-display-limit "$deb" 2>&1 || true)
+errors=$(grep '^E: ' <<<"$lintian_out" || true)
+warnings=$(grep '^W: ' <<<"$lintian_out" || true)
+[ -z "$warnings" ] || { echo "lintian warnings:"; echo "$warnings"; }
+if [ -n "$errors" ]; then
+  echo "lintian errors:"
+  echo "$errors"
+  fail "lintian reports errors"
+fi
+
+if [ "$failures" -gt 0 ]; then
+  echo "$failures check(s) failed"
+  exit 1
+fi
+echo "package checks passed"
