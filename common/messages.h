@@ -7,8 +7,6 @@
 #include <functional>
 #include <vector>
 
-class QWidget;
-
 namespace xav {
 
 enum class MessageIcon { None, Information, Exclamation, Critical };
@@ -37,10 +35,6 @@ QString messageCaption(const QString& title);
 
 // Hands the message to the test hook; false when none is installed.
 bool deliverToHook(const Message& message);
-
-// Shows a modal box with an OK button over parent (message_boxes.cpp, in the
-// widgets library; cores use tell()).
-void showMessage(QWidget* parent, MessageIcon icon, const QString& title, const QString& text);
 
 // For tests: records every message told or shown while it lives.
 class MessageRecorder {

@@ -10,7 +10,7 @@
 
 #include "colours.h"
 #include "commands.h"
-#include "messages.h"
+#include "message_boxes.h"
 #include "processes.h"
 
 namespace gw {

@@ -16,7 +16,7 @@
 
 #include "colours.h"
 #include "drive_letters.h"
-#include "messages.h"
+#include "message_boxes.h"
 #include "request_box.h"
 #include "simulator.h"
 #include "traffic_window.h"

@@ -11,7 +11,7 @@
 #include <QVBoxLayout>
 
 #include "files.h"
-#include "messages.h"
+#include "message_boxes.h"
 #include "simulator.h"
 
 namespace rvsim {

@@ -9,7 +9,7 @@
 #include "commands.h"
 #include "files.h"
 #include "fs_tcp.h"
-#include "messages.h"
+#include "message_boxes.h"
 #include "processes.h"
 
 namespace xave {

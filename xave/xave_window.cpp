@@ -22,7 +22,7 @@
 #include "commands.h"
 #include "files.h"
 #include "ip_change_dialog.h"
-#include "messages.h"
+#include "message_boxes.h"
 #include "modgetip.h"
 #include "processes.h"
 #include "profiles.h"
