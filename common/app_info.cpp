@@ -86,4 +86,12 @@ int commandLineError(const QString& text, int exitCode) {
   return exitCode;
 }
 
+QCommandLineOption addOption(QCommandLineParser& parser, const char* name, const char* description,
+                             const char* valueName) {
+  const QCommandLineOption option(QLatin1String(name), QLatin1String(description),
+                                  valueName ? QLatin1String(valueName) : QString());
+  parser.addOption(option);
+  return option;
+}
+
 }  // namespace xav

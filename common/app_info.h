@@ -44,6 +44,10 @@ struct CommandLineRules {
 std::optional<int> parseCommandLine(QCommandLineParser& parser, const QStringList& arguments,
                                     const CommandLineRules& rules = {});
 
+// Adds an option (with a value when valueName is given) and returns it.
+QCommandLineOption addOption(QCommandLineParser& parser, const char* name, const char* description,
+                             const char* valueName = nullptr);
+
 // argv as a list, for parsing before an application object exists.
 QStringList argumentsOf(int argc, char** argv);
 

@@ -156,23 +156,17 @@ Options parseOptions(int argc, char** argv) {
                        QStringLiteral("A network of up to 20 TVR drives on a pseudo-terminal linked as COM n\n"
                                       "(~/.config/xav/ports/comN), answering at 9600 baud.\n"
                                       "Faults: silent short long crlf noise status=X late=MS stray=MS stuck."));
-  auto option = [&](const char* name, const char* text, const char* valueName = nullptr) {
-    const QCommandLineOption opt(QLatin1String(name), QLatin1String(text),
-                                 valueName ? QLatin1String(valueName) : QString());
-    p.addOption(opt);
-    return opt;
-  };
-  const auto comOpt = option("com", "Link the port as COM <N> (1 to 16).", "N");
-  const auto drivesOpt = option("drives", "Answering drives: letters (A,B,T) or a count (default A).", "LIST");
-  const auto ductsOpt = option("ducts", "Duct counts: one for all, then per drive (12,B=6).", "LIST");
-  const auto positionOpt = option("position", "Starting ducts, as --ducts (1,C=4).", "LIST");
-  const auto moveOpt = option("move-ms", "Milliseconds per duct travelled (default 200).", "MS");
-  const auto turnaroundOpt = option("turnaround-ms", "Milliseconds before a reply starts (default 1).", "MS");
-  option("unpaced", "Send a reply's bytes at once instead of at 9600 baud.");
-  option("paced", "Send replies at 9600 baud (the default).");
-  const auto faultOpt = option("fault", "A drive's fault (repeatable).", "ADDR=KIND[:EVERY|@NTH]");
-  const auto hangOpt = option("hang-up-after", "Close the line when the N-th status query arrives.", "N");
-  const auto reportOpt = option("report", "Write the report to FILE instead of standard output.", "FILE");
+  const auto comOpt = xav::addOption(p, "com", "Link the port as COM <N> (1 to 16).", "N");
+  const auto drivesOpt = xav::addOption(p, "drives", "Answering drives: letters (A,B,T) or a count (default A).", "LIST");
+  const auto ductsOpt = xav::addOption(p, "ducts", "Duct counts: one for all, then per drive (12,B=6).", "LIST");
+  const auto positionOpt = xav::addOption(p, "position", "Starting ducts, as --ducts (1,C=4).", "LIST");
+  const auto moveOpt = xav::addOption(p, "move-ms", "Milliseconds per duct travelled (default 200).", "MS");
+  const auto turnaroundOpt = xav::addOption(p, "turnaround-ms", "Milliseconds before a reply starts (default 1).", "MS");
+  xav::addOption(p, "unpaced", "Send a reply's bytes at once instead of at 9600 baud.");
+  xav::addOption(p, "paced", "Send replies at 9600 baud (the default).");
+  const auto faultOpt = xav::addOption(p, "fault", "A drive's fault (repeatable).", "ADDR=KIND[:EVERY|@NTH]");
+  const auto hangOpt = xav::addOption(p, "hang-up-after", "Close the line when the N-th status query arrives.", "N");
+  const auto reportOpt = xav::addOption(p, "report", "Write the report to FILE instead of standard output.", "FILE");
   if (const auto end = xav::parseCommandLine(p, xav::argumentsOf(argc, argv))) std::exit(*end);
 
   Options o;

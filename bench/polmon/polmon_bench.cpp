@@ -59,20 +59,14 @@ std::optional<int> parse(int argc, char** argv, Options* o) {
   xav::describeProgram(p, QStringLiteral("polmon-bench"),
                        QStringLiteral("Runs TVR_Polmon's window (offscreen) against a running tvr-drive-sim and\n"
                                       "measures the poll cycle."));
-  auto option = [&](const char* name, const char* text, const char* valueName = nullptr) {
-    const QCommandLineOption opt(QLatin1String(name), QLatin1String(text),
-                                 valueName ? QLatin1String(valueName) : QString());
-    p.addOption(opt);
-    return opt;
-  };
-  const auto com = option("com", "COM number of the simulator (default 9).", "N");
-  const auto cycles = option("cycles", "Full cycles to measure (default 200).", "N");
-  const auto polls = option("polls", "Stop after N polls instead.", "N");
-  const auto drives = option("drives", "Drives answering (default 20).", "N");
-  const auto turnaround = option("turnaround-ms", "Simulator's turnaround, for the wire limit (default 1).", "MS");
-  const auto statistics = option("statistics", "Keep the Statistics window open for the whole run.");
-  const auto shot = option("screenshot", "Save a picture of the window at the end.", "FILE");
-  const auto statisticsShot = option("statistics-screenshot", "Save a picture of the Statistics window.", "FILE");
+  const auto com = xav::addOption(p, "com", "COM number of the simulator (default 9).", "N");
+  const auto cycles = xav::addOption(p, "cycles", "Full cycles to measure (default 200).", "N");
+  const auto polls = xav::addOption(p, "polls", "Stop after N polls instead.", "N");
+  const auto drives = xav::addOption(p, "drives", "Drives answering (default 20).", "N");
+  const auto turnaround = xav::addOption(p, "turnaround-ms", "Simulator's turnaround, for the wire limit (default 1).", "MS");
+  const auto statistics = xav::addOption(p, "statistics", "Keep the Statistics window open for the whole run.");
+  const auto shot = xav::addOption(p, "screenshot", "Save a picture of the window at the end.", "FILE");
+  const auto statisticsShot = xav::addOption(p, "statistics-screenshot", "Save a picture of the Statistics window.", "FILE");
   if (const auto end = xav::parseCommandLine(p, xav::argumentsOf(argc, argv))) return end;
   if (p.isSet(com)) o->com = p.value(com).toInt();
   if (p.isSet(cycles)) o->cycles = p.value(cycles).toInt();

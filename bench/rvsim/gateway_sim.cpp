@@ -55,23 +55,18 @@ std::optional<int> parse(int argc, char** argv, Options& o) {
                        QStringLiteral("Stand-in for an XAV gateway configured for Modbus/TCP: connects to the\n"
                                       "PLC (RVSIM) and every scan writes its 20 drive positions at the starting\n"
                                       "register and reads the 20 requests behind them."));
-  auto option = [&](const char* name, const char* text, const char* valueName = nullptr) {
-    const QCommandLineOption opt(QLatin1String(name), QLatin1String(text), valueName ? QLatin1String(valueName) : QString());
-    p.addOption(opt);
-    return opt;
-  };
-  const auto host = option("host", "PLC address (default 127.0.0.1).", "A");
-  const auto port = option("port", "PLC port (default 502).", "N");
-  const auto start = option("start", "Starting register (default 40001).", "R");
-  const auto interval = option("interval", "Milliseconds between scans (default 500).", "MS");
-  const auto speed = option("speed", "Ducts a drive travels per scan (default 1).", "D");
-  const auto initial = option("initial", "Duct every drive starts at (default 1).", "D");
-  const auto cycles = option("cycles", "Scans to run (default 0: until stopped).", "N");
-  const auto resetEvery = option("reset-every", "Reset the connection every N scans.", "N");
-  const auto shortEvery = option("short-every", "A write of 10 registers instead of 20 every N scans.", "N");
-  const auto splitEvery = option("split-every", "The write sent in two pieces every N scans.", "N");
-  const auto unknownEvery = option("unknown-every", "A frame with function code 6 before the scan, every N scans.", "N");
-  const auto verbose = option("verbose", "Print every scan.");
+  const auto host = xav::addOption(p, "host", "PLC address (default 127.0.0.1).", "A");
+  const auto port = xav::addOption(p, "port", "PLC port (default 502).", "N");
+  const auto start = xav::addOption(p, "start", "Starting register (default 40001).", "R");
+  const auto interval = xav::addOption(p, "interval", "Milliseconds between scans (default 500).", "MS");
+  const auto speed = xav::addOption(p, "speed", "Ducts a drive travels per scan (default 1).", "D");
+  const auto initial = xav::addOption(p, "initial", "Duct every drive starts at (default 1).", "D");
+  const auto cycles = xav::addOption(p, "cycles", "Scans to run (default 0: until stopped).", "N");
+  const auto resetEvery = xav::addOption(p, "reset-every", "Reset the connection every N scans.", "N");
+  const auto shortEvery = xav::addOption(p, "short-every", "A write of 10 registers instead of 20 every N scans.", "N");
+  const auto splitEvery = xav::addOption(p, "split-every", "The write sent in two pieces every N scans.", "N");
+  const auto unknownEvery = xav::addOption(p, "unknown-every", "A frame with function code 6 before the scan, every N scans.", "N");
+  const auto verbose = xav::addOption(p, "verbose", "Print every scan.");
   if (const auto end = xav::parseCommandLine(p, xav::argumentsOf(argc, argv))) return end;
   auto number = [&](const QCommandLineOption& opt, auto& target) {
     if (p.isSet(opt)) target = static_cast<std::decay_t<decltype(target)>>(p.value(opt).toLong());
