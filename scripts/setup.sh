@@ -12,6 +12,8 @@ PKGS=(
   xvfb xauth fonts-dejavu-core
   iputils-ping iproute2 procps
   python3
+  # build speed (ccache) and the loaded test runs (scripts/stress-tests.sh)
+  ccache stress-ng
   # packaging (scripts/package.sh) and its checks, the Windows syntax check
   dpkg-dev lintian desktop-file-utils help2man libcap2-bin file
   g++-mingw-w64-x86-64-posix
