@@ -382,7 +382,9 @@ TEST_F(FormTest, ArrivalsShowPositionsTheMonitorAndTheLamp) {
   EXPECT_EQ(txtMonitor()->toPlainText(), QString());
   // The monitor keeps its newest lines only.
   for (int n = 0; n < RvsimWindow::kMonitorMaxLines + 50; ++n) sim_->arrival(writeRequest(0, {1, 0, 0, 12}));
-  QTest::qWait(3 * RvsimWindow::kDisplayIntervalMs);
+  // Shown at the next display tick, whenever a loaded machine runs it.
+  EXPECT_TRUE(QTest::qWaitFor(
+      [&] { return txtMonitor()->document()->blockCount() == RvsimWindow::kMonitorMaxLines; }, 10000));
   EXPECT_EQ(txtMonitor()->document()->blockCount(), RvsimWindow::kMonitorMaxLines);
 }
 

@@ -163,13 +163,13 @@ TEST(SerialBench, ModuleAnsweringTheSixthAttemptIsAcceptedAfterTheCountdown) {
   EXPECT_GE(longestWakeToQuery, 195);
   EXPECT_GE(sim.timeOf(QStringLiteral("QUERY 6")) - sim.timeOf(QStringLiteral("QUERY 1 (silent)")), 5 * 1700 - 200);
 
-  ASSERT_TRUE(sim.waitFor(QStringLiteral("REPLY"), 1000));
+  ASSERT_TRUE(sim.waitFor(QStringLiteral("REPLY"), 10000));
   rig.w->cmdUpdateXAV_Click();
   QString record;
-  ASSERT_TRUE(sim.waitFor(QStringLiteral("RECORD "), 3000, &record));
+  ASSERT_TRUE(sim.waitFor(QStringLiteral("RECORD "), 10000, &record));
   EXPECT_EQ(record, QStringLiteral("RECORD ") + QString::fromLatin1(pad("@4400250709600")));
   rig.w->close();
-  EXPECT_TRUE(sim.waitFor(QStringLiteral("END"), 3000));
+  EXPECT_TRUE(sim.waitFor(QStringLiteral("END"), 10000));
   EXPECT_EQ(sim.count(QStringLiteral("NOISE")) + sim.count(QStringLiteral("BAD")), 0);
 }
 
@@ -190,7 +190,7 @@ TEST(SerialBench, SilentModuleIsReportedAfterSevenAttemptsAndStillGetsTheEndMark
   EXPECT_TRUE(control<QPushButton>(*rig.w, "cmdConnect")->isVisible());
   EXPECT_FALSE(control<QPushButton>(*rig.w, "cmdUpdateXAV")->isEnabled());
   rig.w->Command4_Click();  // the port stayed open
-  EXPECT_TRUE(sim.waitFor(QStringLiteral("END"), 3000));
+  EXPECT_TRUE(sim.waitFor(QStringLiteral("END"), 10000));
 }
 
 TEST(SerialBench, RecordReceivedByTheModuleIsByteExactForEachMode) {
@@ -225,17 +225,17 @@ TEST(SerialBench, RecordReceivedByTheModuleIsByteExactForEachMode) {
   };
   for (const Case& c : cases) {
     SerialRig rig;
-    ASSERT_TRUE(rig.connect(5000)) << c.mode;
+    ASSERT_TRUE(rig.connect(20000)) << c.mode;
     control<QRadioButton>(*rig.w, "optMode", c.mode)->setChecked(true);
     rig.w->optMode_Click(c.mode);
     c.enter(*rig.w);
     rig.w->cmdUpdateXAV_Click();
     QString record;
-    ASSERT_TRUE(sim.waitFor(QStringLiteral("RECORD "), 3000, &record)) << c.mode;
+    ASSERT_TRUE(sim.waitFor(QStringLiteral("RECORD "), 10000, &record)) << c.mode;
     EXPECT_EQ(record.mid(7).toLatin1(), c.record) << c.mode;
     EXPECT_FALSE(control<QPushButton>(*rig.w, "cmdUpdateXAV")->isEnabled());
     rig.w->close();
-    ASSERT_TRUE(sim.waitFor(QStringLiteral("END"), 3000)) << c.mode;
+    ASSERT_TRUE(sim.waitFor(QStringLiteral("END"), 10000)) << c.mode;
   }
   // Each new run read back what the previous one had sent.
   EXPECT_EQ(sim.count(QStringLiteral("RECORD")), 6);
@@ -248,7 +248,7 @@ TEST(SerialBench, ARecordThatFindsTheModuleHungUpIsReportedAsNotSent) {
   ModuleSimProcess sim({QStringLiteral("--settings"), QStringLiteral("1")});
   ASSERT_TRUE(sim.ready);
   SerialRig rig;
-  ASSERT_TRUE(rig.connect(5000));
+  ASSERT_TRUE(rig.connect(20000));
   sim.stop();  // the far end hangs up before Save
   rig.messages.clear();
   rig.w->cmdUpdateXAV_Click();

@@ -2,6 +2,7 @@
 
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 
 #include "fake_serial_link.h"
 #include "serial_routines.h"
@@ -49,12 +50,12 @@ TEST(SerialRoutines, ReplyOfThirtyCharactersIsReadWithWhatFollowsDuringTheSettle
   EXPECT_TRUE(routines.busy());
   EXPECT_EQ(link.writes, QList<QByteArray>{"**??"});
   link.feed("noise before the query");  // thrown away by the query's send
-  ASSERT_TRUE(QTest::qWaitFor([&] { return queries(link) == 1; }, 2000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return queries(link) == 1; }, 10000));
   EXPECT_EQ(link.writes, (QList<QByteArray>{"**??", "??"}));
   const QByteArray head = "4400010109600" + QByteArray(17, ' ');  // exactly 30
   link.feed(head);
   link.feed("tail");  // arrives during the settle
-  ASSERT_TRUE(finished.wait(3000));
+  ASSERT_TRUE(finished.wait(10000));
   EXPECT_TRUE(finished.at(0).at(0).toBool());
   EXPECT_FALSE(routines.ReplyTimedOut);
   EXPECT_EQ(routines.ModuleRecord, head + "tail");
@@ -69,17 +70,17 @@ TEST(SerialRoutines, ShortOrLateReplyCountsAsTimeOutAndIsDiscardedByTheNextAttem
   QSignalSpy finished(&routines, &SerialRoutines::queryFinished);
   QSignalSpy countdown(&routines, &SerialRoutines::countdown);
   routines.QueryModule();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return queries(link) == 1; }, 2000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return queries(link) == 1; }, 10000));
   link.feed(QByteArray(29, '1'));  // one short of a reply
-  ASSERT_TRUE(countdown.wait(3000));
+  ASSERT_TRUE(countdown.wait(10000));
   EXPECT_EQ(countdown.at(0).at(0).toInt(), 6);
   EXPECT_TRUE(routines.ReplyTimedOut);
   EXPECT_EQ(routines.ModuleRecord, QByteArray(29, '1'));  // read, though not accepted
   link.feed("late characters of the first reply");  // cleared by the next send
-  ASSERT_TRUE(QTest::qWaitFor([&] { return queries(link) == 2; }, 3000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return queries(link) == 2; }, 10000));
   EXPECT_TRUE(link.input.isEmpty());
   link.feed("2" + QByteArray(43, '0'));
-  ASSERT_TRUE(finished.wait(3000));
+  ASSERT_TRUE(finished.wait(10000));
   EXPECT_TRUE(finished.at(0).at(0).toBool());
   EXPECT_EQ(routines.ModuleRecord, "2" + QByteArray(43, '0'));
   EXPECT_EQ(countdown.size(), 1);
@@ -95,7 +96,14 @@ TEST(SerialRoutines, CancelStopsTheExchangeWithoutAResult) {
   routines.QueryModule();  // a second start while one runs is ignored
   routines.cancel();
   EXPECT_FALSE(routines.busy());
-  QTest::qWait(400);
+  // A timer due after the query's would be: had the cancel left the
+  // exchange's timer running, it fires first, however slow the machine.
+  QTimer after;
+  after.setSingleShot(true);
+  after.setTimerType(Qt::PreciseTimer);
+  QSignalSpy passed(&after, &QTimer::timeout);
+  after.start(2 * SerialRoutines::kWakeToQueryMs);
+  ASSERT_TRUE(passed.wait(60000));
   EXPECT_EQ(link.writes, QList<QByteArray>{"**??"});
   EXPECT_TRUE(finished.isEmpty());
 }

@@ -52,9 +52,9 @@ struct Rig {
   void connectWith(const QByteArray& reply) {
     QSignalSpy ended(w.get(), &XavCfgWindow::queryEnded);
     w->cmdConnect_Click();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return link.writes.count("??") >= 1; }, 3000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return link.writes.count("??") >= 1; }, 10000));
     link.feed(reply);
-    ASSERT_TRUE(ended.wait(3000));
+    ASSERT_TRUE(ended.wait(10000));
   }
 };
 

@@ -6,6 +6,26 @@
 #include "colours.h"
 #include "files.h"
 #include "window_support.h"
+#include "processes.h"
+
+namespace {
+// Runs the event loop until n scan ticks have each read a listing that a
+// finished discovery left: a count of events, not a time.
+bool waitForScanTicks(xave::XaveWindow& window, int n) {
+  auto* discovery = window.findChild<gw::BackgroundCommand*>();
+  auto* timer = window.findChild<QTimer*>(QStringLiteral("Timer1"));
+  if (!discovery || !timer) return false;
+  bool fresh = false;
+  int ticks = 0;
+  QObject guard;
+  QObject::connect(discovery, &gw::BackgroundCommand::finished, &guard, [&] { fresh = true; });
+  QObject::connect(timer, &QTimer::timeout, &guard, [&] {
+    if (fresh) ++ticks;
+    fresh = false;
+  });
+  return xave::testing::waitFor([&] { return ticks >= n; }, 60000);
+}
+}  // namespace
 
 namespace xave::testing {
 namespace {
@@ -56,7 +76,7 @@ TEST_F(XaveWindowTest, UnchangedListingKeepsTheSelectionAndAChangedOneRefills) {
   ASSERT_EQ(list()->count(), 2);
   list()->setCurrentRow(1);
   QListWidgetItem* selected = list()->currentItem();
-  QTest::qWait(2600);  // two or more ticks with the same listing
+  ASSERT_TRUE(waitForScanTicks(*window, 2));  // two ticks with the same listing
   EXPECT_EQ(list()->currentItem(), selected);
   EXPECT_EQ(list()->count(), 2);
 
@@ -136,7 +156,7 @@ TEST_F(XaveWindowTest, SaveUploadsTheGeneratorsFileKeepingTheCaptionsAndResetsTh
   EXPECT_TRUE(window->isScanning());
   EXPECT_EQ(list()->count(), 0);
   // The listing has not changed, so the list stays empty until Re-Scan.
-  QTest::qWait(1500);
+  ASSERT_TRUE(waitForScanTicks(*window, 1));
   EXPECT_EQ(list()->count(), 0);
   click("cmdReScan");
   EXPECT_EQ(entries(), QStringList{"127.0.0.31, MB : "});
