@@ -44,6 +44,8 @@ flags+=("$@")
 pchdir=$(mktemp -d)
 trap 'rm -rf "$pchdir"' EXIT
 {
+  # Qt's Windows headers bring in windows.h; winsock2.h must come before it.
+  echo "#include <winsock2.h>"
   for h in QtCore QtGui QtWidgets QtNetwork QtSerialPort; do echo "#include <$h/$h>"; done
   for h in algorithm functional memory optional string utility vector; do echo "#include <$h>"; done
 } >"$pchdir/all.h"
