@@ -562,6 +562,9 @@ void XaveWindow::resetAfterSave() {
   gw::ClearModes(pane_);
   scanTimer_->start();
   moduleList_->clear();
+  // The list is empty now: the next listing must fill it even when it is
+  // the one the tag holds, or the list stays empty while modules answer.
+  timerTag_.clear();
   changeAddressButton_->setEnabled(false);
 }
 
