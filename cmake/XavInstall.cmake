@@ -22,6 +22,7 @@ set(XAV_INSTALLED_PROGRAMS
   "XAVE|find XAV gateway modules on the network, configure them and change their IP address"
   "TVR_Polmon|scan and poll the TVR drive network on a serial port"
   "RVSIM|play the PLC of a Modbus/TCP installation for an XAV gateway"
+  "xav-config|configure XAV gateway modules over Ethernet from a script"
   "xav-bench-modules|manage the simulated modules of the bench loader and discovery utility"
   "xav-configgen|print the Config.csv that a save to an XAV module would write"
   "xav-module-sim|simulated serial XAV module on a pseudo-terminal"

@@ -32,11 +32,6 @@ QString plainNumber(double v) {
 // Three digits with leading zeros and one blank ("007 ").
 QString threeDigitsAndBlank(double v) { return xav::zeroPadded(xav::roundHalfAwayFromZero(v), 3) + u' '; }
 
-bool integerValueIn(const QString& text, long long lo, long long hi) {
-  const long long v = xav::roundHalfToEven(xav::leadingNumber(text));
-  return v >= lo && v <= hi;
-}
-
 }  // namespace
 
 QString BuildCommonSections() {
@@ -160,21 +155,6 @@ QString normalPlcIp(const QString& fieldText) {
     out << QString::number(i < parts.size() ? xav::leadingInteger(parts[i]) : 0);
   return out.join(u'.');
 }
-
-bool isValidPlcAddress(const QString& text) {
-  const QStringList parts = text.split(u'.');
-  if (parts.size() != 4) return false;
-  for (const QString& p : parts) {
-    // A negative part would reach the gateway's file as "-1": refuse it too.
-    const double v = xav::leadingNumber(p);
-    if (p.isEmpty() || v > 255 || v < 0) return false;
-  }
-  return true;
-}
-
-bool isValidFileNumber(const QString& text) { return integerValueIn(text, 7, 255); }
-bool isValidBaseElement(const QString& text) { return integerValueIn(text, 0, 214); }
-bool isValidStartRegister(const QString& text) { return integerValueIn(text, 40001, 465514); }
 
 QString refusalMessage(Refusal r) {
   switch (r) {

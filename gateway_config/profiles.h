@@ -22,6 +22,7 @@ QString BuildCipProfile();
 QString normalPlcIp(const QString& fieldText);
 
 // Validity of the entry boxes, tested on every change (white when true).
+// The rules are the entries' own (Entries in entries.h); these forward.
 bool isValidPlcAddress(const QString& text);    // four parts, none empty, each value <= 255
 bool isValidFileNumber(const QString& text);    // integer value 7..255
 bool isValidBaseElement(const QString& text);   // integer value 0..214

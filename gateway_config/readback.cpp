@@ -49,6 +49,8 @@ CurrentConfig parseCurrentConfig(const QByteArray& file) {
   return c;
 }
 
+QString configTitle(const QByteArray& file) { return parseCurrentConfig(file).title; }
+
 CurrentConfig readCurrentConfig(const QString& workDir) {
   QByteArray bytes;
   if (!xav::readWholeFile(QDir(workDir).filePath(QStringLiteral("Config.csv")), &bytes)) return {};

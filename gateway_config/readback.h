@@ -30,6 +30,10 @@ struct CurrentConfig {
 
 CurrentConfig parseCurrentConfig(const QByteArray& file);
 
+// The title of a Config.csv: line 3 up to its first comma, trimmed of
+// blanks; empty when the file is not readable (see CurrentConfig).
+QString configTitle(const QByteArray& file);
+
 // Reads workDir/Config.csv (the name the fetch gives it); readable false
 // when it is missing.
 CurrentConfig readCurrentConfig(const QString& workDir);

@@ -3,41 +3,36 @@
 // fills the PC's address table, the table's entries with either maker prefix
 // are pinged once each, and every module that answers is listed with the
 // title of its current configuration. The outside world (ping, the address
-// table, the loader) sits behind DiscoveryHost so tests can stand in for it.
+// table, the loader) sits behind NetworkHost so tests can stand in for it.
+// The texts' rules are the configuration core's (module_discovery.h).
 
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
 
 #include "commands.h"
+#include "module_discovery.h"
+#include "readback.h"
 
 namespace xavcfg {
 
-inline constexpr char kBroadcastAddress[] = "192.168.0.255";
-inline constexpr int kBroadcastTimeoutMs = 150;
-inline constexpr int kPingTimeoutMs = 100;
-// Hardware-address prefixes of the modules, in the table's lower-case form.
-inline constexpr char kPrefixA[] = "00-50-4e-";
-inline constexpr char kPrefixB[] = "00-40-9d-";
+using gw::addressOfEntry;
+using gw::arpListingFromNeighbours;
+using gw::kBroadcastAddress;
+using gw::kBroadcastTimeoutMs;
+using gw::kPingTimeoutMs;
+using gw::kPrefixA;
+using gw::kPrefixB;
+using gw::moduleEntry;
+using gw::modulesInAddressTable;
+using gw::broadcastPingCommand;
+using gw::addressTableCommand;
+using gw::addressTableIsArpForm;
 
-// Addresses of the table lines (from the fourth line on) that carry either
-// prefix, in table order. The listing is in the form of "arp -a".
-QStringList modulesInAddressTable(const QString& arpListing);
-
-// The kernel's neighbour table in the "arp -a" form (three heading lines,
-// then "  address  aa-bb-cc-dd-ee-ff  dynamic"). Reads either the text of
-// /proc/net/arp or the output of "ip neigh"; other lines are skipped.
-QString arpListingFromNeighbours(const QString& neighbourText);
-
-// Title of a fetched Config.csv: line 3 up to its first comma, trimmed.
-// Empty when the file has fewer than four lines or that line no comma.
-QString titleFromConfig(const QByteArray& configCsv);
-
-// Entry of the module list: address + " : " + title.
-QString moduleEntry(const QString& address, const QString& title);
-// The address of a list entry: the text before its first " : " (a text
-// without the separator is taken whole).
-QString addressOfEntry(const QString& entry);
+// Title of a fetched Config.csv: the read-back's title rule (line 3 up to
+// its first comma, trimmed); empty when the file has fewer than four lines
+// or that line no comma.
+inline QString titleFromConfig(const QByteArray& configCsv) { return gw::configTitle(configCsv); }
 
 class NetworkHost {
  public:
@@ -89,12 +84,6 @@ QStringList DiscoverModules(NetworkHost& host);
 // compared without regard to case).
 bool loaderPresent();
 
-// Command texts of the host's system (a POSIX twin of each Windows text).
-QString broadcastPingCommand(gw::Flavour f = gw::hostFlavour());
-QString addressTableCommand(const QString& workDir, gw::Flavour f = gw::hostFlavour());
-// Whether the address-table command leaves the "arp -a" form (Windows) or
-// the kernel's neighbour table (elsewhere).
-bool addressTableIsArpForm(gw::Flavour f = gw::hostFlavour());
 // The outside toolbox, started from its own directory.
 QString toolboxCommand(const QString& toolboxDir, gw::Flavour f = gw::hostFlavour());
 

@@ -379,14 +379,12 @@ XaveWindow::Ping XaveWindow::pingHost(const QString& address) {
   const QString report = QDir(workDir_).filePath(QStringLiteral("png.txt"));
   QFile::remove(report);  // a report left by an earlier run must not answer for this one
   const gw::RunResult run = gw::ShellAndWait(command, gw::kHidden);
-  QByteArray bytes;
-  const bool read = xav::readWholeFile(report, &bytes);
-  QFile::remove(report);
+  const bool answered = gw::takePingReport(workDir_);
   if (run.interrupted()) {
     setStatus(run.describe());
     return Ping::Interrupted;
   }
-  return read && gw::pingReportAnswered(QString::fromLatin1(bytes)) ? Ping::Answered : Ping::NotAnswered;
+  return answered ? Ping::Answered : Ping::NotAnswered;
 }
 
 void XaveWindow::deleteDiscoveryFile() {
@@ -409,9 +407,8 @@ void XaveWindow::Timer1_Timer() {
   // The background run truncates C.txt when it starts: read it only once the run has ended.
   if (discovery_->isRunning() || unloaded_) return;
   if (QFileInfo(path).size() > 0) {
-    const QString text = readDiscoveryFile(workDir_);
-    if (text.isEmpty()) return;
-    const QString listing = ParseDiscoveryOutput(text);
+    QString listing;
+    if (!gw::listingFromDiscoveryFile(workDir_, &listing)) return;
     if (listing != timerTag_) {
       FillModuleList(listing);
       timerTag_ = listing;
@@ -562,6 +559,9 @@ void XaveWindow::resetAfterSave() {
   gw::ClearModes(pane_);
   scanTimer_->start();
   moduleList_->clear();
+  // The list is empty now: the next listing must fill it even when it is
+  // the one the tag holds, or the list stays empty while modules answer.
+  timerTag_.clear();
   changeAddressButton_->setEnabled(false);
 }
 

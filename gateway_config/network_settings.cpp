@@ -1,6 +1,6 @@
-#include "fs_tcp.h"
+#include "network_settings.h"
 
-namespace xave {
+namespace gw {
 
 namespace {
 const QString kCrLf = QStringLiteral("\r\n");
@@ -34,4 +34,4 @@ QByteArray rewriteNetworkSettings(QStringList lines, const QString& ip, const QS
   return text.toLatin1();
 }
 
-}  // namespace xave
+}  // namespace gw
