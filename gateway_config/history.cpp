@@ -40,12 +40,6 @@ bool isEntryId(const QString& id) {
   return hex.match(id).hasMatch();
 }
 
-// The address as entries compare it: normal form when it is one.
-QString addressKey(const QString& address) {
-  const QString normal = normalAddress(address.trimmed());
-  return normal.isEmpty() ? address.trimmed() : normal;
-}
-
 QString base64(const QByteArray& b) { return QString::fromLatin1(b.toBase64()); }
 
 bool fromBase64(const QJsonValue& v, QByteArray* out) {
@@ -57,6 +51,11 @@ bool fromBase64(const QJsonValue& v, QByteArray* out) {
 }
 
 }  // namespace
+
+QString moduleAddressKey(const QString& address) {
+  const QString normal = normalAddress(address.trimmed());
+  return normal.isEmpty() ? address.trimmed() : normal;
+}
 
 QString operationName(HistoryOperation op) {
   for (const auto& n : kOperationNames)
@@ -158,7 +157,7 @@ RecordResult HistoryStore::record(HistoryEntry e) {
     last_ = e.time;
   }
   e.time = e.time.toOffsetFromUtc(e.time.offsetFromUtc());
-  e.moduleAddress = addressKey(e.moduleAddress);
+  e.moduleAddress = moduleAddressKey(e.moduleAddress);
   if (!e.config.isEmpty()) {
     if (e.summaryLine.isEmpty()) e.summaryLine = configLines(e.config).value(0);
     if (e.title.isEmpty()) {
@@ -195,7 +194,7 @@ RecordResult HistoryStore::record(HistoryEntry e) {
 
 QList<HistoryEntry> HistoryStore::entries(const QString& moduleAddress) const {
   QList<HistoryEntry> out;
-  const QString key = moduleAddress.trimmed().isEmpty() ? QString() : addressKey(moduleAddress);
+  const QString key = moduleAddress.trimmed().isEmpty() ? QString() : moduleAddressKey(moduleAddress);
   QDir dir(historyFolder());
   for (const QString& name : dir.entryList({QStringLiteral("*.json")}, QDir::Files)) {
     QByteArray data;

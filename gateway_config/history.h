@@ -43,6 +43,10 @@ namespace gw {
 // The tools' shared data folder (see above).
 QString dataFolder();
 
+// A module address as entries and log lines keep and compare it: normal
+// form when it is a dotted address, else as given (trimmed).
+QString moduleAddressKey(const QString& address);
+
 enum class HistoryOperation { ReadBack, Save, Verify, Restore, IpChange };
 // "read-back", "save", "verify", "restore", "ip-change".
 QString operationName(HistoryOperation op);

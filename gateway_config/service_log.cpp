@@ -11,11 +11,6 @@ namespace gw {
 
 namespace {
 
-QString addressKey(const QString& address) {
-  const QString normal = normalAddress(address.trimmed());
-  return normal.isEmpty() ? address.trimmed() : normal;
-}
-
 bool needsQuotes(const QString& f) {
   if (f.isEmpty()) return false;
   return f.contains(u',') || f.contains(u'"') || f.contains(u'\r') || f.contains(u'\n') || f.front().isSpace() ||
@@ -141,7 +136,7 @@ QStringList ServiceLog::columns() {
 
 bool ServiceLog::append(ServiceLogLine line, QString* error) {
   if (!line.time.isValid()) line.time = clock_ ? clock_() : QDateTime::currentDateTime();
-  line.moduleAddress = addressKey(line.moduleAddress);
+  line.moduleAddress = moduleAddressKey(line.moduleAddress);
   QByteArray data;
   if (QFileInfo(path()).size() == 0) data = csvRecord(columns());
   data += csvRecord(line.fields());
@@ -167,13 +162,13 @@ QList<ServiceLogLine> ServiceLog::read(const ServiceLogFilter& filter, QString* 
     if (error) *error = why;
     return out;
   }
-  const QString key = filter.moduleAddress.trimmed().isEmpty() ? QString() : addressKey(filter.moduleAddress);
+  const QString key = filter.moduleAddress.trimmed().isEmpty() ? QString() : moduleAddressKey(filter.moduleAddress);
   const QList<QStringList> records = parseCsv(data);
   for (qsizetype i = 0; i < records.size(); ++i) {
     if (i == 0 && records[i] == columns()) continue;
     const ServiceLogLine l = ServiceLogLine::fromFields(records[i]);
     if (filter.since.isValid() && (!l.time.isValid() || l.time < filter.since)) continue;
-    if (!key.isEmpty() && addressKey(l.moduleAddress) != key) continue;
+    if (!key.isEmpty() && moduleAddressKey(l.moduleAddress) != key) continue;
     out << l;
   }
   return out;
