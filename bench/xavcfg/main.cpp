@@ -1,7 +1,8 @@
 // xav-module-sim: a serial XAV module on a pseudo-terminal linked as COM n.
 // It answers "**??" then "??" with its settings, takes a 45-character record
-// ended by CR as its new settings and notes the end marker "@" CR LF. Every
-// message it sees is printed on stdout, one line each.
+// ended by CR as its new settings (later queries are answered with them;
+// --ignore-record k keeps the old ones at the k-th record) and notes the end
+// marker "@" CR LF. Every message it sees is printed on stdout, one line each.
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -43,6 +44,7 @@ int main(int argc, char** argv) {
   p.addOption({QStringLiteral("answer-attempt"), QStringLiteral("Answer only the k-th query."), QStringLiteral("k")});
   p.addOption({QStringLiteral("late"), QStringLiteral("Answer after <ms> milliseconds."), QStringLiteral("ms")});
   p.addOption({QStringLiteral("short"), QStringLiteral("Answer with only <n> characters."), QStringLiteral("n")});
+  p.addOption({QStringLiteral("ignore-record"), QStringLiteral("Keep the old settings at the k-th record."), QStringLiteral("k")});
   p.addOption({QStringLiteral("unpaced"), QStringLiteral("Send replies at once instead of at 9600 baud.")});
   p.addOption({QStringLiteral("timestamps"), QStringLiteral("Start every line with the milliseconds since start.")});
   if (const auto end = xav::parseCommandLine(p, app.arguments(), {.errorExitCode = 1})) return *end;
@@ -56,6 +58,7 @@ int main(int argc, char** argv) {
   opt.answerAttempt = p.value(QStringLiteral("answer-attempt")).toInt();
   opt.lateMs = p.value(QStringLiteral("late")).toInt();
   if (p.isSet(QStringLiteral("short"))) opt.shortLength = p.value(QStringLiteral("short")).toInt();
+  opt.ignoreRecord = p.value(QStringLiteral("ignore-record")).toInt();
   const bool paced = !p.isSet(QStringLiteral("unpaced"));
   const int com = p.value(QStringLiteral("com")).toInt();
   if (com < 1 || com > 16) {

@@ -68,8 +68,11 @@ SimActions ModuleSim::receive(const QByteArray& bytes) {
       const QByteArray line = buffer_.left(cr);
       buffer_.remove(0, cr + 1);
       if (line.size() == 45) {
-        opt_.settings = line.mid(1);
-        out.log << QStringLiteral("RECORD %1").arg(printable(line));
+        // A module that missed the record (button not pressed, noise) keeps
+        // answering with its old settings.
+        const bool ignored = ++records_ == opt_.ignoreRecord;
+        if (!ignored) opt_.settings = line.mid(1);
+        out.log << QStringLiteral("RECORD %1%2").arg(printable(line), ignored ? QStringLiteral(" (ignored)") : QString());
       } else {
         out.log << QStringLiteral("BAD RECORD (%1 characters) %2").arg(line.size()).arg(printable(line));
       }

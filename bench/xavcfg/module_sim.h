@@ -16,6 +16,7 @@ struct ModuleSimOptions {
   int answerAttempt = 0;  // answer only this query (1-based); 0 = every one
   int lateMs = 0;         // wait this long before answering
   int shortLength = -1;   // answer only this many characters; -1 = whole
+  int ignoreRecord = 0;   // keep the settings at this record (1-based); 0 = take every one
 };
 
 // Everything the module should do after some bytes came in.
@@ -32,12 +33,14 @@ class ModuleSim {
   SimActions receive(const QByteArray& bytes);
   QByteArray settings() const { return opt_.settings; }
   int queries() const { return queries_; }
+  int records() const { return records_; }
 
  private:
   ModuleSimOptions opt_;
   QByteArray buffer_;
   bool awake_ = false;
   int queries_ = 0;
+  int records_ = 0;
 };
 
 }  // namespace xav::bench

@@ -1,8 +1,10 @@
 // Links against the configuration core alone and uses it: proof that the
-// profiles, commands, read-back, utility runner and verify need no display.
+// profiles, commands, read-back, utility runner, verify and the module
+// history with its commands need no display.
 #include <QCoreApplication>
 
 #include "commands.h"
+#include "history_commands.h"
 #include "messages.h"
 #include "profiles.h"
 #include "readback.h"
@@ -26,6 +28,9 @@ int main(int argc, char** argv) {
   const bool ok = back.field(1) == QStringLiteral("10.1.2.3") &&
                   gw::normalAddress(QStringLiteral("01.02.03.004")) == QStringLiteral("1.2.3.4") &&
                   gw::compareConfigs(file, file).identical() && empty.succeeded() &&
-                  missing.outcome == gw::RunOutcome::NotStarted && recorder.messages().size() == 1;
+                  missing.outcome == gw::RunOutcome::NotStarted && recorder.messages().size() == 1 &&
+                  gw::diffConfigs(file, file).identical() &&
+                  gw::restoreNotice({}, QStringLiteral("1.2.3.4"), QString(), false).contains(QStringLiteral("1.2.3.4")) &&
+                  gw::csvRecord({QStringLiteral("a,b")}) == "\"a,b\"\r\n";
   return ok ? 0 : 1;
 }
