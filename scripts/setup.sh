@@ -12,6 +12,8 @@ PKGS=(
   xvfb xauth fonts-dejavu-core
   iputils-ping iproute2 procps
   python3
+  # the fuzz targets (libFuzzer): scripts/fuzz.sh and the test command
+  clang
   # packaging (scripts/package.sh) and its checks, the Windows syntax check
   dpkg-dev lintian desktop-file-utils help2man libcap2-bin file
   g++-mingw-w64-x86-64-posix
