@@ -14,6 +14,8 @@ PKGS=(
   python3
   # build speed (ccache) and the loaded test runs (scripts/stress-tests.sh)
   ccache stress-ng
+  # the fuzz targets (libFuzzer): scripts/fuzz.sh and the test command
+  clang
   # packaging (scripts/package.sh) and its checks, the Windows syntax check
   dpkg-dev lintian desktop-file-utils help2man libcap2-bin file
   g++-mingw-w64-x86-64-posix

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything with AddressSanitizer and
-# UndefinedBehaviorSanitizer, and runs every test through CTest.
+# UndefinedBehaviorSanitizer, and runs every test through CTest; then the
+# fuzz targets' short runs, built with clang apart (skipped without clang).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -10,3 +11,5 @@ cd build
 # suppressions for them.
 export LSAN_OPTIONS="suppressions=$PWD/../scripts/lsan.supp:print_suppressions=0"
 QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j"$(nproc)" --timeout 300
+cd ..
+bash scripts/fuzz_tests.sh
