@@ -84,15 +84,16 @@ std::optional<qint64> DriveLine::endsAt(qint64 nowNs) const {
   const qint64 quietNs = 2 * kByteTimeNs;
   const qint64 deadlineNs = static_cast<qint64>(replyTimeoutMs_) * 1000000;
   const qint64 graceEndNs = deadlineNs + static_cast<qint64>(graceMs_.value_or(replyTimeoutMs_)) * 1000000;
-  const std::optional<qint64> quietAt = lastByteNs_ ? std::optional<qint64>(*lastByteNs_ + quietNs) : std::nullopt;
+  // Wherever it is used a byte has come, so lastByteNs_ is set.
+  const qint64 quietAt = lastByteNs_.value_or(0) + quietNs;
   qint64 at;
   if (!pastDeadline_) {
     // Before the deadline only three bytes on a quiet line end the wait.
-    at = reply_.size() == kReplyLength ? *quietAt : deadlineNs;
+    at = reply_.size() == kReplyLength ? quietAt : deadlineNs;
   } else if (reply_.isEmpty() && late_.isEmpty()) {
     at = graceEndNs;  // nothing yet: a late answer may still come
   } else {
-    at = std::min(*quietAt, graceEndNs);  // until the answer has ended
+    at = std::min(quietAt, graceEndNs);  // until the answer has ended
   }
   if (nowNs >= at) return std::nullopt;
   return at;
