@@ -14,8 +14,13 @@ DriveLine::DriveLine(xav::SerialLink* link, QObject* parent)
   connect(link_, &xav::SerialLink::dataArrived, this, &DriveLine::check);
 }
 
-bool DriveLine::query(const QByteArray& frame, Done done) {
+bool DriveLine::query(const QByteArray& frame, Done done, Ahead ahead) {
   if (!link_->isOpen()) return false;
+  aheadHook_ = std::move(ahead);
+  if (ahead_) {
+    adoptAhead(frame, std::move(done));
+    return true;
+  }
   // Whatever waits now came before the query: it answers none. It is read,
   // not flushed, so that it is counted.
   strays_ = link_->readAll();
@@ -47,6 +52,11 @@ void DriveLine::setHeld(bool held) {
 }
 
 void DriveLine::drain(std::function<void()> then) {
+  if (!active_ && ahead_) {
+    // The query sent ahead runs out and its answer is dropped.
+    adoptAhead(ahead_->frame, nullptr);
+    done_ = nullptr;
+  }
   if (!active_) {
     if (then) then();
     return;
@@ -57,6 +67,8 @@ void DriveLine::drain(std::function<void()> then) {
 
 void DriveLine::cancel() {
   active_ = false;
+  ahead_.reset();
+  aheadHook_ = nullptr;
   done_ = nullptr;
   afterDrain_ = nullptr;
   wake_.stop();
@@ -100,12 +112,44 @@ std::optional<qint64> DriveLine::endsAt(qint64 nowNs) const {
 }
 
 void DriveLine::check() {
-  if (!active_) return;
+  if (!active_) {
+    // Between the verdict and the next query being asked: kept for it.
+    if (ahead_ && link_->isOpen()) {
+      const QByteArray got = link_->readAll();
+      if (!got.isEmpty()) ahead_->bytes.append({ahead_->clock.nsecsElapsed(), got});
+    }
+    return;
+  }
   const qint64 nowNs = clock_.nsecsElapsed();
   // What has come is judged by when it was first seen. A look that comes
   // late (a busy machine) still counts what it finds as in time, as the
   // described wait would read it at its deadline.
-  take(link_->readAll(), nowNs);
+  const QByteArray got = link_->readAll();
+  if (ahead_) {
+    // Within the quiet time, and before an answer to the query sent ahead
+    // could be there, a byte is this exchange's tail; later ones are the
+    // next query's. A late look gives them to the next query.
+    const qint64 aheadNs = ahead_->clock.nsecsElapsed();
+    if (nowNs < *lastByteNs_ + 2 * kByteTimeNs && aheadNs < earliestReplyNs_) {
+      take(got, nowNs);
+    } else if (!got.isEmpty()) {
+      ahead_->bytes.append({aheadNs, got});
+    }
+    if (held_) return;
+    const qint64 endNs = *lastByteNs_ + 2 * kByteTimeNs;
+    if (nowNs >= endNs) {
+      finish();
+      return;
+    }
+    wake_.start(static_cast<int>((endNs - nowNs + 999999) / 1000000));
+    return;
+  }
+  take(got, nowNs);
+  if (aheadHook_ && !held_ && !pastDeadline_ && reply_.size() == kReplyLength && link_->isOpen()) sendAhead();
+  if (ahead_) {
+    check();
+    return;
+  }
   if (nowNs >= static_cast<qint64>(replyTimeoutMs_) * 1000000) pastDeadline_ = true;
   if (held_) return;
   const std::optional<qint64> at = endsAt(nowNs);
@@ -114,6 +158,49 @@ void DriveLine::check() {
     return;
   }
   wake_.start(static_cast<int>((*at - nowNs + 999999) / 1000000));
+}
+
+void DriveLine::sendAhead() {
+  Ahead hook = std::move(aheadHook_);
+  aheadHook_ = nullptr;
+  const std::optional<QByteArray> frame = hook(reply_);
+  if (!frame) return;
+  SentAhead a;
+  a.frame = *frame;
+  a.clock.start();
+  ahead_ = std::move(a);
+  link_->write(*frame);
+  emit frameSent(*frame);
+}
+
+void DriveLine::adoptAhead(const QByteArray& frame, Done done) {
+  SentAhead a = std::move(*ahead_);
+  ahead_.reset();
+  reply_.clear();
+  strays_.clear();
+  late_.clear();
+  pastDeadline_ = false;
+  tainted_ = false;
+  thirdByteNs_.reset();
+  lastByteNs_.reset();
+  active_ = true;
+  clock_ = a.clock;
+  if (frame == a.frame) {
+    done_ = std::move(done);
+  } else {
+    // Something else is wanted now: the answer to the frame sent ahead is
+    // let in and dropped, then the query asked for goes out.
+    Ahead hook = std::move(aheadHook_);
+    done_ = [this, frame, done = std::move(done), hook = std::move(hook)](const Answer&) mutable {
+      if (!query(frame, std::move(done), std::move(hook)) && done) done(Answer{});
+    };
+  }
+  for (const auto& [ns, bytes] : a.bytes) {
+    if (ns >= static_cast<qint64>(replyTimeoutMs_) * 1000000) pastDeadline_ = true;
+    take(bytes, ns);
+  }
+  // Judged from the event loop, never inside the caller's step.
+  wake_.start(0);
 }
 
 void DriveLine::finish() {
@@ -133,6 +220,12 @@ void DriveLine::finish() {
   if (afterDrain_) {
     auto then = std::move(afterDrain_);
     afterDrain_ = nullptr;
+    if (ahead_) {
+      // The query sent ahead belongs to what is drained as well.
+      adoptAhead(ahead_->frame, nullptr);
+      afterDrain_ = std::move(then);
+      return;
+    }
     then();
     return;
   }

@@ -18,11 +18,17 @@
 //   period more: a late answer is swallowed there (the exchange stays a
 //   "No Response") instead of landing in a later drive's exchange.
 //
-// A clean exchange therefore costs the reply's wire time plus two byte times;
-// four or more bytes run to the deadline, as they always did.
+// Four or more bytes run to the deadline, as they always did. So that a clean
+// exchange costs no more than the reply's wire time, the caller may name the
+// next query when the third byte is in: it goes out at once, while the
+// quiet two byte times run (the frame takes them to cross the line, so no
+// answer to it can be among them). Bytes within them are still the first
+// exchange's; the next query, when it is asked, takes over what came after.
 
 #include <QByteArray>
 #include <QElapsedTimer>
+#include <QList>
+#include <QPair>
 #include <QObject>
 #include <QTimer>
 #include <functional>
@@ -46,6 +52,9 @@ class DriveLine : public QObject {
     std::optional<qint64> replyNs;
   };
   using Done = std::function<void(const Answer&)>;
+  // Given three bytes, in time, the next query frame to send at once, or
+  // none to wait for the verdict first.
+  using Ahead = std::function<std::optional<QByteArray>(const QByteArray& reply)>;
 
   explicit DriveLine(xav::SerialLink* link, QObject* parent = nullptr);
 
@@ -58,7 +67,10 @@ class DriveLine : public QObject {
 
   // Sends the query frame and waits for its answer. False when the port is
   // not open: nothing is sent and done is never called.
-  bool query(const QByteArray& frame, Done done);
+  bool query(const QByteArray& frame, Done done, Ahead ahead = {});
+  // A query went out ahead and has not been asked for yet: nothing else may
+  // be sent meanwhile.
+  bool queryAhead() const { return ahead_.has_value(); }
   // Sends a frame that awaits no answer. False when the port is not open.
   bool send(const QByteArray& frame);
   bool busy() const { return active_; }
@@ -81,6 +93,10 @@ class DriveLine : public QObject {
   // may end now.
   std::optional<qint64> endsAt(qint64 nowNs) const;
   void finish();
+  // Takes over the query sent ahead as the exchange of frame (or, when the
+  // caller asks for another, lets it run out and then asks that).
+  void adoptAhead(const QByteArray& frame, Done done);
+  void sendAhead();
 
   xav::SerialLink* link_;
   bool active_ = false;
@@ -93,6 +109,13 @@ class DriveLine : public QObject {
   std::optional<qint64> thirdByteNs_;
   std::optional<qint64> lastByteNs_;
   QElapsedTimer clock_;
+  Ahead aheadHook_;
+  struct SentAhead {
+    QByteArray frame;
+    QElapsedTimer clock;
+    QList<QPair<qint64, QByteArray>> bytes;  // as seen, ns after its write
+  };
+  std::optional<SentAhead> ahead_;
   QTimer wake_;
   int replyTimeoutMs_;
   std::optional<int> graceMs_;

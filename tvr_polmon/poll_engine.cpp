@@ -244,7 +244,10 @@ bool PollEngine::queryCurrent(char command, Then then) {
         }
         takeAnswer(a, command);
         then();
-      });
+      },
+      command == kStatusCommand && phase_ == Phase::Polling
+          ? DriveLine::Ahead([this](const QByteArray& r) { return nextQueryIfNothingDue(r); })
+          : DriveLine::Ahead());
   // A port that was open and is no longer has failed.
   if (!sent && portOpened_) onPortFailed(QStringLiteral("the port is no longer open"));
   return sent;
@@ -261,6 +264,25 @@ void PollEngine::takeAnswer(const DriveLine::Answer& answer, char command) {
   previousUnanswered_ = reply_.isEmpty();
   if (command != kStatusCommand || !answer.replyNs) return;
   if (DriveStatistics* s = statsFor(currentAddress_)) s->recordReply(*answer.replyNs);
+}
+
+std::optional<QByteArray> PollEngine::nextQueryIfNothingDue(const QByteArray& reply) const {
+  if (phase_ != Phase::Polling || slowScan_ || held_) return std::nullopt;
+  const int i = rowOfAddress(currentAddress_);
+  const auto d = decodeStatus(reply, currentAddress_);
+  if (i < 0 || !d) return std::nullopt;
+  const DriveRow& r = rows_[static_cast<size_t>(i)];
+  if (r.resetPending) return std::nullopt;
+  // As sendDueFrames would decide on this reply; a move just ended rests.
+  if (d->status == 'P' && r.sendArmed && holdOver(r) && r.status != 'M') {
+    if (r.randomLimit) return std::nullopt;
+    if (!r.request.isEmpty() && r.request != QString::number(d->position)) return std::nullopt;
+  }
+  for (int n = 1; n <= kRows; ++n) {
+    const DriveRow& next = rows_[static_cast<size_t>((pollRow_ + n) % kRows)];
+    if (!next.address.isEmpty()) return commandFrame(next.address, kStatusCommand);
+  }
+  return std::nullopt;
 }
 
 void PollEngine::reportStrays(const QByteArray& strays) {
@@ -460,6 +482,9 @@ void PollEngine::noResponse(int i) {
 }
 
 void PollEngine::sendDueFrames(int i) {
+  // The next query is already on the line (nothing was due when the reply
+  // came): what became due since waits for this row's next poll.
+  if (line_.queryAhead()) return;
   DriveRow& r = rows_[static_cast<size_t>(i)];
   if (r.status == 'P' && r.sendArmed && holdOver(r)) {
     if (r.randomLimit) {

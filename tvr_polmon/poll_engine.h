@@ -193,6 +193,9 @@ class PollEngine : public QObject {
   bool GetDucts(Then then);
   bool queryCurrent(char command, Then then);
   void takeAnswer(const DriveLine::Answer& answer, char command);
+  // The next status query, when the three bytes just in would, as a clean
+  // reply, send nothing to their drive; none otherwise.
+  std::optional<QByteArray> nextQueryIfNothingDue(const QByteArray& reply) const;
   void reportStrays(const QByteArray& strays);
   bool send(const QByteArray& frame);
 
