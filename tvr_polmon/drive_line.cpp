@@ -191,6 +191,7 @@ void DriveLine::adoptAhead(const QByteArray& frame, Done done) {
     // Something else is wanted now: the answer to the frame sent ahead is
     // let in and dropped, then the query asked for goes out.
     Ahead hook = std::move(aheadHook_);
+    aheadHook_ = nullptr;
     done_ = [this, frame, done = std::move(done), hook = std::move(hook)](const Answer&) mutable {
       if (!query(frame, std::move(done), std::move(hook)) && done) done(Answer{});
     };
