@@ -2,6 +2,7 @@
 
 #include <QSerialPort>
 #include <QSerialPortInfo>
+#include <QSignalBlocker>
 #include <QSet>
 
 #include "platform.h"
@@ -96,6 +97,15 @@ void QtSerialLink::write(const QByteArray& bytes) {
   port_->flush();
 }
 
-QByteArray QtSerialLink::readAll() { return port_->isOpen() ? port_->readAll() : QByteArray(); }
+QByteArray QtSerialLink::readAll() {
+  if (!port_->isOpen()) return {};
+  {
+    // Bytes the system holds but the port has not fetched yet are waiting
+    // too; fetch them now, without a nested readyRead.
+    const QSignalBlocker quiet(port_);
+    port_->waitForReadyRead(0);
+  }
+  return port_->readAll();
+}
 
 }  // namespace xav

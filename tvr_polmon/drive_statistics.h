@@ -16,7 +16,9 @@ struct DriveStatistics {
   int polls = 0;        // status queries sent
   int noResponses = 0;  // status queries that got nothing within 0.1 s
   int malformed = 0;    // status replies that were not exactly three bytes
-  int strayBytes = 0;   // bytes after this drive's exchange that answered no query
+  // Times bytes that answered no query followed this drive's exchange; each
+  // run of such bytes is one event, however long.
+  int strayBytes = 0;
   std::optional<qint64> lastReplyNs;  // query written to third reply byte seen
   qint64 replyNsSum = 0;
   int timedReplies = 0;

@@ -32,6 +32,9 @@ PollEngine::PollEngine(xav::SerialLink* link, QObject* parent) : QObject(parent)
   connect(&pauseTimer_, &QTimer::timeout, this, &PollEngine::readDistQuery);
   idleTimer_.setSingleShot(true);
   connect(&idleTimer_, &QTimer::timeout, this, &PollEngine::pollLoop);
+  // A timer, not a loop: the processor stays idle while the adapter is away.
+  reopenTimer_.setInterval(1000);
+  connect(&reopenTimer_, &QTimer::timeout, this, &PollEngine::tryReopen);
 }
 
 PollEngine::~PollEngine() = default;
@@ -52,7 +55,7 @@ void PollEngine::startScan(const QString& portText) {
   // What is still on the line belongs to the abandoned cycle: no drive is
   // blamed for it.
   previousAddress_.clear();
-  lastShown_.reset();
+  previousUnanswered_ = false;
   ClearGrid();
   phase_ = Phase::Sweeping;
   const quint64 g = gen_;
@@ -66,6 +69,7 @@ void PollEngine::stopActivity() {
   ++gen_;
   pauseTimer_.stop();
   idleTimer_.stop();
+  reopenTimer_.stop();
   stepBusy_ = false;
   quietSteps_ = 0;
   phase_ = Phase::Idle;
@@ -182,6 +186,28 @@ void PollEngine::onPortFailed(const QString& reason) {
   }
   writeLog(portLostEntry(now_(), portText_, reason));
   emit portLost(portText_, reason);
+  reopenTimer_.start();
+}
+
+void PollEngine::tryReopen() {
+  if (phase_ != Phase::PortLost) {
+    reopenTimer_.stop();
+    return;
+  }
+  if (!link_->open(xav::platform::comNumberFromText(portText_))) return;
+  reopenTimer_.stop();
+  portOpened_ = true;
+  // Bytes from before the loss or from plugging in belong to no drive.
+  previousAddress_.clear();
+  for (int i = 0; i < kRows; ++i) {
+    rows_[static_cast<size_t>(i)].current = true;
+    emit rowChanged(i);
+  }
+  writeLog(portBackEntry(now_(), portText_));
+  emit portBack(portText_);
+  // The drives found before are polled again; no new sweep.
+  phase_ = Phase::Idle;
+  startPolling();
 }
 
 void PollEngine::release() {
@@ -195,7 +221,9 @@ void PollEngine::release() {
 
 bool PollEngine::GetStatus(Then then) {
   const bool sent = queryCurrent(kStatusCommand, std::move(then));
-  if (DriveStatistics* s = statsFor(currentAddress_); s && sent) ++s->polls;
+  // The sweep's query counts as a poll only for a drive that answers it
+  // (sweepStatusDone), so absent addresses show none.
+  if (DriveStatistics* s = statsFor(currentAddress_); s && sent && phase_ == Phase::Polling) ++s->polls;
   return sent;
 }
 
@@ -217,43 +245,54 @@ bool PollEngine::queryCurrent(char command, Then then) {
         takeAnswer(a, command);
         then();
       },
-      lineInDoubt_);
+      command == kStatusCommand && phase_ == Phase::Polling
+          ? DriveLine::Ahead([this](const QByteArray& r) { return nextQueryIfNothingDue(r); })
+          : DriveLine::Ahead());
   // A port that was open and is no longer has failed.
   if (!sent && portOpened_) onPortFailed(QStringLiteral("the port is no longer open"));
   return sent;
 }
 
 void PollEngine::takeAnswer(const DriveLine::Answer& answer, char command) {
-  if (!answer.strays.isEmpty()) withdrawLastShown();
-  lastShown_.reset();
-  reportStrays(answer.strays);
+  // A late answer to a silent query is swallowed, whether it came while the
+  // line still listened or just before the next query: the query stays
+  // unanswered and is counted once, as such.
+  if (!previousUnanswered_) reportStrays(answer.strays);
   reply_ = answer.reply;
+  replyClean_ = answer.clean;
   previousAddress_ = currentAddress_;
-  // Silence or a reply of the wrong length: an answer may still be on its way.
-  lineInDoubt_ = !answer.strays.isEmpty() || reply_.size() != kReplyLength;
+  previousUnanswered_ = reply_.isEmpty();
   if (command != kStatusCommand || !answer.replyNs) return;
   if (DriveStatistics* s = statsFor(currentAddress_)) s->recordReply(*answer.replyNs);
 }
 
-void PollEngine::withdrawLastShown() {
-  // Bytes trailed the last reply shown: it was longer than three bytes, and a
-  // reply that is not exactly three bytes changes nothing on its row.
-  if (!lastShown_) return;
-  DriveRow& r = rows_[static_cast<size_t>(lastShown_->row)];
-  if (r.status != lastShown_->status || r.position != lastShown_->position) return;
-  r.status = lastShown_->statusBefore;
-  r.position = lastShown_->positionBefore;
-  r.statusKind = lastShown_->kindBefore;
-  emit rowChanged(lastShown_->row);
+std::optional<QByteArray> PollEngine::nextQueryIfNothingDue(const QByteArray& reply) const {
+  if (phase_ != Phase::Polling || slowScan_ || held_) return std::nullopt;
+  const int i = rowOfAddress(currentAddress_);
+  const auto d = decodeStatus(reply, currentAddress_);
+  if (i < 0 || !d) return std::nullopt;
+  const DriveRow& r = rows_[static_cast<size_t>(i)];
+  if (r.resetPending) return std::nullopt;
+  // As sendDueFrames would decide on this reply; a move just ended rests.
+  if (d->status == 'P' && r.sendArmed && holdOver(r) && r.status != 'M') {
+    if (r.randomLimit) return std::nullopt;
+    if (!r.request.isEmpty() && r.request != QString::number(d->position)) return std::nullopt;
+  }
+  for (int n = 1; n <= kRows; ++n) {
+    const DriveRow& next = rows_[static_cast<size_t>((pollRow_ + n) % kRows)];
+    if (!next.address.isEmpty()) return commandFrame(next.address, kStatusCommand);
+  }
+  return std::nullopt;
 }
 
 void PollEngine::reportStrays(const QByteArray& strays) {
   // Before the first exchange there is no drive to lay them at: line noise
   // from opening the port.
   if (strays.isEmpty() || previousAddress_.isEmpty()) return;
+  // However many bytes came together, they are one event.
   addError();
   if (DriveStatistics* s = statsFor(previousAddress_)) {
-    s->strayBytes += static_cast<int>(strays.size());
+    ++s->strayBytes;
     countFault(s);
   }
   writeLog(badReplyEntry(elapsedNow(), scanCount_, errorCount_, previousAddress_, strays));
@@ -307,6 +346,7 @@ void PollEngine::sweepStatusDone() {
   // Any answer at all counts as a drive found.
   driveList_ += currentAddress_ + QLatin1Char(' ');
   ++found_;
+  if (DriveStatistics* s = statsFor(currentAddress_)) ++s->polls;
   const int r = FillRow();
   if (r < 0) {
     startPolling();
@@ -415,7 +455,9 @@ void PollEngine::readDistReply() {
   int i = pollRow_;
   if (!reply_.isEmpty()) {
     i = FillRow();
-    if (i < 0) {
+    // No move request or reset on the strength of an answer that may not be
+    // the drive's: they wait for its next clean reply.
+    if (i < 0 || !replyClean_) {
       endStep(true);
       return;
     }
@@ -440,6 +482,9 @@ void PollEngine::noResponse(int i) {
 }
 
 void PollEngine::sendDueFrames(int i) {
+  // The next query is already on the line (nothing was due when the reply
+  // came): what became due since waits for this row's next poll.
+  if (line_.queryAhead()) return;
   DriveRow& r = rows_[static_cast<size_t>(i)];
   if (r.status == 'P' && r.sendArmed && holdOver(r)) {
     if (r.randomLimit) {
@@ -467,12 +512,9 @@ int PollEngine::FillRow() {
   DriveRow& r = rows_[static_cast<size_t>(i)];
   const std::optional<char> oldStatus = r.status;
   r.address = currentAddress_;
-  if (const auto d = decodeStatus(reply_, currentAddress_)) {
-    const Shown before{i, {}, r.status, {}, r.position, r.statusKind};
+  const auto d = replyClean_ ? decodeStatus(reply_, currentAddress_) : std::nullopt;
+  if (d) {
     showValidStatus(r, *d);
-    lastShown_ = before;
-    lastShown_->status = r.status;
-    lastShown_->position = r.position;
   } else {
     addError();
     if (DriveStatistics* s = statsFor(currentAddress_)) {

@@ -103,6 +103,11 @@ class PollEngine : public QObject {
   void setRandomSource(std::function<double()> uniform) { uniform_ = std::move(uniform); }
   void setReplyTimeoutMs(int ms) { line_.setReplyTimeoutMs(ms); }
   void setEarliestReplyNs(qint64 ns) { line_.setEarliestReplyNs(ns); }
+  // How long a silent query goes on listening for a late answer (by default
+  // as long as the reply timeout).
+  void setLateGraceMs(int ms) { line_.setGraceMs(ms); }
+  // How often a lost port is tried again (1 s).
+  void setReopenIntervalMs(int ms) { reopenTimer_.setInterval(ms); }
   void setLogPath(const QString& path) { logPath_ = path; }
   QString logPath() const { return logPath_; }
 
@@ -170,8 +175,11 @@ class PollEngine : public QObject {
   void sweepFinished();
   // Scan could not open the port; the cycle runs on without traffic.
   void portOpenFailed(const QString& port, const QString& reason);
-  // The open port went away or failed: polling stopped until Scan.
+  // The open port went away or failed: polling stopped; the port is tried
+  // again every second.
   void portLost(const QString& port, const QString& reason);
+  // The lost port opened again: polling goes on with the drives found before.
+  void portBack(const QString& port);
   // The log cannot be written (told once, until a write works again).
   void logUnwritable(const QString& path, const QString& reason);
   void logWritable();
@@ -185,8 +193,10 @@ class PollEngine : public QObject {
   bool GetDucts(Then then);
   bool queryCurrent(char command, Then then);
   void takeAnswer(const DriveLine::Answer& answer, char command);
+  // The next status query, when the three bytes just in would, as a clean
+  // reply, send nothing to their drive; none otherwise.
+  std::optional<QByteArray> nextQueryIfNothingDue(const QByteArray& reply) const;
   void reportStrays(const QByteArray& strays);
-  void withdrawLastShown();
   bool send(const QByteArray& frame);
 
   void stopActivity();
@@ -210,6 +220,7 @@ class PollEngine : public QObject {
   void showValidStatus(DriveRow& r, const StatusReply& d);
 
   void onPortFailed(const QString& reason);
+  void tryReopen();
   void release();
   void addError();
   // The counters of the drive at this address; none for an address without
@@ -230,18 +241,13 @@ class PollEngine : public QObject {
   std::optional<int> drivesFound_;
   QString currentAddress_;
   QString previousAddress_;  // of the last exchange; strays are laid at its door
-  // The exchange before went wrong: the next one makes sure of its reply.
-  bool lineInDoubt_ = false;
-  // What the last exchange's valid status reply changed on its row, so that
-  // bytes trailing it (it was longer than three) can take it back.
-  struct Shown {
-    int row;
-    std::optional<char> status, statusBefore;
-    std::optional<int> position, positionBefore;
-    StatusKind kindBefore;
-  };
-  std::optional<Shown> lastShown_;
+  // The last exchange got no answer: bytes right after it are its late
+  // answer, part of the fault already counted.
+  bool previousUnanswered_ = false;
   QByteArray reply_;
+  // reply_ came in time and alone: the drive's own. Nothing is decoded or
+  // sent on the strength of any other answer.
+  bool replyClean_ = false;
   int pollRow_ = 0;
   qint32 scanCount_ = 0;
   int litRow_ = 0;
@@ -251,6 +257,7 @@ class PollEngine : public QObject {
   bool logFailing_ = false;
   QString portText_;
   bool portOpened_ = false;  // by this program, since the last loss
+  QTimer reopenTimer_;       // while the port is lost
 
   Phase phase_ = Phase::Idle;
   quint64 gen_ = 0;

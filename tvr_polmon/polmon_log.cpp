@@ -73,6 +73,11 @@ QByteArray portLostEntry(const QDateTime& now, const QString& port, const QStrin
          kEol;
 }
 
+QByteArray portBackEntry(const QDateTime& now, const QString& port) {
+  return printableBytes((QStringLiteral("Port back ") + logDateTime(now) + QStringLiteral(", ") + port).toLatin1()) +
+         kEol;
+}
+
 QByteArray exitEntry(const QDateTime& now) {
   return (QStringLiteral("Shut down ") + logDateTime(now)).toLatin1() + kEol;
 }

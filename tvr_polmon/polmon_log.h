@@ -39,6 +39,8 @@ QByteArray badReplyEntry(const QString& elapsed, qint32 scanCount, int errorCoun
                          const QByteArray& reply);
 // The port went away while the drives were polled.
 QByteArray portLostEntry(const QDateTime& now, const QString& port, const QString& reason);
+// The lost port opened again.
+QByteArray portBackEntry(const QDateTime& now, const QString& port);
 QByteArray exitEntry(const QDateTime& now);
 
 }  // namespace polmon

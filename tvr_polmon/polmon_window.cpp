@@ -247,9 +247,15 @@ void PolmonWindow::connectEngine() {
     showMessages();
   });
   connect(engine_, &PollEngine::portLost, this, [this](const QString& port, const QString& reason) {
-    portMessage_ = tr("%1 lost (%2): polling stopped, the rows are no longer current. Press Scan to open it again.")
+    portMessage_ = tr("%1 lost (%2): polling stopped, the rows are no longer current. Trying to open it again "
+                      "every second; Scan starts afresh.")
                        .arg(port, reason);
     portList_->show();  // another port may be chosen now
+    showMessages();
+  });
+  connect(engine_, &PollEngine::portBack, this, [this](const QString& port) {
+    portMessage_ = tr("%1 back at %2: polling again.").arg(port, logDateTime(engine_->wallNow()));
+    portList_->hide();
     showMessages();
   });
   connect(engine_, &PollEngine::logUnwritable, this, [this](const QString& path, const QString& reason) {

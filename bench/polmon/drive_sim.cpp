@@ -2,7 +2,7 @@
 // pseudo-terminal that the tools open as "COM n".
 //
 //   tvr-drive-sim --com N [--drives A,B,T | --drives 20] [--ducts 12,B=6]
-//                 [--position 1,C=4] [--move-ms 200] [--turnaround-ms 1]
+//                 [--position 1,C=4] [--move-ms 200 | --move-polls N] [--turnaround-ms 1]
 //                 [--unpaced] [--fault ADDR=KIND[:EVERY|@NTH]]...
 //                 [--hang-up-after N] [--report FILE]
 //
@@ -10,7 +10,10 @@
 // duct + 48 and a carriage return, and the duct-count query "<addr>d" with
 // "D", its duct count + 48 and a carriage return. A move request (the duct
 // number as one byte) sets a standing drive moving one duct every --move-ms;
-// it reports "M" until it arrives and "P" after. "<addr>r" resets the drive:
+// it reports "M" until it arrives and "P" after. With --move-polls N the move
+// is paced by the scanner's own queries instead of the clock: the drive
+// answers "M" to the next N status queries and stands at the target from the
+// one after. "<addr>r" resets the drive:
 // it stops where it is, reports "P", and a stuck drive is freed.
 //
 // Pacing (on by default) puts every byte on the line at 9600 baud: a reply
@@ -25,14 +28,16 @@
 // (2 bytes), long (4 bytes), crlf (the reply ends in CR LF, 4 bytes), noise
 // (1 to 5 random bytes), status=X (the letter X instead of P/M), late=MS (the
 // reply comes MS ms later than it should), stray=MS (one byte "~" follows the
-// reply after MS ms). "stuck" makes the drive stand still reporting "M" at
+// reply after MS ms). A drive may have several faults (--fault repeated); each
+// counts the drive's status replies from the first. "stuck" makes the drive stand still reporting "M" at
 // duct 0 until it is reset. --hang-up-after N closes the line when the N-th
 // status query arrives (as if the adapter were pulled) and ends the program.
 //
 // The report (stdout, or --report FILE) gets one line per event, with the
 // milliseconds since start:  "<ms> rx <hex>" for received bytes,
 // "<ms> frame <addr> status|ducts|reset" or "<ms> frame <addr> move <n> at <duct> <letter>",
-// "<ms> tx <addr> <hex>" for every reply and "<ms> hang-up". The first line on
+// "<ms> tx <addr> <hex>" for every reply, "<ms> fault <addr> <kind> <n>" when a
+// fault changes the drive's n-th status reply, and "<ms> hang-up". The first line on
 // stdout is "ready COM <n> <pty>" once the port can be opened.
 
 #include <QByteArray>
@@ -75,6 +80,15 @@ constexpr double kByteMs = 10.0 * 1000.0 / 9600.0;
 
 enum class Fault { None, Silent, Short, Long, CrLf, Noise, Letter, Late, Stray };
 
+struct FaultSpec {
+  Fault kind = Fault::None;
+  char letter = 'E';
+  double ms = 0;  // late=MS, stray=MS
+  int every = 1;
+  int nth = 0;  // only this status reply, when set
+  std::string name;
+};
+
 struct Drive {
   char addr = 'A';
   int ducts = 12;
@@ -84,12 +98,9 @@ struct Drive {
   bool moving = false;
   double moveStart = 0;
   bool stuck = false;
-  Fault fault = Fault::None;
-  char faultLetter = 'E';
-  double faultMs = 0;  // late=MS, stray=MS
-  int every = 1;
-  int nth = 0;  // only this status reply, when set
+  std::vector<FaultSpec> faults;
   int statusReplies = 0;
+  int movingPolls = 0;  // --move-polls: "M" answers left
 };
 
 struct Pending {
@@ -102,6 +113,7 @@ struct Options {
   bool paced = true;
   double moveMs = 200;
   double turnaroundMs = 1;
+  int movePolls = 0;
   int hangUpAfter = 0;
   std::string drives = "A", ducts, position, report;
   std::vector<std::string> faults;
@@ -120,7 +132,7 @@ std::vector<char> allAddresses() {
   std::fprintf(stderr, "tvr-drive-sim: %s\n", why);
   std::fprintf(stderr,
                "usage: tvr-drive-sim --com N [--drives A,B,T|N] [--ducts 12,B=6] [--position 1,C=4]\n"
-               "       [--move-ms 200] [--turnaround-ms 1] [--unpaced] [--fault ADDR=KIND[:EVERY|@NTH]]...\n"
+               "       [--move-ms 200 | --move-polls N] [--turnaround-ms 1] [--unpaced] [--fault ADDR=KIND[:EVERY|@NTH]]...\n"
                "       [--hang-up-after N] [--report FILE]\n"
                "faults: silent short long crlf noise status=X late=MS stray=MS stuck\n");
   std::exit(2);
@@ -161,6 +173,8 @@ Options parseOptions(int argc, char** argv) {
   const auto ductsOpt = xav::addOption(p, "ducts", "Duct counts: one for all, then per drive (12,B=6).", "LIST");
   const auto positionOpt = xav::addOption(p, "position", "Starting ducts, as --ducts (1,C=4).", "LIST");
   const auto moveOpt = xav::addOption(p, "move-ms", "Milliseconds per duct travelled (default 200).", "MS");
+  const auto movePollsOpt =
+      xav::addOption(p, "move-polls", "Report \"M\" for the next N status queries after a move request.", "N");
   const auto turnaroundOpt = xav::addOption(p, "turnaround-ms", "Milliseconds before a reply starts (default 1).", "MS");
   xav::addOption(p, "unpaced", "Send a reply's bytes at once instead of at 9600 baud.");
   xav::addOption(p, "paced", "Send replies at 9600 baud (the default).");
@@ -180,6 +194,7 @@ Options parseOptions(int argc, char** argv) {
   if (p.isSet(ductsOpt)) o.ducts = p.value(ductsOpt).toStdString();
   if (p.isSet(positionOpt)) o.position = p.value(positionOpt).toStdString();
   if (p.isSet(moveOpt)) o.moveMs = p.value(moveOpt).toDouble();
+  if (p.isSet(movePollsOpt)) o.movePolls = std::max(1, toInt(p.value(movePollsOpt).toStdString(), "--move-polls"));
   if (p.isSet(turnaroundOpt)) o.turnaroundMs = p.value(turnaroundOpt).toDouble();
   for (const QString& f : p.values(faultOpt)) o.faults.push_back(f.toStdString());
   if (p.isSet(hangOpt)) o.hangUpAfter = toInt(p.value(hangOpt).toStdString(), "--hang-up-after");
@@ -209,29 +224,33 @@ void applyFault(const std::string& arg, std::map<char, Drive>& drives) {
   if (eq != 1 || !drives.count(arg[0])) usage("--fault takes ADDR=KIND[:EVERY|@NTH] for an answering drive");
   Drive& d = drives[arg[0]];
   std::string kind = arg.substr(2);
+  FaultSpec f;
   if (const auto at = kind.find('@'); at != std::string::npos) {
-    d.nth = std::max(1, toInt(kind.substr(at + 1), "--fault @NTH"));
+    f.nth = std::max(1, toInt(kind.substr(at + 1), "--fault @NTH"));
     kind = kind.substr(0, at);
   } else if (const auto colon = kind.find(':'); colon != std::string::npos) {
-    d.every = std::max(1, toInt(kind.substr(colon + 1), "--fault EVERY"));
+    f.every = std::max(1, toInt(kind.substr(colon + 1), "--fault EVERY"));
     kind = kind.substr(0, colon);
   }
+  f.name = kind.substr(0, kind.find('='));
   const std::map<std::string, Fault> plain = {{"silent", Fault::Silent}, {"short", Fault::Short},
                                               {"long", Fault::Long},     {"crlf", Fault::CrLf},
                                               {"noise", Fault::Noise}};
   if (const auto it = plain.find(kind); it != plain.end()) {
-    d.fault = it->second;
+    f.kind = it->second;
   } else if (kind.rfind("status=", 0) == 0 && kind.size() == 8) {
-    d.fault = Fault::Letter;
-    d.faultLetter = kind[7];
+    f.kind = Fault::Letter;
+    f.letter = kind[7];
   } else if (kind.rfind("late=", 0) == 0 || kind.rfind("stray=", 0) == 0) {
-    d.fault = kind[0] == 'l' ? Fault::Late : Fault::Stray;
-    d.faultMs = toInt(kind.substr(kind.find('=') + 1), "--fault late=MS / stray=MS");
+    f.kind = kind[0] == 'l' ? Fault::Late : Fault::Stray;
+    f.ms = toInt(kind.substr(kind.find('=') + 1), "--fault late=MS / stray=MS");
   } else if (kind == "stuck") {
     d.stuck = true;
+    return;
   } else {
     usage("unknown fault");
   }
+  d.faults.push_back(f);
 }
 
 std::map<char, Drive> makeDrives(const Options& o) {
@@ -296,7 +315,7 @@ class Network {
   void advance(Drive& d, double t) const;
   void statusQuery(Drive& d, double due);
   void moveRequest(Drive& d, unsigned char c, double t);
-  bool faultDue(Drive& d) const;
+  const FaultSpec* faultDue(const Drive& d) const;
   void queue(double due, char addr, const QByteArray& bytes) { pending_.emplace(due, Pending{addr, bytes}); }
 
   const Options& o_;
@@ -309,7 +328,7 @@ class Network {
 };
 
 void Network::advance(Drive& d, double t) const {
-  if (!d.moving) return;
+  if (!d.moving || o_.movePolls > 0) return;
   const int steps = o_.moveMs > 0 ? static_cast<int>((t - d.moveStart) / o_.moveMs) : 1 << 20;
   const int dist = std::abs(d.target - d.from);
   if (steps >= dist) {
@@ -320,19 +339,32 @@ void Network::advance(Drive& d, double t) const {
   }
 }
 
-bool Network::faultDue(Drive& d) const {
-  if (d.fault == Fault::None) return false;
-  return d.nth > 0 ? d.statusReplies == d.nth : d.statusReplies % d.every == 0;
+// The first of the drive's faults that changes this reply.
+const FaultSpec* Network::faultDue(const Drive& d) const {
+  for (const FaultSpec& f : d.faults)
+    if (f.nth > 0 ? d.statusReplies == f.nth : d.statusReplies % f.every == 0) return &f;
+  return nullptr;
 }
 
 void Network::statusQuery(Drive& d, double due) {
+  if (o_.movePolls > 0 && d.moving) {
+    // Paced by the queries: "M" for the set number of answers, then there.
+    if (d.movingPolls > 0) {
+      --d.movingPolls;
+    } else {
+      d.moving = false;
+      d.pos = d.target;
+    }
+  }
   QByteArray reply;
   reply += (d.stuck || d.moving) ? 'M' : 'P';
   reply += static_cast<char>((d.stuck ? 0 : d.pos) + 48);
   reply += '\r';
   ++d.statusReplies;
-  if (faultDue(d)) {
-    switch (d.fault) {
+  double strayAt = -1;
+  if (const FaultSpec* f = faultDue(d)) {
+    report_.line(due - t0_, std::string("fault ") + d.addr + " " + f->name + " " + std::to_string(d.statusReplies));
+    switch (f->kind) {
       case Fault::Silent: reply.clear(); break;
       case Fault::Short: reply.chop(1); break;
       case Fault::Long: reply += 'X'; break;
@@ -343,17 +375,15 @@ void Network::statusQuery(Drive& d, double due) {
         for (int k = 0; k < n; ++k) reply += static_cast<char>(noiseRng_() & 0xFF);
         break;
       }
-      case Fault::Letter: reply[0] = d.faultLetter; break;
-      case Fault::Late: due += d.faultMs; break;
-      case Fault::Stray: {
-        const double end = due + (o_.paced ? reply.size() * kByteMs : 0);
-        queue(end + d.faultMs, d.addr, QByteArray("~"));
-        break;
-      }
+      case Fault::Letter: reply[0] = f->letter; break;
+      case Fault::Late: due += f->ms; break;
+      case Fault::Stray: strayAt = due + (o_.paced ? reply.size() * kByteMs : 0) + f->ms; break;
       case Fault::None: break;
     }
   }
   if (!reply.isEmpty()) queue(due, d.addr, reply);
+  // Queued after the reply, so that it follows it even with no delay.
+  if (strayAt >= 0) queue(strayAt, d.addr, QByteArray("~"));
 }
 
 void Network::moveRequest(Drive& d, unsigned char c, double t) {
@@ -365,6 +395,7 @@ void Network::moveRequest(Drive& d, unsigned char c, double t) {
   d.target = c;
   d.moving = true;
   d.moveStart = t;
+  d.movingPolls = o_.movePolls;
 }
 
 void Network::handleFrame(char a, unsigned char c, double t) {

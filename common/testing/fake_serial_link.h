@@ -14,6 +14,7 @@ class FakeSerialLink final : public SerialLink {
   using SerialLink::SerialLink;
 
   bool open(int comNumber) override {
+    ++openCalls;
     openedPort = comNumber;
     open_ = openable;
     return open_;
@@ -40,6 +41,7 @@ class FakeSerialLink final : public SerialLink {
 
   bool openable = true;
   int openedPort = 0;
+  int openCalls = 0;
   QByteArray input;
   QList<QByteArray> writes;
 
