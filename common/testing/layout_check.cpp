@@ -66,6 +66,7 @@ class Checker {
   Checker(const LayoutCheckOptions& options, QList<LayoutProblem>& out) : options_(options), out_(out) {}
 
   void walk(QWidget* w) {
+    checkFont(w);
     checkText(w);
     checkContrast(w);
     checkChildren(w);
@@ -95,6 +96,17 @@ class Checker {
   void clipped(const QWidget* w, const QString& text, QSize need, QSize have) {
     add(LayoutProblem::Kind::TextClipped, pathOf(w),
         QStringLiteral("\"%1\" needs %2, has %3").arg(text, sizeText(need), sizeText(have)));
+  }
+
+  // A font set by the code that is smaller than the user's ignores the
+  // desktop's font size; larger ones (headings) are fine.
+  void checkFont(QWidget* w) {
+    if (!w->testAttribute(Qt::WA_SetFont)) return;
+    const QFont wanted = QApplication::font(w);
+    if (w->font().pointSizeF() > 0 && wanted.pointSizeF() > 0 && w->font().pointSizeF() + 0.01 < wanted.pointSizeF())
+      add(LayoutProblem::Kind::ForcedFont, pathOf(w),
+          QStringLiteral("font of %1 pt set, the user's is %2 pt")
+              .arg(w->font().pointSizeF()).arg(wanted.pointSizeF()));
   }
 
   void checkText(QWidget* w) {
@@ -309,7 +321,7 @@ double luminance(const QColor& c) {
 }  // namespace
 
 QString LayoutProblem::toString() const {
-  static const char* const names[] = {"text clipped", "overlap", "outside parent", "minimum size", "contrast"};
+  static const char* const names[] = {"text clipped", "overlap", "outside parent", "minimum size", "contrast", "forced font"};
   return QStringLiteral("%1: %2: %3").arg(QLatin1String(names[int(kind)]), where, detail);
 }
 

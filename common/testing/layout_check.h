@@ -1,8 +1,8 @@
 #pragma once
 // Offscreen layout checks for GUI tests: text that does not fit its control,
 // sibling controls that overlap or leave their parent, windows whose minimum
-// size does not fit a small screen, and text that is unreadable on a
-// background the code painted.
+// size does not fit a small screen, text that is unreadable on a background
+// the code painted, and fonts forced smaller than the user's.
 
 #include <QFont>
 #include <QList>
@@ -31,7 +31,7 @@ struct LayoutCheckOptions {
 
 // One finding, readable in a test's failure message.
 struct LayoutProblem {
-  enum class Kind { TextClipped, Overlap, OutsideParent, MinimumSize, Contrast };
+  enum class Kind { TextClipped, Overlap, OutsideParent, MinimumSize, Contrast, ForcedFont };
   Kind kind;
   QString where;   // object path of the widget(s)
   QString detail;  // what was measured

@@ -170,3 +170,17 @@ TEST(LayoutCheck, RunsAtTheScaleCTestAsksFor) {
   EXPECT_DOUBLE_EQ(screenScale(), asked);
   EXPECT_TRUE(appearanceLabel({"9pt", 9, false}).endsWith(QString::number(asked)));
 }
+
+TEST(LayoutCheck, FontForcedBelowTheUsersFails) {
+  ScopedAppearance large({"14pt", 14, false});
+  auto w = soundWindow();
+  QFont small = w->font();
+  small.setPointSize(8);
+  w->setFont(small);
+  EXPECT_TRUE(has(checkLayout(w.get()), LayoutProblem::Kind::ForcedFont, "sound"));
+  // A heading set larger than the user's font is the code's choice.
+  QFont big = QApplication::font();
+  big.setPointSize(18);
+  w->setFont(big);
+  EXPECT_FALSE(has(checkLayout(w.get()), LayoutProblem::Kind::ForcedFont, "sound"));
+}
