@@ -4,10 +4,13 @@
 #                                     user tries them against
 #   libexec/xav-tools/bench/          stand-ins for the gateway platform's
 #                                     utilities, under their Windows names
+#   libexec/xav-tools/bench/path/     stand-ins for ping and ip (first on PATH
+#                                     for a bench try of XAV_Cfg's Ethernet side)
 #   share/applications/, share/icons/hicolor/
 #                                     a desktop entry and an icon per tool
 #   share/man/man1/                   a manual page per program in bin/, made
-#                                     from its --help at build time
+#                                     from its --help at build time and its own
+#                                     sections in packaging/man/<program>.h2m
 #   share/doc/xav-tools/              the user guide and the licence
 #
 # Test binaries and benchmark drivers are not installed.
@@ -58,16 +61,25 @@ foreach(entry IN LISTS XAV_INSTALLED_PROGRAMS)
   install(TARGETS ${program} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   if(XAV_MAN_PAGES)
     set(page ${CMAKE_BINARY_DIR}/man/${program}.1.gz)
+    # DESCRIPTION, FILES and EXAMPLES of each program; a new program adds
+    # packaging/man/<program>.h2m (the package check wants all three).
+    set(own ${CMAKE_SOURCE_DIR}/packaging/man/${program}.h2m)
+    if(NOT EXISTS ${own})
+      message(WARNING "${program}: no ${own}; its manual page lacks DESCRIPTION, FILES and EXAMPLES")
+      set(own ${CMAKE_BINARY_DIR}/man/see-also.h2m)
+    endif()
     add_custom_command(OUTPUT ${page}
       COMMAND sh ${CMAKE_SOURCE_DIR}/packaging/man/make_man_page.sh $<TARGET_FILE:${program}> ${summary}
-              ${CMAKE_BINARY_DIR}/man/see-also.h2m ${page}
-      DEPENDS ${program} ${CMAKE_SOURCE_DIR}/packaging/man/make_man_page.sh ${CMAKE_BINARY_DIR}/man/see-also.h2m
+              ${CMAKE_BINARY_DIR}/man/see-also.h2m ${page} ${own}
+      DEPENDS ${program} ${CMAKE_SOURCE_DIR}/packaging/man/make_man_page.sh ${CMAKE_BINARY_DIR}/man/see-also.h2m ${own}
       COMMENT "Manual page of ${program}"
       VERBATIM)
     list(APPEND xav_man_pages ${page})
   endif()
 endforeach()
 install(TARGETS ${XAV_INSTALLED_UTILITIES} RUNTIME DESTINATION ${XAV_BENCH_UTILITY_DIR})
+install(PROGRAMS ${CMAKE_SOURCE_DIR}/bench/xave/fakebin/ping ${CMAKE_SOURCE_DIR}/bench/xavcfg/fakebin/ip
+        DESTINATION ${XAV_BENCH_UTILITY_DIR}/path)
 if(XAV_MAN_PAGES)
   add_custom_target(xav_man_pages ALL DEPENDS ${xav_man_pages})
   install(FILES ${xav_man_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)

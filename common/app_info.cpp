@@ -35,7 +35,57 @@ QString helpText(const QCommandLineParser& parser) {
   return text;
 }
 
+// Qt's options (QGuiApplication's and QApplication's) and whether each takes a value.
+struct QtOption {
+  const char* name;
+  bool takesValue;
+};
+constexpr QtOption kQtOptions[] = {
+    {"platform", true},     {"platformpluginpath", true}, {"platformtheme", true}, {"plugin", true},
+    {"qmljsdebugger", true}, {"qwindowgeometry", true},   {"qwindowicon", true},   {"qwindowtitle", true},
+    {"session", true},      {"style", true},              {"stylesheet", true},    {"display", true},
+    {"geometry", true},     {"title", true},              {"name", true},          {"reverse", false},
+    {"widgetcount", false}, {"nograb", false},            {"dograb", false},       {"sync", false},
+    {"testability", false},
+};
+
+// The Qt option an argument names, or null; sets inlineValue for "-name=value".
+const QtOption* qtOption(const QString& argument, bool* inlineValue) {
+  if (!argument.startsWith(u'-') || argument == QLatin1String("-") || argument == QLatin1String("--")) return nullptr;
+  QString name = argument.mid(argument.startsWith(QLatin1String("--")) ? 2 : 1);
+  const qsizetype equals = name.indexOf(u'=');
+  *inlineValue = equals >= 0;
+  if (equals >= 0) name.truncate(equals);
+  for (const QtOption& o : kQtOptions)
+    if (name == QLatin1String(o.name) && (o.takesValue || !*inlineValue)) return &o;
+  return nullptr;
+}
+
 }  // namespace
+
+QStringList withoutQtOptions(const QStringList& arguments) {
+  QStringList kept;
+  for (qsizetype i = 0; i < arguments.size(); ++i) {
+    bool inlineValue = false;
+    const QtOption* o = i > 0 ? qtOption(arguments[i], &inlineValue) : nullptr;  // [0] is the program
+    if (!o) {
+      kept << arguments[i];
+      continue;
+    }
+    if (o->takesValue && !inlineValue) ++i;  // its value goes with it
+  }
+  return kept;
+}
+
+bool styleChosenByUser(const QStringList& arguments) {
+  if (!qEnvironmentVariableIsEmpty("QT_STYLE_OVERRIDE")) return true;
+  for (qsizetype i = 1; i < arguments.size(); ++i) {
+    bool inlineValue = false;
+    const QtOption* o = qtOption(arguments[i], &inlineValue);
+    if (o && QLatin1String(o->name) == QLatin1String("style")) return true;
+  }
+  return false;
+}
 
 QString toolsVersion() { return QStringLiteral(XAV_TOOLS_VERSION); }
 
@@ -73,11 +123,13 @@ QStringList argumentsOf(int argc, char** argv) {
 }
 
 std::optional<int> answerBeforeWindow(QCommandLineParser& parser, int argc, char** argv) {
-  // Options of Qt's own (-platform ...) are unknown to the parser until the
-  // application has taken them out: a failed parse here is judged later.
-  if (!parser.parse(argumentsOf(argc, argv))) return std::nullopt;
+  // Qt's own options (-platform, -style ...) are taken out here as the
+  // application would, so "--help -style Fusion" needs no display either; a
+  // failed parse is judged again once the application exists.
+  const QStringList arguments = withoutQtOptions(argumentsOf(argc, argv));
+  if (!parser.parse(arguments)) return std::nullopt;
   if (!parser.isSet(kHelp) && !parser.isSet(kVersion)) return std::nullopt;
-  return parseCommandLine(parser, argumentsOf(argc, argv), {.errorExitCode = 2, .takesArguments = true});
+  return parseCommandLine(parser, arguments, {.errorExitCode = 2, .takesArguments = true});
 }
 
 int commandLineError(const QString& text, int exitCode) {

@@ -56,6 +56,15 @@ QStringList argumentsOf(int argc, char** argv);
 // exit status when the program must end here.
 std::optional<int> answerBeforeWindow(QCommandLineParser& parser, int argc, char** argv);
 
+// The arguments without Qt's own options of a windowed program (-style,
+// -stylesheet, -platform, ... with their values, in the forms Qt takes:
+// "-style X", "-style=X", "--style X"), which only a QApplication removes.
+QStringList withoutQtOptions(const QStringList& arguments);
+
+// Whether the user picked the widget style (-style or QT_STYLE_OVERRIDE),
+// so that a program's own default style gives way.
+bool styleChosenByUser(const QStringList& arguments);
+
 // Prints "<program>: <text>" and the hint to --help on standard error;
 // returns exitCode, for a program's own checks of its option values.
 int commandLineError(const QString& text, int exitCode = 2);

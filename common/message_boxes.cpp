@@ -10,6 +10,7 @@ void showBox(QWidget* parent, const Message& message) {
   QMessageBox box(parent);
   box.setWindowTitle(message.title);
   box.setText(message.text);
+  if (!message.detail.isEmpty()) box.setDetailedText(message.detail);
   switch (message.icon) {
     case MessageIcon::None: box.setIcon(QMessageBox::NoIcon); break;
     case MessageIcon::Information: box.setIcon(QMessageBox::Information); break;
@@ -25,8 +26,9 @@ void installMessageBoxes() {
   setMessagePresenter([](const Message& m) { showBox(QApplication::activeWindow(), m); });
 }
 
-void showMessage(QWidget* parent, MessageIcon icon, const QString& title, const QString& text) {
-  const Message message{icon, messageCaption(title), text};
+void showMessage(QWidget* parent, MessageIcon icon, const QString& title, const QString& text,
+                 const QString& detail) {
+  const Message message{icon, messageCaption(title), text, detail};
   if (deliverToHook(message)) return;
   showBox(parent, message);
 }

@@ -29,15 +29,16 @@ bool deliverToHook(const Message& message) {
   return true;
 }
 
-void tell(MessageIcon icon, const QString& title, const QString& text) {
-  const Message message{icon, messageCaption(title), text};
+void tell(MessageIcon icon, const QString& title, const QString& text, const QString& detail) {
+  const Message message{icon, messageCaption(title), text, detail};
   if (deliverToHook(message)) return;
   if (presenter()) {
     presenter()(message);
     return;
   }
   // No window layer (a headless run): the message still reaches someone.
-  qWarning().noquote() << message.title + QStringLiteral(": ") + message.text;
+  qWarning().noquote() << message.title + QStringLiteral(": ") + message.text +
+                              (message.detail.isEmpty() ? QString() : QStringLiteral("\n") + message.detail);
 }
 
 MessageRecorder::MessageRecorder() {

@@ -15,13 +15,14 @@ struct Message {
   MessageIcon icon = MessageIcon::None;
   QString title;
   QString text;
+  QString detail;  // the box's detail text: background and what to do; may be empty
 };
 
 using MessageHook = std::function<void(const Message&)>;
 
 // Tells the user. An empty title means the application's name. Goes to the
 // test hook when one is installed, else to the presenter, else to the log.
-void tell(MessageIcon icon, const QString& title, const QString& text);
+void tell(MessageIcon icon, const QString& title, const QString& text, const QString& detail = {});
 
 // The window layer's way of showing a message (a modal box).
 void setMessagePresenter(MessageHook presenter);

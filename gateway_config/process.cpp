@@ -1,5 +1,6 @@
 #include "processes.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -60,6 +61,44 @@ void KillProcess(const QString& name) {
   detail::killByExecutableSuffix(name.toLower());
 }
 
+QString benchUtilityDir() {
+  const QString beside =
+      QDir::cleanPath(QCoreApplication::applicationDirPath() + QStringLiteral("/../libexec/xav-tools/bench"));
+  if (QFileInfo(beside).isDir()) return beside;
+  return QStringLiteral("/usr/libexec/xav-tools/bench");
+}
+
+QString startupAdvice(const QStringList& missingUtilities) {
+  const QString tool = QCoreApplication::applicationName();
+  const QString bench = QDir::toNativeSeparators(benchUtilityDir());
+  QStringList parts;
+  QStringList links;
+  for (const QString& u : missingUtilities) {
+    const QString lower = u.toLower();
+    if (lower.startsWith(QLatin1String("ruinet")))
+      parts << u + QStringLiteral(" is the gateway platform's loader: it sends a configuration to a module "
+                                  "and fetches files from it.");
+    else if (lower.startsWith(QLatin1String("ruiping")))
+      parts << u + QStringLiteral(" is the gateway platform's discovery utility: it lists the modules on "
+                                  "the network.");
+    links << bench + u'/' + lower;
+  }
+  if (!missingUtilities.isEmpty())
+    parts << QStringLiteral("They come with the gateway platform, not with this package. Bench stand-ins that "
+                            "serve simulated modules on 127.0.0.x lie in %1/ (libexec/xav-tools/bench/ of the "
+                            "installation).")
+                 .arg(bench);
+  parts << QStringLiteral("%1 works in the folder it is started in, which must hold the utilities and be "
+                          "writable; from the desktop menu that is your home folder. To try it on the bench:")
+               .arg(tool);
+  QString recipe = QStringLiteral("  mkdir -p ~/xav-bench && cd ~/xav-bench\n");
+  if (!links.isEmpty()) recipe += QStringLiteral("  ln -sf ") + links.join(u' ') + QStringLiteral(" .\n");
+  recipe += QStringLiteral("  ") + tool;
+  parts << recipe;
+  parts << QStringLiteral("The user guide (/usr/share/doc/xav-tools/user-guide.md) tells more.");
+  return parts.join(QStringLiteral("\n\n"));
+}
+
 bool CheckForRuiFiles() {
   const QString workDir = QDir::currentPath();
   const QString shown = QDir::toNativeSeparators(workDir);
@@ -67,14 +106,19 @@ bool CheckForRuiFiles() {
     const char* file;
     const char* caption;
   } utilities[] = {{"ruinet.exe", "RuiNet.exe"}, {"ruiping.exe", "RuiPing.exe"}};
+  // Every missing utility in one box, so a newcomer does not fix one only
+  // to meet the next.
+  QStringList lines;
+  QStringList missing;
   for (const auto& u : utilities) {
     if (!findProgramInDir(workDir, QLatin1String(u.file)).isEmpty()) continue;
-    xav::tell(xav::MessageIcon::Critical, QStringLiteral("XAV.exe File Check"),
-                     QLatin1String(u.caption) + QStringLiteral(" not found in ") + shown +
-                         QStringLiteral(". Correct and try again."));
-    return false;
+    lines << QLatin1String(u.caption) + QStringLiteral(" not found in ") + shown + QStringLiteral(". Correct and try again.");
+    missing << QLatin1String(u.caption);
   }
-  return true;
+  if (lines.isEmpty()) return true;
+  xav::tell(xav::MessageIcon::Critical, QStringLiteral("XAV.exe File Check"), lines.join(QStringLiteral("\r\n")),
+            startupAdvice(missing));
+  return false;
 }
 
 bool CheckReadWriteAccesss() {
@@ -106,7 +150,8 @@ bool CheckReadWriteAccesss() {
                                   "Be sure all XAV program are located in a\r\n"
                                   "directory that allows Read/Write access.\r\n"
                                   "\r\n"
-                                  "This program will close."));
+                                  "This program will close."),
+            startupAdvice({}));
   return false;
 }
 

@@ -52,6 +52,17 @@ void KillProcess(const QString& name);
 bool CheckForRuiFiles();
 bool CheckReadWriteAccesss();
 
+// Where the installed bench stand-ins of the utilities lie: libexec/xav-tools/bench
+// beside the program's bin folder, or the package's place when the program
+// runs from elsewhere (a build tree).
+QString benchUtilityDir();
+
+// The detail text of a start-up refusal, for someone who has never set the
+// tools up: what the missing utilities are (none: the folder is the
+// problem), where their bench stand-ins lie, and how to start the tool in a
+// working folder.
+QString startupAdvice(const QStringList& missingUtilities);
+
 // A command started without waiting (the scan timer's discovery run) whose
 // completion is known, so its output file is read only once it is whole.
 class BackgroundCommand : public QObject {

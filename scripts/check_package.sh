@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # Builds the Debian package (scripts/package.sh) and checks it unpacked into a
 # temporary root: every installed program answers --version with the
-# package's version, every program in bin/ has its manual page, every
+# package's version, every program in bin/ has its manual page with
+# DESCRIPTION, FILES and EXAMPLES sections, every file and program the
+# installed user guide names is in the package (and it names no file of the
+# source tree), every
 # desktop entry is valid and names a program and an icon of the package, the
 # dependencies came from the library scan, and lintian finds no error
 # (its warnings are listed).
@@ -32,6 +35,7 @@ dpkg-deb --ctrl-tarfile "$deb" | tar -t | grep -q '^\./postinst$' || fail "no po
 dpkg-deb -x "$deb" "$root"
 programs=("$root"/usr/bin/* "$root"/usr/libexec/xav-tools/bench/*)
 for p in "${programs[@]}"; do
+  [ -f "$p" ] || continue  # bench/path/ holds the ping and ip stand-ins
   name=${p#"$root"}
   # No display: the windowed tools must answer before they open one.
   if ! out=$(env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM= "$p" --version 2>&1); then
@@ -43,8 +47,39 @@ for p in "${programs[@]}"; do
   fi
 done
 for p in "$root"/usr/bin/*; do
-  [ -f "$root/usr/share/man/man1/$(basename "$p").1.gz" ] || fail "no manual page for $(basename "$p")"
+  page="$root/usr/share/man/man1/$(basename "$p").1.gz"
+  if [ ! -f "$page" ]; then
+    fail "no manual page for $(basename "$p")"
+    continue
+  fi
+  for section in DESCRIPTION FILES EXAMPLES; do
+    zcat "$page" | grep -q "^\.SH \"\?$section\"\?\$" || fail "manual page of $(basename "$p") has no $section section"
+  done
 done
+for stand_in in ping ip; do
+  [ -x "$root/usr/libexec/xav-tools/bench/path/$stand_in" ] || fail "no bench stand-in $stand_in in libexec/xav-tools/bench/path"
+done
+
+# The installed guide must stand on its own: what it names is installed.
+guide="$root/usr/share/doc/xav-tools/user-guide.md"
+if [ -f "$guide" ]; then
+  if grep -nE 'README|docs/|scripts/|source tree' "$guide"; then
+    fail "the user guide points into the source tree (lines above)"
+  fi
+  # Every path of the package's own places it names (system files such as
+  # /usr/sbin/getcap come from elsewhere).
+  while read -r path; do
+    [ -e "$root$path" ] || fail "the user guide names $path, which the package lacks"
+  done < <(grep -oE '/usr/[A-Za-z0-9_./-]*[A-Za-z0-9_/-]' "$guide" | sed 's/\.$//' |
+           grep -E '^/usr/bin/.|xav-tools' | sort -u)
+  # Every program of the tool set a recipe starts (the first word of a
+  # command line in a sh block, after variable settings).
+  while read -r word; do
+    [ -x "$root/usr/bin/$word" ] || fail "a recipe of the user guide starts $word, which the package lacks"
+  done < <(awk '/^```sh/{on=1;next} /^```/{on=0} on' "$guide" |
+           sed -E 's/^[[:space:]]*//; s/^([A-Za-z_]+=[^ ]* )+//' | awk '{print $1}' |
+           grep -E '^(XAV|xav-|TVR_|tvr-|RVSIM)' | sort -u)
+fi
 for f in "$root"/usr/share/doc/xav-tools/{user-guide.md,copyright,changelog.gz}; do
   [ -f "$f" ] || fail "missing ${f#"$root"}"
 done

@@ -7,6 +7,7 @@
 
 #include "discovery.h"
 #include "message_boxes.h"
+#include "processes.h"
 
 namespace xavcfg {
 
@@ -51,7 +52,8 @@ void ConnectionTypeDialog::cmdEthernet_Click() {
   if (!loaderPresent()) {
     xav::showMessage(this, xav::MessageIcon::None, QString(),
                      QStringLiteral("Ruinet.exe not found in the current directory\r\n") +
-                         QDir::toNativeSeparators(QDir::currentPath()));
+                         QDir::toNativeSeparators(QDir::currentPath()),
+                     gw::startupAdvice({QStringLiteral("RuiNet.exe")}));
     ConnectionType = kEndProgram;
     reject();
     return;

@@ -92,7 +92,8 @@ bool XavCfgWindow::Form_Load() {
   if (!gw::CheckReadWriteAccesss()) return false;
   if (!loaderPresent()) {
     xav::showMessage(this, xav::MessageIcon::Critical, QString(),
-                     QStringLiteral("Ruinet.exe not found.\r\n\r\nThis program will close."));
+                     QStringLiteral("Ruinet.exe not found.\r\n\r\nThis program will close."),
+                     gw::startupAdvice({QStringLiteral("RuiNet.exe")}));
     return false;
   }
   return true;

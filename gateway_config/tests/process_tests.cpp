@@ -236,12 +236,21 @@ TEST_F(WorkDir, CheckForRuiFilesNamesTheMissingUtility) {
   ASSERT_EQ(recorder.messages().size(), 1u);
   EXPECT_EQ(recorder.messages()[0].icon, xav::MessageIcon::Critical);
   EXPECT_EQ(recorder.messages()[0].title, "XAV.exe File Check");
-  EXPECT_EQ(recorder.messages()[0].text, "RuiNet.exe" + tail);
+  // Both missing: both named in the one box, each with its own sentence.
+  EXPECT_EQ(recorder.messages()[0].text, "RuiNet.exe" + tail + "\r\nRuiPing.exe" + tail);
+  // The detail says what they are, where the stand-ins lie and how to start.
+  const QString detail = recorder.messages()[0].detail;
+  EXPECT_TRUE(detail.contains("loader") && detail.contains("discovery utility")) << detail.toStdString();
+  EXPECT_TRUE(detail.contains("libexec/xav-tools/bench/")) << detail.toStdString();
+  EXPECT_TRUE(detail.contains("cd ~/xav-bench") && detail.contains("ruinet.exe") && detail.contains("ruiping.exe"))
+      << detail.toStdString();
 
   writeExecutable(path("RuiNet.EXE"), kFakeUtility);
   EXPECT_FALSE(gw::CheckForRuiFiles());
   ASSERT_EQ(recorder.messages().size(), 2u);
   EXPECT_EQ(recorder.messages()[1].text, "RuiPing.exe" + tail);
+  EXPECT_FALSE(recorder.messages()[1].detail.contains("loader"));
+  EXPECT_TRUE(recorder.messages()[1].detail.contains("ruiping.exe"));
 
   writeExecutable(path("ruiping.exe"), kFakeUtility);
   EXPECT_TRUE(gw::CheckForRuiFiles());
@@ -267,6 +276,9 @@ TEST_F(WorkDir, ReadWriteCheckDeletesItsProbeInBothOutcomes) {
   ASSERT_EQ(recorder.messages().size(), 1u);
   EXPECT_EQ(recorder.messages()[0].icon, xav::MessageIcon::Critical);
   EXPECT_EQ(recorder.messages()[0].text, kAccessMessage);
+  // No utility is at fault: the detail is about the working folder only.
+  EXPECT_TRUE(recorder.messages()[0].detail.contains("works in the folder it is started in"));
+  EXPECT_FALSE(recorder.messages()[0].detail.contains("ln -sf"));
 }
 
 TEST_F(WorkDir, ReadWriteCheckFailsInAWorkingDirectoryThatIsGone) {

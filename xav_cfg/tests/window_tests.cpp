@@ -252,6 +252,7 @@ TEST(FrmXAVStart, ExitInTheDialogOrAMissingLoaderEndsTheProgram) {
     ASSERT_EQ(r.messages.messages().size(), 1u);
     EXPECT_EQ(r.messages.messages()[0].icon, xav::MessageIcon::Critical);
     EXPECT_EQ(r.messages.lastText(), QStringLiteral("Ruinet.exe not found.\r\n\r\nThis program will close."));
+    EXPECT_TRUE(r.messages.messages()[0].detail.contains(QStringLiteral("libexec/xav-tools/bench/")));
   }
   {
     ScratchDir scratch;
@@ -260,6 +261,7 @@ TEST(FrmXAVStart, ExitInTheDialogOrAMissingLoaderEndsTheProgram) {
     dialog.cmdEthernet_Click();
     EXPECT_EQ(dialog.ConnectionType, ConnectionTypeDialog::kEndProgram);
     EXPECT_TRUE(messages.lastText().startsWith(QStringLiteral("Ruinet.exe not found in the current directory\r\n")));
+    EXPECT_TRUE(messages.messages().back().detail.contains(QStringLiteral("ln -sf ")));
     scratch.writeWork(QStringLiteral("RUINET.EXE"), "x");
     ConnectionTypeDialog again(QStringLiteral("XAV Configuration V2.04"));
     again.cmdEthernet_Click();

@@ -1,0 +1,226 @@
+// Every window and frame of the four tools must fit a 900x500 screen, show
+// every text whole, keep its controls apart and stay readable, at the
+// default and larger fonts and under a dark palette (the binary runs once per
+// screen scale).
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QFrame>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <functional>
+#include <memory>
+
+#include "bench_env.h"
+#include "connection_type_dialog.h"
+#include "fake_serial_link.h"
+#include "ip_change_dialog.h"
+#include "layout_check.h"
+#include "messages.h"
+#include "polmon_window.h"
+#include "rvsim_window.h"
+#include "simulator.h"
+#include "statistics_window.h"
+#include "test_support.h"
+#include "traffic_window.h"
+#include "xav_cfg_window.h"
+#include "xave_window.h"
+
+using namespace xav::testing;
+
+namespace {
+
+// Hands one window (in one of its states) to the checker.
+using Check = std::function<void(QWidget* window, const QString& state)>;
+
+template <class T>
+T* named(QWidget* window, const QString& name) {
+  T* found = window->findChild<T*>(name);
+  EXPECT_NE(found, nullptr) << name.toStdString();
+  return found;
+}
+
+void xavCfgStartDialog(const Check& check) {
+  xavcfg::ConnectionTypeDialog dialog(QString::fromLatin1(xavcfg::XavCfgWindow::kCaption));
+  check(&dialog, "start dialog");
+}
+
+std::unique_ptr<xavcfg::XavCfgWindow> openXavCfg(int type, FakeSerialLink& link, xavcfg::testing::FakeNetworkHost& host,
+                                                 const xavcfg::testing::ScratchDir& scratch) {
+  xavcfg::testing::writeRecordingLoader(scratch.work());
+  xavcfg::XavCfgWindowOptions o;
+  o.link = &link;
+  o.network = &host;
+  o.chooseConnectionType = [type](QWidget*) { return type; };
+  auto w = std::make_unique<xavcfg::XavCfgWindow>(o);
+  EXPECT_TRUE(w->Form_Load());
+  return w;
+}
+
+void xavCfgSerialModes(const Check& check) {
+  xavcfg::testing::ScratchDir scratch;
+  FakeSerialLink link;
+  xavcfg::testing::FakeNetworkHost host;
+  xav::MessageRecorder messages;
+  auto w = openXavCfg(xavcfg::ConnectionTypeDialog::kSerial, link, host, scratch);
+  check(w.get(), "serial, no mode");
+  for (int mode : {1, 2, 3, 4, 5, 6, 8}) {
+    w->optMode_Click(mode);
+    check(w.get(), QStringLiteral("serial mode %1").arg(mode));
+  }
+}
+
+void xavCfgEthernet(const Check& check) {
+  xavcfg::testing::ScratchDir scratch;
+  FakeSerialLink link;
+  xavcfg::testing::FakeNetworkHost host;
+  xav::MessageRecorder messages;
+  auto w = openXavCfg(xavcfg::ConnectionTypeDialog::kEthernet, link, host, scratch);
+  for (int protocol = 1; protocol <= 3; ++protocol) {
+    w->optEthMode_Click(protocol);
+    check(w.get(), QStringLiteral("Ethernet protocol %1").arg(protocol));
+  }
+}
+
+void xaveProtocols(const Check& check) {
+  xave::testing::BenchEnv env;
+  ASSERT_TRUE(env.problem().isEmpty()) << env.problem().toStdString();
+  xav::MessageRecorder messages;
+  xave::XaveWindow w;
+  ASSERT_TRUE(w.Form_Load());
+  for (int protocol = 1; protocol <= 3; ++protocol) {
+    named<QRadioButton>(&w, QStringLiteral("optEthMode%1").arg(protocol))->click();
+    check(&w, QStringLiteral("protocol %1").arg(protocol));
+  }
+  w.close();
+}
+
+void xaveIpDialog(const Check& check) {
+  xave::testing::BenchEnv env;
+  ASSERT_TRUE(env.problem().isEmpty()) << env.problem().toStdString();
+  xave::IpChangeDialog dialog(env.workDir(), nullptr);
+  check(&dialog, "IP change");
+}
+
+void polmonMain(const Check& check) {
+  xavcfg::testing::ScratchDir scratch;  // its own settings folder
+  FakeSerialLink link;
+  polmon::PolmonWindow w(&link);
+  check(&w, "start");
+  // After a sweep: every row's button and the duct panel shown.
+  for (QPushButton* b : w.findChildren<QPushButton*>())
+    if (b->objectName().startsWith("cmdRnd(")) b->show();
+  named<QFrame>(&w, "Frame1")->show();
+  check(&w, "duct panel, all rows");
+}
+
+void polmonStatistics(const Check& check) {
+  xavcfg::testing::ScratchDir scratch;
+  FakeSerialLink link;
+  polmon::PolmonWindow w(&link);
+  w.show();
+  named<QPushButton>(&w, "cmdStatistics")->click();
+  auto* stats = w.findChild<polmon::StatisticsWindow*>("frmStatistics");
+  ASSERT_NE(stats, nullptr);
+  check(stats, "Statistics");
+}
+
+std::unique_ptr<rvsim::Simulator> rvsimSimulator() {
+  rvsim::Simulator::Options o;
+  o.port = 0;
+  return std::make_unique<rvsim::Simulator>(o);
+}
+
+void rvsimMain(const Check& check) {
+  xavcfg::testing::ScratchDir scratch;
+  auto sim = rvsimSimulator();
+  rvsim::RvsimWindow w(*sim);
+  w.show();
+  w.activateWindow();  // the rows are built at the first activation
+  (void)QTest::qWaitForWindowActive(&w);
+  named<QCheckBox>(&w, "chkMonitor")->setChecked(true);
+  check(&w, "monitor on");
+}
+
+void rvsimTraffic(const Check& check) {
+  xavcfg::testing::ScratchDir scratch;
+  auto sim = rvsimSimulator();
+  rvsim::RvsimWindow w(*sim);
+  w.show();
+  named<QPushButton>(&w, "cmdTraffic")->click();
+  auto* traffic = w.findChild<rvsim::TrafficWindow*>("frmTraffic");
+  ASSERT_NE(traffic, nullptr);
+  check(traffic, "Traffic");
+}
+
+struct WindowCase {
+  const char* name;
+  void (*run)(const Check&);
+};
+
+const WindowCase kWindows[] = {
+    {"XavCfgStartDialog", xavCfgStartDialog}, {"XavCfgSerialModes", xavCfgSerialModes},
+    {"XavCfgEthernet", xavCfgEthernet},       {"XaveProtocols", xaveProtocols},
+    {"XaveIpDialog", xaveIpDialog},           {"PolmonMain", polmonMain},
+    {"PolmonStatistics", polmonStatistics},   {"RvsimMain", rvsimMain},
+    {"RvsimTraffic", rvsimTraffic},
+};
+
+// Windows known to fail today, switched on once they are rebuilt. An empty
+// appearance means every appearance.
+struct KnownFailure {
+  const char* window;
+  const char* appearance;
+  const char* reason;
+};
+constexpr const char* kFixedForm = "issue 18: fixed-coordinate form, rebuilt with layouts";
+const KnownFailure kKnownFailures[] = {
+    {"XavCfgSerialModes", "11pt", kFixedForm},
+    {"XavCfgSerialModes", "14pt", kFixedForm},
+    {"XavCfgEthernet", "", kFixedForm},
+    {"XaveProtocols", "", "issue 18: fixed-coordinate form with a forced 8 pt font, rebuilt with layouts"},
+    {"XaveIpDialog", "11pt", kFixedForm},
+    {"XaveIpDialog", "14pt", kFixedForm},
+    {"PolmonMain", "14pt", "issue 18: the grid's minimum width (976 px at 14 pt) exceeds the screen"},
+    {"PolmonMain", "9pt dark", "issue 18: the grid paints fixed backgrounds under the palette's text colour"},
+    {"RvsimMain", "", "issue 18: fixed-coordinate form (999 px wide), rebuilt with layouts"},
+};
+
+const char* knownFailure(const QString& window, const QString& appearance) {
+  for (const KnownFailure& k : kKnownFailures)
+    if (window == QLatin1String(k.window) && (!*k.appearance || appearance == QLatin1String(k.appearance)))
+      return k.reason;
+  return nullptr;
+}
+
+class WindowLayout : public ::testing::TestWithParam<std::tuple<int, int>> {};
+
+TEST_P(WindowLayout, FitsAndStaysReadable) {
+  const WindowCase& window = kWindows[std::get<0>(GetParam())];
+  const Appearance appearance = standardAppearances().at(std::get<1>(GetParam()));
+  // XAV_LAYOUT_ALL=1 runs the known failures too, to see what they report.
+  if (const char* reason = knownFailure(window.name, appearance.name); reason && !qEnvironmentVariableIsSet("XAV_LAYOUT_ALL"))
+    GTEST_SKIP() << reason;
+  ScopedAppearance scoped(appearance);
+  QStringList found;
+  window.run([&](QWidget* w, const QString& state) {
+    for (const LayoutProblem& p : checkLayout(w)) found << state + ": " + p.toString();
+  });
+  EXPECT_TRUE(found.isEmpty()) << window.name << " at " << appearanceLabel(appearance).toStdString() << ", "
+                               << found.size() << " problems:\n"
+                               << found.join('\n').toStdString();
+}
+
+std::string caseName(const ::testing::TestParamInfo<std::tuple<int, int>>& info) {
+  QString appearance = standardAppearances().at(std::get<1>(info.param)).name;
+  appearance.remove(' ');
+  return std::string(kWindows[std::get<0>(info.param)].name) + "_" + appearance.toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(AllWindows, WindowLayout,
+                         ::testing::Combine(::testing::Range(0, int(std::size(kWindows))),
+                                            ::testing::Range(0, int(standardAppearances().size()))),
+                         caseName);
+
+}  // namespace
