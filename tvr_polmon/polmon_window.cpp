@@ -133,14 +133,18 @@ void PolmonWindow::buildTopBar(QBoxLayout* root) {
   auto* errors = named(new QLabel(QStringLiteral("Errors Detected"), this), QStringLiteral("lblError"));
   drivesFoundLabel_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   errorCountLabel_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-  drivesFoundLabel_->setMinimumWidth(110);
+  // Wide enough for any count, so a new count moves nothing.
+  drivesFoundLabel_->setMinimumWidth(drivesFoundLabel_->fontMetrics().horizontalAdvance(QStringLiteral("20 Drives Found")) + 4);
   errorCountLabel_->setMinimumWidth(30);
 
   auto* top = new QHBoxLayout;
   for (QWidget* w : std::initializer_list<QWidget*>{portLabel, portList_, slowScanBox_, scanButton_, exitButton_,
                                                     statisticsButton_, timelineButton_})
     top->addWidget(w);
-  top->addSpacing(12);
+  top->addStretch(1);
+  root->addLayout(top);
+  // The counters on a line of their own, so the window fits a small screen.
+  top = new QHBoxLayout;
   top->addWidget(drivesFoundLabel_);
   top->addWidget(drivesLabel_);
   top->addSpacing(12);
@@ -322,6 +326,13 @@ void PolmonWindow::Form_Load() {
 }
 
 void PolmonWindow::cmdScan_Click() {
+  if (!link_->isOpen() && portList_->count() == 0) {
+    // Nothing was there to choose: look again, for an adapter plugged in
+    // since, and take the first port found, as at start.
+    const QStringList ports = engine_->ListComPorts();
+    portList_->addItems(ports);
+    if (!ports.isEmpty()) portList_->setEditText(ports.first());
+  }
   const QString port = portList_->currentText();
   openFailure_.clear();
   engine_->startScan(port);
