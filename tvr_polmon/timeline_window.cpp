@@ -1,6 +1,7 @@
 #include "timeline_window.h"
 
 #include <QBuffer>
+#include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QHBoxLayout>
@@ -103,6 +104,12 @@ void TimelineView::setStartOffsetMs(qint64 ms) {
   update();
 }
 
+void TimelineView::setSpanMs(qint64 ms) {
+  if (ms <= 0 || ms == spanMs_) return;
+  spanMs_ = ms;
+  update();
+}
+
 int TimelineView::laneHeight() const { return fontMetrics().height() + 8; }
 
 int TimelineView::labelWidth() const {
@@ -114,7 +121,7 @@ int TimelineView::plotWidth() const { return std::max(40, width() - plotLeft() -
 qint64 TimelineView::leftMs() const { return timeline_.sweepStartMs() + startOffsetMs_; }
 
 int TimelineView::xOf(qint64 atMs) const {
-  return plotLeft() + static_cast<int>((atMs - leftMs()) * plotWidth() / FaultTimeline::kSpanMs);
+  return plotLeft() + static_cast<int>((atMs - leftMs()) * plotWidth() / spanMs_);
 }
 
 int TimelineView::laneOf(int row) const { return static_cast<int>(timeline_.lanes().indexOf(row)); }
@@ -127,7 +134,7 @@ QSize TimelineView::sizeHint() const {
 QSize TimelineView::minimumSizeHint() const { return {plotLeft() + 200, laneTop(1) + 3 * laneHeight()}; }
 
 QRect TimelineView::markRect(const FaultMark& m) const {
-  if (m.atMs < leftMs() || m.atMs > leftMs() + FaultTimeline::kSpanMs) return {};
+  if (m.atMs < leftMs() || m.atMs > leftMs() + spanMs_) return {};
   const int x = xOf(m.atMs);
   if (m.kind == FaultKind::PortLost) {
     const int lanes = std::max<int>(1, static_cast<int>(timeline_.lanes().size()));
@@ -148,7 +155,7 @@ QString TimelineView::laneCounters(int row) const {
 
 QString TimelineView::toolTipAt(const QPoint& pos) const {
   const auto& marks = timeline_.marks();
-  const qint64 from = leftMs() + (static_cast<qint64>(pos.x() - plotLeft() - kMarkSize) * FaultTimeline::kSpanMs) / plotWidth();
+  const qint64 from = leftMs() + (static_cast<qint64>(pos.x() - plotLeft() - kMarkSize) * spanMs_) / plotWidth();
   // The mark nearest the pointer, a drive's mark before the port's line.
   const FaultMark* best = nullptr;
   int bestDistance = kMarkSize;
@@ -215,7 +222,7 @@ void TimelineView::paintEvent(QPaintEvent*) {
   FaultKind lastKind = FaultKind::PortLost;
   for (size_t k = timeline_.firstMarkFrom(leftMs()); k < marks.size(); ++k) {
     const QRect r = markRect(marks[k]);
-    if (marks[k].atMs > leftMs() + FaultTimeline::kSpanMs) break;
+    if (marks[k].atMs > leftMs() + spanMs_) break;
     if (r.isNull() || (r == last && marks[k].kind == lastKind)) continue;
     paintMark(p, marks[k].kind, r);
     last = r;
@@ -229,10 +236,11 @@ void TimelineView::paintEvent(QPaintEvent*) {
 void TimelineView::paintAxis(QPainter& p, int y) {
   p.setPen(kInk);
   p.drawLine(plotLeft(), y, plotLeft() + plotWidth(), y);
-  // A tick a minute, labelled with the time since the sweep, as the log's
+  // Ten ticks to the width, labelled with the time since the sweep, as the log's
   // entries count it.
   const int h = laneHeight();
-  for (qint64 t = (startOffsetMs_ + 59999) / 60000 * 60000; t <= startOffsetMs_ + FaultTimeline::kSpanMs; t += 60000) {
+  const qint64 step = std::max<qint64>(1000, spanMs_ / 10);
+  for (qint64 t = (startOffsetMs_ + step - 1) / step * step; t <= startOffsetMs_ + spanMs_; t += step) {
     const int x = xOf(timeline_.sweepStartMs() + t);
     p.drawLine(x, y, x, y + 4);
     const QString label = elapsedLabel(t);
@@ -271,7 +279,14 @@ TimelineWindow::TimelineWindow(const FaultTimeline& timeline, const PollEngine& 
   scroll_ = new QScrollBar(Qt::Horizontal, this);
   scroll_->setObjectName(QStringLiteral("scrTime"));
   scroll_->setSingleStep(10);
-  scroll_->setPageStep(static_cast<int>(FaultTimeline::kSpanMs / 1000));
+  scroll_->setPageStep(static_cast<int>(view_->spanMs() / 1000));
+  spanList_ = new QComboBox(this);
+  spanList_->setObjectName(QStringLiteral("cmbSpan"));
+  spanList_->addItem(tr("10 minutes"), QVariant::fromValue<qint64>(FaultTimeline::kSpanMs));
+  spanList_->addItem(tr("1 minute"), QVariant::fromValue<qint64>(60'000));
+  auto* spanLabel = new QLabel(tr("&Width shows"), this);
+  spanLabel->setObjectName(QStringLiteral("lblSpan"));
+  spanLabel->setBuddy(spanList_);
   exportButton_ = new QPushButton(QStringLiteral("Export &PNG"), this);
   exportButton_->setObjectName(QStringLiteral("cmdExportPng"));
   closeButton_ = new QPushButton(QStringLiteral("&Close"), this);
@@ -280,6 +295,8 @@ TimelineWindow::TimelineWindow(const FaultTimeline& timeline, const PollEngine& 
   resultLabel_->setObjectName(QStringLiteral("lblExportResult"));
   resultLabel_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
   auto* buttons = new QHBoxLayout;
+  buttons->addWidget(spanLabel);
+  buttons->addWidget(spanList_);
   buttons->addWidget(exportButton_);
   buttons->addWidget(resultLabel_, 1);
   buttons->addWidget(closeButton_);
@@ -288,6 +305,13 @@ TimelineWindow::TimelineWindow(const FaultTimeline& timeline, const PollEngine& 
   root->addWidget(scroll_);
   root->addLayout(buttons);
   connect(scroll_, &QScrollBar::valueChanged, this, [this](int s) { view_->setStartOffsetMs(s * 1000LL); });
+  connect(spanList_, &QComboBox::currentIndexChanged, this, [this] {
+    const bool following = scroll_->value() >= scroll_->maximum();
+    view_->setSpanMs(spanList_->currentData().value<qint64>());
+    scroll_->setPageStep(static_cast<int>(view_->spanMs() / 1000));
+    if (following) scroll_->setValue(scroll_->maximum() + 1);  // refresh takes it to the new end
+    refresh();
+  });
   connect(exportButton_, &QPushButton::clicked, this, &TimelineWindow::cmdExportPng_Click);
   connect(closeButton_, &QPushButton::clicked, this, &QWidget::close);
   connect(&refreshTimer_, &QTimer::timeout, this, &TimelineWindow::refresh);
@@ -301,7 +325,7 @@ void TimelineWindow::refresh() {
   // Scrolled to the end, the view follows the clock.
   const bool following = scroll_->value() >= scroll_->maximum();
   const qint64 run = std::max<qint64>(0, engine_.monotonicNowMs() - timeline_.sweepStartMs());
-  const int last = static_cast<int>(std::max<qint64>(0, run - FaultTimeline::kSpanMs + 999) / 1000);
+  const int last = static_cast<int>(std::max<qint64>(0, run - view_->spanMs() + 999) / 1000);
   scroll_->setMaximum(last);
   if (following) scroll_->setValue(last);
   view_->updateGeometry();

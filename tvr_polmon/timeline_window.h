@@ -8,6 +8,7 @@
 
 #include "fault_timeline.h"
 
+class QComboBox;
 class QLabel;
 class QPushButton;
 class QScrollBar;
@@ -25,6 +26,9 @@ class TimelineView : public QWidget {
   // The left edge of what is shown, in ms after the sweep.
   void setStartOffsetMs(qint64 ms);
   qint64 startOffsetMs() const { return startOffsetMs_; }
+  // How much time the width shows: ten minutes unless chosen otherwise.
+  void setSpanMs(qint64 ms);
+  qint64 spanMs() const { return spanMs_; }
   // What a tooltip at pos says: the mark's kind and log entry, or a lane's
   // counters; empty elsewhere.
   QString toolTipAt(const QPoint& pos) const;
@@ -55,6 +59,7 @@ class TimelineView : public QWidget {
   const FaultTimeline& timeline_;
   const PollEngine& engine_;
   qint64 startOffsetMs_ = 0;
+  qint64 spanMs_ = FaultTimeline::kSpanMs;
 };
 
 class TimelineWindow : public QWidget {
@@ -80,6 +85,7 @@ class TimelineWindow : public QWidget {
   const PollEngine& engine_;
   TimelineView* view_ = nullptr;
   QScrollBar* scroll_ = nullptr;
+  QComboBox* spanList_ = nullptr;
   QPushButton* exportButton_ = nullptr;
   QPushButton* closeButton_ = nullptr;
   QLabel* resultLabel_ = nullptr;

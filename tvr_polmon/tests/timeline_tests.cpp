@@ -2,6 +2,7 @@
 // window that paints it.
 #include <gtest/gtest.h>
 
+#include <QComboBox>
 #include <QImage>
 #include <QLabel>
 #include <optional>
@@ -171,6 +172,11 @@ TEST_F(TimelineTest, TheWindowShowsTenMinutesScrollsBackToTheSweepAndTellsEachMa
   EXPECT_EQ(view->markRect(b), rb);
   tw->refresh();  // scrolled back, it stays there
   EXPECT_EQ(scroll->value(), 0);
+  // A narrower width: one minute, following the clock again at the end.
+  scroll->setValue(scroll->maximum());
+  tw->findChild<QComboBox*>("cmbSpan")->setCurrentIndex(1);
+  EXPECT_EQ(view->spanMs(), 60'000);
+  EXPECT_EQ(view->startOffsetMs(), (25 * 60'000 - 1000 - 60'000 + 999) / 1000 * 1000);
 }
 
 TEST_F(TimelineTest, ExportWritesAPngWholeOrNothing) {
