@@ -1,0 +1,172 @@
+// The layout checker must catch the faults it exists for, and pass a sound
+// window at every appearance, or window tests built on it prove nothing.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+#include <memory>
+
+#include "layout_check.h"
+
+using namespace xav::testing;
+
+namespace {
+
+// A small window as the tools build them: layouts, labels with buddies,
+// a status box with a fixed background and its own text colour.
+std::unique_ptr<QWidget> soundWindow() {
+  auto w = std::make_unique<QWidget>();
+  w->setObjectName("sound");
+  auto* grid = new QGridLayout(w.get());
+  auto* name = new QLabel("&Integer File Number:");
+  auto* edit = new QLineEdit;
+  name->setBuddy(edit);
+  grid->addWidget(name, 0, 0);
+  grid->addWidget(edit, 0, 1);
+  auto* box = new QGroupBox("Protocol");
+  auto* inner = new QVBoxLayout(box);
+  inner->addWidget(new QRadioButton("Modbus/TCP (P&1)"));
+  inner->addWidget(new QCheckBox("&Keep the address"));
+  grid->addWidget(box, 1, 0, 1, 2);
+  auto* status = new QLineEdit("Connected");
+  status->setReadOnly(true);
+  status->setStyleSheet("background-color: #00ff00; color: black;");
+  grid->addWidget(status, 2, 0, 1, 2);
+  grid->addWidget(new QPushButton("&Save Config"), 3, 1);
+  return w;
+}
+
+bool has(const QList<LayoutProblem>& problems, LayoutProblem::Kind kind, const QString& where) {
+  for (const LayoutProblem& p : problems)
+    if (p.kind == kind && p.where.contains(where)) return true;
+  return false;
+}
+
+}  // namespace
+
+TEST(LayoutCheck, SoundWindowPassesAtEveryAppearance) {
+  for (const Appearance& a : standardAppearances()) {
+    ScopedAppearance scoped(a);
+    auto w = soundWindow();
+    const QList<LayoutProblem> problems = checkLayout(w.get());
+    EXPECT_TRUE(problems.isEmpty()) << appearanceLabel(a).toStdString() << "\n"
+                                    << describe(problems).join('\n').toStdString();
+  }
+}
+
+TEST(LayoutCheck, TooNarrowTextFails) {
+  auto w = soundWindow();
+  auto* label = w->findChild<QLabel*>();
+  label->setObjectName("planted");
+  label->setFixedWidth(40);
+  auto* button = w->findChild<QPushButton*>();
+  button->setObjectName("narrowButton");
+  button->setFixedWidth(30);
+  auto* radio = w->findChild<QRadioButton*>();
+  radio->setObjectName("narrowRadio");
+  radio->setFixedWidth(50);
+  const QList<LayoutProblem> problems = checkLayout(w.get());
+  EXPECT_TRUE(has(problems, LayoutProblem::Kind::TextClipped, "planted")) << describe(problems).join('\n').toStdString();
+  EXPECT_TRUE(has(problems, LayoutProblem::Kind::TextClipped, "narrowButton"));
+  EXPECT_TRUE(has(problems, LayoutProblem::Kind::TextClipped, "narrowRadio"));
+}
+
+TEST(LayoutCheck, MnemonicsAndElidedFieldsAreJudgedAsDrawn) {
+  // A label whose width is exactly its text without the '&' fits only when
+  // the '&' is a mnemonic (it has a buddy); without one it is drawn.
+  QWidget w;
+  auto* label = new QLabel("&Address", &w);
+  label->setObjectName("exact");
+  auto* edit = new QLineEdit(&w);
+  edit->move(200, 0);
+  label->setBuddy(edit);
+  label->setFixedSize(label->fontMetrics().size(Qt::TextShowMnemonic, "&Address"));
+  w.resize(400, 100);
+  EXPECT_FALSE(has(checkLayout(&w), LayoutProblem::Kind::TextClipped, "exact"));
+  label->setBuddy(nullptr);
+  EXPECT_TRUE(has(checkLayout(&w), LayoutProblem::Kind::TextClipped, "exact"));
+  label->setProperty(ElidesTextProperty, true);
+  EXPECT_FALSE(has(checkLayout(&w), LayoutProblem::Kind::TextClipped, "exact"));
+}
+
+TEST(LayoutCheck, OverlappingAndOutsideControlsFail) {
+  QWidget w;
+  w.setObjectName("fixedForm");
+  auto* a = new QPushButton("Scan", &w);
+  a->setObjectName("a");
+  a->setGeometry(10, 10, 100, 30);
+  auto* b = new QPushButton("Stop", &w);
+  b->setObjectName("b");
+  b->setGeometry(60, 20, 100, 30);
+  auto* off = new QPushButton("Exit", &w);
+  off->setObjectName("off");
+  off->setGeometry(350, 10, 100, 30);
+  w.setFixedSize(400, 200);
+  const QList<LayoutProblem> problems = checkLayout(&w);
+  EXPECT_TRUE(has(problems, LayoutProblem::Kind::Overlap, "a & b")) << describe(problems).join('\n').toStdString();
+  EXPECT_TRUE(has(problems, LayoutProblem::Kind::OutsideParent, "off"));
+  // Side by side is fine; hidden controls are not judged.
+  b->move(110, 10);
+  off->hide();
+  EXPECT_TRUE(checkLayout(&w).isEmpty()) << describe(checkLayout(&w)).join('\n').toStdString();
+}
+
+TEST(LayoutCheck, WindowLargerThanTheScreenFails) {
+  auto w = soundWindow();
+  w->setMinimumSize(999, 400);
+  EXPECT_TRUE(has(checkLayout(w.get()), LayoutProblem::Kind::MinimumSize, "sound"));
+  w->setMinimumSize(0, 0);
+  w->setFixedSize(600, 520);
+  EXPECT_TRUE(has(checkLayout(w.get()), LayoutProblem::Kind::MinimumSize, "sound"));
+  w->setFixedSize(900, 500);
+  EXPECT_FALSE(has(checkLayout(w.get()), LayoutProblem::Kind::MinimumSize, "sound"));
+}
+
+TEST(LayoutCheck, LightTextOnFixedLightBackgroundFails) {
+  ScopedAppearance dark({"dark", 9, true});
+  auto w = soundWindow();
+  auto* sheet = new QLabel("Request");
+  sheet->setObjectName("sheetBox");
+  sheet->setStyleSheet("background-color: #ffff00;");
+  auto* pal = new QLineEdit("12");
+  pal->setObjectName("paletteBox");
+  QPalette p = pal->palette();
+  p.setColor(QPalette::Base, Qt::white);
+  pal->setPalette(p);
+  auto* filled = new QLabel("Lamp");
+  filled->setObjectName("filledLabel");
+  filled->setAutoFillBackground(true);
+  p = filled->palette();
+  p.setColor(QPalette::Window, QColor(0, 255, 255));
+  filled->setPalette(p);
+  w->layout()->addWidget(sheet);
+  w->layout()->addWidget(pal);
+  w->layout()->addWidget(filled);
+  const QList<LayoutProblem> problems = checkLayout(w.get());
+  EXPECT_TRUE(has(problems, LayoutProblem::Kind::Contrast, "sheetBox")) << describe(problems).join('\n').toStdString();
+  EXPECT_TRUE(has(problems, LayoutProblem::Kind::Contrast, "paletteBox"));
+  EXPECT_TRUE(has(problems, LayoutProblem::Kind::Contrast, "filledLabel"));
+  // The status box of the sound window sets its text colour: it passes.
+  EXPECT_EQ(problems.size(), 3) << describe(problems).join('\n').toStdString();
+}
+
+TEST(LayoutCheck, ContrastRatioFollowsTheWcagFormula) {
+  EXPECT_NEAR(contrastRatio(Qt::black, Qt::white), 21.0, 1e-6);
+  EXPECT_NEAR(contrastRatio(Qt::white, Qt::white), 1.0, 1e-6);
+  EXPECT_NEAR(contrastRatio(QColor(0x77, 0x77, 0x77), Qt::white), 4.48, 0.01);  // just below AA
+  EXPECT_NEAR(contrastRatio(Qt::red, Qt::white), 4.0, 0.01);
+}
+
+TEST(LayoutCheck, RunsAtTheScaleCTestAsksFor) {
+  // The second CTest run sets QT_SCALE_FACTOR; the check must really see it.
+  const double asked = qEnvironmentVariableIsSet("QT_SCALE_FACTOR") ? qEnvironmentVariable("QT_SCALE_FACTOR").toDouble() : 1.0;
+  EXPECT_DOUBLE_EQ(screenScale(), asked);
+  EXPECT_TRUE(appearanceLabel({"9pt", 9, false}).endsWith(QString::number(asked)));
+}
