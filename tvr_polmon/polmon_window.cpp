@@ -1,5 +1,7 @@
 #include "polmon_window.h"
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -225,7 +227,8 @@ void PolmonWindow::buildGridRow(QGridLayout* g, int i, int line) {
   positionBoxes_[i] = gridBox(this, QStringLiteral("txtPosition(%1)").arg(n), 40);
   requestBoxes_[i] = gridBox(this, QStringLiteral("txtRequest(%1)").arg(n), 40);
   rowButtons_[i] = named(new QPushButton(QStringLiteral("Rnd"), this), QStringLiteral("cmdRnd(%1)").arg(n));
-  rowButtons_[i]->setFixedWidth(52);
+  // Wide enough for its longest caption in the user's font.
+  rowButtons_[i]->setFixedWidth(std::max(52, rowButtons_[i]->fontMetrics().horizontalAdvance(QStringLiteral("Reset")) + 20));
   rowButtons_[i]->setAutoFillBackground(true);
   // Keep the button's cell when it is hidden so the grid does not shift.
   keepPlaceWhenHidden(rowButtons_[i]);

@@ -240,12 +240,16 @@ void TimelineView::paintAxis(QPainter& p, int y) {
   // entries count it.
   const int h = laneHeight();
   const qint64 step = std::max<qint64>(1000, spanMs_ / 10);
+  int labelsEnd = 0;
   for (qint64 t = (startOffsetMs_ + step - 1) / step * step; t <= startOffsetMs_ + spanMs_; t += step) {
     const int x = xOf(timeline_.sweepStartMs() + t);
     p.drawLine(x, y, x, y + 4);
     const QString label = elapsedLabel(t);
     const int w = p.fontMetrics().horizontalAdvance(label);
-    p.drawText(QRect(std::min(x - w / 2, width() - w - 2), y + 4, w + 2, h - 4), Qt::AlignCenter, label);
+    const int left = std::min(x - w / 2, width() - w - 2);
+    if (left < labelsEnd) continue;  // no label over another
+    p.drawText(QRect(left, y + 4, w + 2, h - 4), Qt::AlignCenter, label);
+    labelsEnd = left + w + 6;
   }
 }
 
