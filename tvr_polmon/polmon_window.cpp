@@ -120,8 +120,9 @@ void PolmonWindow::buildTopBar(QBoxLayout* root) {
   // Scan hides the list: its place stays, so no button moves under a
   // double click.
   keepPlaceWhenHidden(portList_);
-  auto* portLabel = named(new QLabel(QStringLiteral("&Port"), this), QStringLiteral("lblPort"));
-  portLabel->setBuddy(portList_);
+  portLabel_ = named(new QLabel(QStringLiteral("&Port"), this), QStringLiteral("lblPort"));
+  portLabel_->setBuddy(portList_);
+  keepPlaceWhenHidden(portLabel_);
   slowScanBox_ = named(new QCheckBox(QStringLiteral("S&low Scan"), this), QStringLiteral("chkScanSpeed"));
   scanButton_ = named(new QPushButton(QStringLiteral("&Scan"), this), QStringLiteral("cmdScan"));
   exitButton_ = named(new QPushButton(QStringLiteral("E&xit"), this), QStringLiteral("cmdExit"));
@@ -140,7 +141,7 @@ void PolmonWindow::buildTopBar(QBoxLayout* root) {
   errorCountLabel_->setMinimumWidth(30);
 
   auto* top = new QHBoxLayout;
-  for (QWidget* w : std::initializer_list<QWidget*>{portLabel, portList_, slowScanBox_, scanButton_, exitButton_,
+  for (QWidget* w : std::initializer_list<QWidget*>{portLabel_, portList_, slowScanBox_, scanButton_, exitButton_,
                                                     statisticsButton_, timelineButton_})
     top->addWidget(w);
   top->addStretch(1);
@@ -266,7 +267,7 @@ void PolmonWindow::connectEngine() {
   connect(engine_, &PollEngine::errorCountChanged, this, [this](int n) { errorCountLabel_->setText(errorCountText(n)); });
   connect(engine_, &PollEngine::drivesFoundChanged, this, [this](int n) { showDrivesFound(drivesFoundText(n)); });
   connect(engine_, &PollEngine::scanStarted, this, [this] {
-    portList_->hide();
+    showPortList(false);
     portMessage_.clear();
     showMessages();
   });
@@ -285,7 +286,7 @@ void PolmonWindow::connectEngine() {
   connect(engine_, &PollEngine::portLost, this, [this](const QString& port, const QString& reason) {
     portMessage_ = tr("%1 lost (%2): polling stopped, the rows are no longer current. Press Scan to open it again.")
                        .arg(port, reason);
-    portList_->show();  // another port may be chosen now
+    showPortList(true);  // another port may be chosen now
     showMessages();
   });
   connect(engine_, &PollEngine::logUnwritable, this, [this](const QString& path, const QString& reason) {
@@ -352,7 +353,7 @@ void PolmonWindow::scanWithoutPort(const QString& port) {
   portList_->clear();
   portList_->addItems(ports);
   portList_->setEditText(ports.contains(port) ? port : ports.value(0));
-  portList_->show();
+  showPortList(true);
   // The count of an earlier sweep no longer says anything.
   showDrivesFound(QStringLiteral("0 "));
   const QString name = port.trimmed().isEmpty() ? tr("No port was chosen") : port.trimmed();
@@ -363,6 +364,11 @@ void PolmonWindow::scanWithoutPort(const QString& port) {
   }
   portMessage_ = port.trimmed().isEmpty() ? tr("%1: %2").arg(name, why) : tr("%1 cannot be opened: %2").arg(name, why);
   showMessages();
+}
+
+void PolmonWindow::showPortList(bool shown) {
+  portList_->setVisible(shown);
+  portLabel_->setVisible(shown);
 }
 
 void PolmonWindow::showDrivesFound(const QString& caption) {

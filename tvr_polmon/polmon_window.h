@@ -75,6 +75,8 @@ class PolmonWindow : public QWidget {
   // Scan found no open port: the list is probed again and stays in sight.
   void scanWithoutPort(const QString& port);
   void showDrivesFound(const QString& caption);
+  // The port list and its label, in their places either way.
+  void showPortList(bool shown);
   void cmdRnd_Click(int i);
   bool txtRequest_KeyPress(int i, const QKeyEvent* key);
   bool txtDucts_KeyPress(const QKeyEvent* key);
@@ -94,6 +96,7 @@ class PolmonWindow : public QWidget {
   QString logMessage_;
 
   QComboBox* portList_ = nullptr;
+  QLabel* portLabel_ = nullptr;
   QCheckBox* slowScanBox_ = nullptr;
   QPushButton* scanButton_ = nullptr;
   QPushButton* exitButton_ = nullptr;
