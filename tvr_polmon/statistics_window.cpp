@@ -50,7 +50,8 @@ StatisticsWindow::StatisticsWindow(const PollEngine& engine, QWidget* parent)
     table_->setColumnWidth(c, fontMetrics().horizontalAdvance(columns[c + 1]) + 24);
   table_->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
   table_->setSelectionMode(QAbstractItemView::NoSelection);
-  table_->setFocusPolicy(Qt::NoFocus);
+  // Reachable by Tab, so the keys scroll it where the window is small.
+  table_->setFocusPolicy(Qt::StrongFocus);
   for (int r = 0; r < table_->rowCount(); ++r)
     for (int c = 0; c < table_->columnCount(); ++c) {
       auto* item = new QTableWidgetItem;

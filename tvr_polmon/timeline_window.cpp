@@ -279,10 +279,13 @@ TimelineWindow::TimelineWindow(const FaultTimeline& timeline, const PollEngine& 
   area->setWidget(view_);
   area->setWidgetResizable(true);
   area->setFrameShape(QFrame::NoFrame);
+  area->setFocusPolicy(Qt::StrongFocus);
   area->setMinimumHeight(view_->minimumSizeHint().height());
   scroll_ = new QScrollBar(Qt::Horizontal, this);
   scroll_->setObjectName(QStringLiteral("scrTime"));
   scroll_->setSingleStep(10);
+  // The keys scroll too: lanes up and down, time left and right.
+  scroll_->setFocusPolicy(Qt::StrongFocus);
   scroll_->setPageStep(static_cast<int>(view_->spanMs() / 1000));
   spanList_ = new QComboBox(this);
   spanList_->setObjectName(QStringLiteral("cmbSpan"));

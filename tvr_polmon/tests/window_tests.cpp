@@ -539,6 +539,12 @@ TEST_F(WindowTest, StatisticsAndTimelineFitASmallScreenWhole) {
   }
   EXPECT_LE(window.minimumSizeHint().width(), 900);
   EXPECT_LE(window.minimumSizeHint().height(), 500);
+  // What scrolls can be reached by Tab, so the keys scroll it.
+  for (const char* name : {"grdStatistics", "scrTime", "scrLanes"}) {
+    auto* w = window.findChild<QWidget*>(name);
+    ASSERT_NE(w, nullptr) << name;
+    EXPECT_TRUE(w->focusPolicy() & Qt::TabFocus) << name;
+  }
 }
 
 TEST(PortAccess, GroupAdviceOnlyWhereTheGroupMayReadAndWrite) {
