@@ -185,6 +185,7 @@ void PollEngine::onPortFailed(const QString& reason) {
     emit rowChanged(i);
   }
   writeLog(portLostEntry(now_(), portText_, reason));
+  tellFault(-1, FaultKind::PortLost);
   emit portLost(portText_, reason);
   reopenTimer_.start();
 }
@@ -264,6 +265,7 @@ void PollEngine::takeAnswer(const DriveLine::Answer& answer, char command) {
   previousUnanswered_ = reply_.isEmpty();
   if (command != kStatusCommand || !answer.replyNs) return;
   if (DriveStatistics* s = statsFor(currentAddress_)) s->recordReply(*answer.replyNs);
+  emit replyTimed(rowOfAddress(currentAddress_), *answer.replyNs);
 }
 
 std::optional<QByteArray> PollEngine::nextQueryIfNothingDue(const QByteArray& reply) const {
@@ -296,6 +298,7 @@ void PollEngine::reportStrays(const QByteArray& strays) {
     countFault(s);
   }
   writeLog(badReplyEntry(elapsedNow(), scanCount_, errorCount_, previousAddress_, strays));
+  tellFault(rowOfAddress(previousAddress_), FaultKind::Strays);
 }
 
 bool PollEngine::send(const QByteArray& frame) { return line_.send(frame); }
@@ -479,6 +482,7 @@ void PollEngine::noResponse(int i) {
     countFault(s);
   }
   writeLog(noResponseEntry(elapsedNow(), scanCount_, errorCount_, currentAddress_));
+  tellFault(rowOfAddress(currentAddress_), FaultKind::NoResponse);
 }
 
 void PollEngine::sendDueFrames(int i) {
@@ -523,6 +527,7 @@ int PollEngine::FillRow() {
     }
     emit rowChanged(i);
     writeLog(badReplyEntry(elapsedNow(), scanCount_, errorCount_, currentAddress_, reply_));
+    tellFault(i, FaultKind::Malformed);
   }
   if (r.status == 'P' && oldStatus == 'M') {
     r.holdUntilMs = monotonicMs_() + kHoldAfterMoveMs;
@@ -573,6 +578,7 @@ DriveStatistics* PollEngine::statsFor(const QString& address) {
 void PollEngine::countFault(DriveStatistics* s) { s->recordFault(monotonicMs_()); }
 
 void PollEngine::writeLog(const QByteArray& entry) {
+  lastLogEntry_ = entry;  // fault events
   QString error;
   if (xav::appendToFile(logPath_, entry, &error)) {
     if (logFailing_) {

@@ -33,6 +33,7 @@
 #include "drive_line.h"
 #include "drive_protocol.h"
 #include "drive_statistics.h"
+#include "fault_timeline.h"
 #include "serial_link.h"
 
 namespace polmon {
@@ -183,6 +184,19 @@ class PollEngine : public QObject {
   // The log cannot be written (told once, until a write works again).
   void logUnwritable(const QString& path, const QString& reason);
   void logWritable();
+
+  // ---- fault events, for the fault timeline (additions only) ----
+ signals:
+  // A fault was counted against the drive of row (-1: the port itself);
+  // logEntry is the Polmon.dbg entry that tells it.
+  void faultCounted(int row, polmon::FaultKind kind, const QByteArray& logEntry);
+  // A status reply of three bytes came ns after its query was written.
+  void replyTimed(int row, qint64 ns);
+
+ private:
+  void tellFault(int row, FaultKind kind) { emit faultCounted(row, kind, lastLogEntry_); }
+  QByteArray lastLogEntry_;  // the entry writeLog was given last
+  // ---- end of the fault events ----
 
  private:
   enum class Phase { Idle, Sweeping, Polling, PortLost };

@@ -1,5 +1,7 @@
 #include "polmon_window.h"
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -18,6 +20,7 @@
 #include "port_access.h"
 #include "row_display.h"
 #include "statistics_window.h"
+#include "timeline_window.h"
 
 namespace polmon {
 
@@ -28,6 +31,13 @@ void setBackground(QWidget* w, QPalette::ColorRole role, const QColor& colour) {
   if (p.color(role) == colour) return;
   p.setColor(role, colour);
   w->setPalette(p);
+}
+
+// A fixed background gets a fixed text colour, so the box reads under any
+// theme.
+void setFixedColours(QWidget* w, QPalette::ColorRole ground, QPalette::ColorRole ink, QRgb colour) {
+  setBackground(w, ground, QColor(colour));
+  setBackground(w, ink, QColor(textColourOn(colour)));
 }
 
 void setTextIfChanged(QLineEdit* box, const QString& text) {
@@ -83,6 +93,9 @@ PolmonWindow::PolmonWindow(xav::SerialLink* link, QWidget* parent) : QWidget(par
   setWindowTitle(QStringLiteral("TVRNet Controller"));
   link_ = link ? link : new xav::QtSerialLink(this);
   engine_ = new PollEngine(link_, this);
+  // Recorded from the start, whether the Timeline window is open or not.
+  timeline_ = new FaultTimeline(this);
+  timeline_->attach(*engine_);
 
   auto* root = new QVBoxLayout(this);
   buildTopBar(root);
@@ -104,25 +117,39 @@ void PolmonWindow::buildTopBar(QBoxLayout* root) {
   portList_->setEditable(true);
   portList_->setEditText(QStringLiteral("Combo1"));
   portList_->setMinimumWidth(90);
+  // Scan hides the list: its place stays, so no button moves under a
+  // double click.
+  keepPlaceWhenHidden(portList_);
+  portLabel_ = named(new QLabel(QStringLiteral("&Port"), this), QStringLiteral("lblPort"));
+  portLabel_->setBuddy(portList_);
+  keepPlaceWhenHidden(portLabel_);
   slowScanBox_ = named(new QCheckBox(QStringLiteral("S&low Scan"), this), QStringLiteral("chkScanSpeed"));
   scanButton_ = named(new QPushButton(QStringLiteral("&Scan"), this), QStringLiteral("cmdScan"));
   exitButton_ = named(new QPushButton(QStringLiteral("E&xit"), this), QStringLiteral("cmdExit"));
   statisticsButton_ = named(new QPushButton(QStringLiteral("S&tatistics"), this), QStringLiteral("cmdStatistics"));
+  timelineButton_ = named(new QPushButton(QStringLiteral("Ti&meline"), this), QStringLiteral("cmdTimeline"));
   drivesFoundLabel_ = named(new QLabel(QStringLiteral("0 "), this), QStringLiteral("lblDistCnt"));
-  auto* drives = named(new QLabel(QStringLiteral("Drives Found"), this), QStringLiteral("lblDrives"));
+  drivesLabel_ = named(new QLabel(QStringLiteral("Drives Found"), this), QStringLiteral("lblDrives"));
+  // Hidden while the count says "Drives Found" itself; nothing moves then.
+  keepPlaceWhenHidden(drivesLabel_);
   errorCountLabel_ = named(new QLabel(QStringLiteral("0 "), this), QStringLiteral("lblErrCnt"));
   auto* errors = named(new QLabel(QStringLiteral("Errors Detected"), this), QStringLiteral("lblError"));
   drivesFoundLabel_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   errorCountLabel_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-  drivesFoundLabel_->setMinimumWidth(110);
+  // Wide enough for any count, so a new count moves nothing.
+  drivesFoundLabel_->setMinimumWidth(drivesFoundLabel_->fontMetrics().horizontalAdvance(QStringLiteral("20 Drives Found")) + 4);
   errorCountLabel_->setMinimumWidth(30);
 
   auto* top = new QHBoxLayout;
-  for (QWidget* w : std::initializer_list<QWidget*>{portList_, slowScanBox_, scanButton_, exitButton_, statisticsButton_})
+  for (QWidget* w : std::initializer_list<QWidget*>{portLabel_, portList_, slowScanBox_, scanButton_, exitButton_,
+                                                    statisticsButton_, timelineButton_})
     top->addWidget(w);
-  top->addSpacing(12);
+  top->addStretch(1);
+  root->addLayout(top);
+  // The counters on a line of their own, so the window fits a small screen.
+  top = new QHBoxLayout;
   top->addWidget(drivesFoundLabel_);
-  top->addWidget(drives);
+  top->addWidget(drivesLabel_);
   top->addSpacing(12);
   top->addWidget(errorCountLabel_);
   top->addWidget(errors);
@@ -139,8 +166,10 @@ void PolmonWindow::buildMessageRow(QBoxLayout* root) {
   messageLabel_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
   messageLabel_->setFixedHeight(2 * messageLabel_->fontMetrics().lineSpacing() + 4);
   messageLabel_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  // Red that reads on the theme's own background, light or dark.
   QPalette p = messageLabel_->palette();
-  p.setColor(QPalette::WindowText, QColor(xav::colours::Red).darker(130));
+  const bool darkTheme = p.color(QPalette::Window).lightness() < 128;
+  p.setColor(QPalette::WindowText, darkTheme ? QColor(255, 140, 140) : QColor(xav::colours::Red).darker(130));
   messageLabel_->setPalette(p);
   buildDuctPanel();
   auto* row = new QHBoxLayout;
@@ -173,12 +202,17 @@ void PolmonWindow::buildGrid(QBoxLayout* root) {
     g->setVerticalSpacing(2);
     const QStringList headings = {QStringLiteral("Addr"), QStringLiteral("Status"), QStringLiteral("Pos"),
                                   QStringLiteral("Req")};
+    QLabel* requestHeading = nullptr;
     for (int c = 0; c < headings.size(); ++c) {
       auto* h = new QLabel(headings[c], this);
       h->setAlignment(Qt::AlignCenter);
       g->addWidget(h, 0, c + 1);
+      requestHeading = h;
     }
     for (int k = 0; k < 10; ++k) buildGridRow(g, half * 10 + k, k + 1);
+    // Alt+R jumps to the left half's first request, Alt+Q to the right's.
+    requestHeading->setText(half == 0 ? QStringLiteral("&Req") : QStringLiteral("Re&q"));
+    requestHeading->setBuddy(requestBoxes_[static_cast<size_t>(half * 10)]);
     halves->addLayout(g);
     if (half == 0) halves->addSpacing(24);
   }
@@ -194,13 +228,16 @@ void PolmonWindow::buildGridRow(QGridLayout* g, int i, int line) {
   positionBoxes_[i] = gridBox(this, QStringLiteral("txtPosition(%1)").arg(n), 40);
   requestBoxes_[i] = gridBox(this, QStringLiteral("txtRequest(%1)").arg(n), 40);
   rowButtons_[i] = named(new QPushButton(QStringLiteral("Rnd"), this), QStringLiteral("cmdRnd(%1)").arg(n));
-  rowButtons_[i]->setFixedWidth(52);
+  // Wide enough for its longest caption in the user's font.
+  rowButtons_[i]->setFixedWidth(std::max(52, rowButtons_[i]->fontMetrics().horizontalAdvance(QStringLiteral("Reset")) + 20));
   rowButtons_[i]->setAutoFillBackground(true);
   // Keep the button's cell when it is hidden so the grid does not shift.
   keepPlaceWhenHidden(rowButtons_[i]);
   // Display-only boxes: a click sends the focus to Exit, Tab passes them by.
+  // An address can still be typed after a click, but Tab passes it by too.
   statusBoxes_[i]->setFocusPolicy(Qt::ClickFocus);
   positionBoxes_[i]->setFocusPolicy(Qt::ClickFocus);
+  addressBoxes_[i]->setFocusPolicy(Qt::ClickFocus);
   g->addWidget(lamps_[i], line, 0, Qt::AlignCenter);
   g->addWidget(addressBoxes_[i], line, 1);
   g->addWidget(statusBoxes_[i], line, 2);
@@ -223,13 +260,14 @@ void PolmonWindow::connectEngine() {
   connect(scanButton_, &QPushButton::clicked, this, &PolmonWindow::cmdScan_Click);
   connect(exitButton_, &QPushButton::clicked, this, &PolmonWindow::cmdExit_Click);
   connect(statisticsButton_, &QPushButton::clicked, this, &PolmonWindow::cmdStatistics_Click);
+  connect(timelineButton_, &QPushButton::clicked, this, &PolmonWindow::cmdTimeline_Click);
   connect(slowScanBox_, &QCheckBox::toggled, engine_, &PollEngine::setSlowScan);
   connect(engine_, &PollEngine::rowChanged, this, &PolmonWindow::showRow);
   connect(engine_, &PollEngine::lampChanged, this, [this](int i, bool lit) { lamps_[i]->setRed(lit); });
   connect(engine_, &PollEngine::errorCountChanged, this, [this](int n) { errorCountLabel_->setText(errorCountText(n)); });
-  connect(engine_, &PollEngine::drivesFoundChanged, this, [this](int n) { drivesFoundLabel_->setText(drivesFoundText(n)); });
+  connect(engine_, &PollEngine::drivesFoundChanged, this, [this](int n) { showDrivesFound(drivesFoundText(n)); });
   connect(engine_, &PollEngine::scanStarted, this, [this] {
-    portList_->hide();
+    showPortList(false);
     portMessage_.clear();
     showMessages();
   });
@@ -242,20 +280,19 @@ void PolmonWindow::connectEngine() {
     ductBox_->clear();
   });
   connect(engine_, &PollEngine::ductBoxEmptied, ductBox_, &QLineEdit::clear);
-  connect(engine_, &PollEngine::portOpenFailed, this, [this](const QString& port, const QString& reason) {
-    portMessage_ = tr("%1 cannot be opened: %2").arg(port, reason);
-    showMessages();
+  connect(engine_, &PollEngine::portOpenFailed, this, [this](const QString&, const QString& reason) {
+    openFailure_ = reason;  // told once the scan has started, see cmdScan_Click
   });
   connect(engine_, &PollEngine::portLost, this, [this](const QString& port, const QString& reason) {
     portMessage_ = tr("%1 lost (%2): polling stopped, the rows are no longer current. Trying to open it again "
                       "every second; Scan starts afresh.")
                        .arg(port, reason);
-    portList_->show();  // another port may be chosen now
+    showPortList(true);  // another port may be chosen now
     showMessages();
   });
   connect(engine_, &PollEngine::portBack, this, [this](const QString& port) {
     portMessage_ = tr("%1 back at %2: polling again.").arg(port, logDateTime(engine_->wallNow()));
-    portList_->hide();
+    showPortList(false);
     showMessages();
   });
   connect(engine_, &PollEngine::logUnwritable, this, [this](const QString& path, const QString& reason) {
@@ -271,12 +308,13 @@ void PolmonWindow::connectEngine() {
 void PolmonWindow::setTabOrders() {
   // The top controls, then each row's editable boxes and button.
   QWidget* prev = portList_;
-  for (QWidget* w : std::initializer_list<QWidget*>{slowScanBox_, scanButton_, exitButton_, statisticsButton_, ductBox_}) {
+  for (QWidget* w :
+       std::initializer_list<QWidget*>{slowScanBox_, scanButton_, exitButton_, statisticsButton_, timelineButton_, ductBox_}) {
     setTabOrder(prev, w);
     prev = w;
   }
   for (int i = 0; i < kRows; ++i) {
-    for (QWidget* w : std::initializer_list<QWidget*>{addressBoxes_[i], requestBoxes_[i], rowButtons_[i]}) {
+    for (QWidget* w : std::initializer_list<QWidget*>{requestBoxes_[i], rowButtons_[i]}) {
       setTabOrder(prev, w);
       prev = w;
     }
@@ -298,9 +336,51 @@ void PolmonWindow::Form_Load() {
 }
 
 void PolmonWindow::cmdScan_Click() {
+  if (!link_->isOpen() && portList_->count() == 0) {
+    // Nothing was there to choose: look again, for an adapter plugged in
+    // since, and take the first port found, as at start.
+    const QStringList ports = engine_->ListComPorts();
+    portList_->addItems(ports);
+    if (!ports.isEmpty()) portList_->setEditText(ports.first());
+  }
   const QString port = portList_->currentText();
+  openFailure_.clear();
   engine_->startScan(port);
-  if (link_->isOpen()) PortMemory().remember(port);
+  if (link_->isOpen())
+    PortMemory().remember(port);
+  else
+    scanWithoutPort(port);
+}
+
+void PolmonWindow::scanWithoutPort(const QString& port) {
+  // The list stays, filled afresh so that an adapter plugged in meanwhile can
+  // be chosen; the choice is kept while it is listed.
+  const QStringList ports = engine_->ListComPorts();
+  portList_->clear();
+  portList_->addItems(ports);
+  portList_->setEditText(ports.contains(port) ? port : ports.value(0));
+  showPortList(true);
+  // The count of an earlier sweep no longer says anything.
+  showDrivesFound(QStringLiteral("0 "));
+  const QString name = port.trimmed().isEmpty() ? tr("No port was chosen") : port.trimmed();
+  QString why = openFailure_.isEmpty() ? tr("it is not there") : openFailure_;
+  if (ports.isEmpty()) {
+    const QString advice = serialAccessAdviceHere();
+    why += advice.isEmpty() ? tr("; no serial port (COM 1 to COM 16) can be opened now") : QStringLiteral(". ") + advice;
+  }
+  portMessage_ = port.trimmed().isEmpty() ? tr("%1: %2").arg(name, why) : tr("%1 cannot be opened: %2").arg(name, why);
+  showMessages();
+}
+
+void PolmonWindow::showPortList(bool shown) {
+  portList_->setVisible(shown);
+  portLabel_->setVisible(shown);
+}
+
+void PolmonWindow::showDrivesFound(const QString& caption) {
+  drivesFoundLabel_->setText(caption);
+  // "3 Drives Found" says it already.
+  drivesLabel_->setVisible(!caption.contains(QStringLiteral("Drives Found")));
 }
 
 void PolmonWindow::cmdExit_Click() {
@@ -315,25 +395,37 @@ void PolmonWindow::cmdStatistics_Click() {
   statisticsWindow_->activateWindow();
 }
 
+void PolmonWindow::cmdTimeline_Click() {
+  if (!timelineWindow_) timelineWindow_ = new TimelineWindow(*timeline_, *engine_, this);
+  timelineWindow_->show();
+  timelineWindow_->raise();
+  timelineWindow_->activateWindow();
+}
+
 void PolmonWindow::showRow(int i) {
   const DriveRow& r = engine_->row(i);
   setTextIfChanged(addressBoxes_[i], r.address);
   setTextIfChanged(statusBoxes_[i], statusText(r));
   setTextIfChanged(positionBoxes_[i], r.positionText());
   setTextIfChanged(requestBoxes_[i], r.request);
-  setBackground(addressBoxes_[i], QPalette::Base, QColor(xav::colours::LightGrey));
-  setBackground(positionBoxes_[i], QPalette::Base, QColor(xav::colours::LightGrey));
-  setBackground(statusBoxes_[i], QPalette::Base, QColor(statusColour(r)));
-  setBackground(requestBoxes_[i], QPalette::Base, QColor(requestColour(r.requestEntry)));
+  setFixedColours(addressBoxes_[i], QPalette::Base, QPalette::Text, xav::colours::LightGrey);
+  setFixedColours(positionBoxes_[i], QPalette::Base, QPalette::Text, xav::colours::LightGrey);
+  setFixedColours(statusBoxes_[i], QPalette::Base, QPalette::Text, statusColour(r));
+  setFixedColours(requestBoxes_[i], QPalette::Base, QPalette::Text, requestColour(r.requestEntry));
   // A row that is no longer current shows its last values greyed.
-  const QColor text = r.current ? QApplication::palette().color(QPalette::Text) : QColor(Qt::gray);
-  setBackground(statusBoxes_[i], QPalette::Text, text);
-  setBackground(positionBoxes_[i], QPalette::Text, text);
+  if (!r.current) {
+    setBackground(statusBoxes_[i], QPalette::Text, QColor(kStaleText));
+    setBackground(positionBoxes_[i], QPalette::Text, QColor(kStaleText));
+  }
   const QString caption = buttonCaptionText(r.button);
   if (rowButtons_[i]->text() != caption) rowButtons_[i]->setText(caption);
-  const auto colour = buttonColour(r.button.mark);
-  const QColor face = QApplication::palette().color(QPalette::Button);
-  setBackground(rowButtons_[i], QPalette::Button, colour ? QColor(*colour) : face);
+  if (const auto colour = buttonColour(r.button.mark)) {
+    setFixedColours(rowButtons_[i], QPalette::Button, QPalette::ButtonText, *colour);
+  } else {
+    // The system's button face, with the theme's own text on it.
+    setBackground(rowButtons_[i], QPalette::Button, QApplication::palette().color(QPalette::Button));
+    setBackground(rowButtons_[i], QPalette::ButtonText, QApplication::palette().color(QPalette::ButtonText));
+  }
   rowButtons_[i]->setVisible(r.button.visible);
 }
 

@@ -9,6 +9,7 @@
 #include <QWidget>
 #include <array>
 
+#include "fault_timeline.h"
 #include "poll_engine.h"
 
 class QBoxLayout;
@@ -23,6 +24,7 @@ class QPushButton;
 namespace polmon {
 
 class StatisticsWindow;
+class TimelineWindow;
 
 // A circular indicator lamp: black, or red while its row is polled.
 class Lamp : public QWidget {
@@ -48,6 +50,7 @@ class PolmonWindow : public QWidget {
   ~PolmonWindow() override;
 
   PollEngine& engine() { return *engine_; }
+  const FaultTimeline& timeline() const { return *timeline_; }
 
  signals:
   // Exit was pressed and its log line written: the program ends.
@@ -68,6 +71,12 @@ class PolmonWindow : public QWidget {
   void cmdScan_Click();
   void cmdExit_Click();
   void cmdStatistics_Click();
+  void cmdTimeline_Click();
+  // Scan found no open port: the list is probed again and stays in sight.
+  void scanWithoutPort(const QString& port);
+  void showDrivesFound(const QString& caption);
+  // The port list and its label, in their places either way.
+  void showPortList(bool shown);
   void cmdRnd_Click(int i);
   bool txtRequest_KeyPress(int i, const QKeyEvent* key);
   bool txtDucts_KeyPress(const QKeyEvent* key);
@@ -80,15 +89,21 @@ class PolmonWindow : public QWidget {
   xav::SerialLink* link_ = nullptr;
   PollEngine* engine_ = nullptr;
   StatisticsWindow* statisticsWindow_ = nullptr;
+  FaultTimeline* timeline_ = nullptr;
+  TimelineWindow* timelineWindow_ = nullptr;
+  QString openFailure_;  // why the last Scan could not open its port
   QString portMessage_;
   QString logMessage_;
 
   QComboBox* portList_ = nullptr;
+  QLabel* portLabel_ = nullptr;
   QCheckBox* slowScanBox_ = nullptr;
   QPushButton* scanButton_ = nullptr;
   QPushButton* exitButton_ = nullptr;
   QPushButton* statisticsButton_ = nullptr;
+  QPushButton* timelineButton_ = nullptr;
   QLabel* drivesFoundLabel_ = nullptr;
+  QLabel* drivesLabel_ = nullptr;
   QLabel* errorCountLabel_ = nullptr;
   QLabel* messageLabel_ = nullptr;
   QFrame* ductPanel_ = nullptr;

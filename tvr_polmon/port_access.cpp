@@ -38,6 +38,7 @@ QList<SerialDevice> serialDevicesHere() {
     if (::stat(native.constData(), &st) != 0) continue;
     d.accessible = ::access(native.constData(), R_OK | W_OK) == 0;
     d.group = groupName(st.st_gid);
+    d.mode = static_cast<unsigned>(st.st_mode) & 07777;
     out << d;
   }
   return out;
@@ -72,15 +73,25 @@ void PortMemory::remember(const QString& port) {
 }
 
 QString serialAccessAdvice(const QList<SerialDevice>& devices, const QStringList& userGroups, const QString& userName) {
-  if (devices.isEmpty()) return {};
   for (const SerialDevice& d : devices)
     if (d.accessible) return {};
-  const SerialDevice& first = devices.first();
-  if (first.group.isEmpty() || userGroups.contains(first.group)) return {};
-  return QStringLiteral(
-             "No serial port can be opened: you have no access to the serial devices (%1 belongs to group %2). "
-             "Fix: sudo usermod -aG %2 %3, then log out and in again.")
-      .arg(first.path, first.group, userName);
+  // Joining a group helps only where its members may read and write.
+  for (const SerialDevice& d : devices) {
+    if (d.group.isEmpty() || !d.groupMayUse() || userGroups.contains(d.group)) continue;
+    return QStringLiteral(
+               "No serial port can be opened: you have no access to the serial devices (%1 belongs to group %2). "
+               "Fix: sudo usermod -aG %2 %3, then log out and in again.")
+        .arg(d.path, d.group, userName);
+  }
+  for (const SerialDevice& d : devices) {
+    if (d.group.isEmpty() || d.groupMayUse()) continue;
+    return QStringLiteral(
+               "No serial port can be opened: %1 gives its group %2 no access (mode %3), so joining %2 would not help. "
+               "Fix: a udev rule that gives it GROUP=\"dialout\", MODE=\"0660\" (user guide, \"A stable name for an "
+               "adapter\"), then sudo udevadm control --reload-rules && sudo udevadm trigger.")
+        .arg(d.path, d.group, QStringLiteral("%1").arg(d.mode, 4, 8, QLatin1Char('0')));
+  }
+  return {};
 }
 
 QString serialAccessAdviceHere() {

@@ -1,5 +1,7 @@
 #include "row_display.h"
 
+#include <cmath>
+
 #include "colours.h"
 
 namespace polmon {
@@ -41,6 +43,23 @@ QRgb statusColour(const DriveRow& row) {
 
 QRgb requestColour(RequestEntry entry) {
   return entry == RequestEntry::Confirmed ? xav::colours::White : xav::colours::Cyan;
+}
+
+namespace {
+double luminance(QRgb c) {
+  auto channel = [](int v) {
+    const double s = v / 255.0;
+    return s <= 0.03928 ? s / 12.92 : std::pow((s + 0.055) / 1.055, 2.4);
+  };
+  return 0.2126 * channel(qRed(c)) + 0.7152 * channel(qGreen(c)) + 0.0722 * channel(qBlue(c));
+}
+}  // namespace
+
+QRgb textColourOn(QRgb background) {
+  const double l = luminance(background);
+  const double onBlack = (l + 0.05) / 0.05;
+  const double onWhite = 1.05 / (l + 0.05);
+  return onBlack >= onWhite ? qRgb(0, 0, 0) : qRgb(255, 255, 255);
 }
 
 QString errorCountText(int count) { return count == 0 ? QStringLiteral("0") : QString::number(count) + QLatin1Char(' '); }

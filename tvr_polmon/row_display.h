@@ -17,6 +17,13 @@ std::optional<QRgb> buttonColour(ButtonMark mark);
 // A row that is no longer current shows no status colour.
 QRgb statusColour(const DriveRow& row);
 QRgb requestColour(RequestEntry entry);
+// The text colour for a fixed background: black, unless white reads better
+// on it (by the contrast ratio of the two).
+QRgb textColourOn(QRgb background);
+// The last values of a row that is no longer current: grey, yet readable on
+// the light grey boxes.
+inline constexpr QRgb kStaleText = qRgb(96, 96, 96);
+
 // "0 " before the first sweep, "0" after it, then the count and a blank.
 QString errorCountText(int count);
 

@@ -6,6 +6,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -17,6 +18,18 @@ namespace polmon {
 
 namespace {
 constexpr int kRefreshMs = 500;
+}
+
+void resizeWithinScreen(QWidget* window, QSize wanted) {
+  const QWidget* anchor = window->parentWidget() ? window->parentWidget()->window() : window;
+  const QScreen* screen = anchor->screen();
+  if (!screen) {
+    window->resize(wanted);
+    return;
+  }
+  // Room for the frame the window manager adds.
+  const QSize room = screen->availableGeometry().size() - QSize(16, 40);
+  window->resize(wanted.boundedTo(room).expandedTo(window->minimumSizeHint()));
 }
 
 StatisticsWindow::StatisticsWindow(const PollEngine& engine, QWidget* parent)
@@ -37,7 +50,8 @@ StatisticsWindow::StatisticsWindow(const PollEngine& engine, QWidget* parent)
     table_->setColumnWidth(c, fontMetrics().horizontalAdvance(columns[c + 1]) + 24);
   table_->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
   table_->setSelectionMode(QAbstractItemView::NoSelection);
-  table_->setFocusPolicy(Qt::NoFocus);
+  // Reachable by Tab, so the keys scroll it where the window is small.
+  table_->setFocusPolicy(Qt::StrongFocus);
   for (int r = 0; r < table_->rowCount(); ++r)
     for (int c = 0; c < table_->columnCount(); ++c) {
       auto* item = new QTableWidgetItem;
@@ -67,7 +81,9 @@ StatisticsWindow::StatisticsWindow(const PollEngine& engine, QWidget* parent)
   const int width = table_->horizontalHeader()->length() + table_->verticalHeader()->sizeHint().width() + 40;
   const int height = table_->verticalHeader()->length() + table_->horizontalHeader()->sizeHint().height() +
                      exportButton_->sizeHint().height() + 40;
-  resize(width, height);
+  // Small screens and large scales: the table scrolls instead.
+  table_->setMinimumSize(200, 120);
+  resizeWithinScreen(this, {width, height});
 }
 
 void StatisticsWindow::refresh() {

@@ -14,6 +14,10 @@ class QTableWidget;
 
 namespace polmon {
 
+// Gives the window the size it wants, or as much of it as the screen it will
+// open on holds, so that it opens whole (its contents scroll).
+void resizeWithinScreen(QWidget* window, QSize wanted);
+
 class StatisticsWindow : public QWidget {
   Q_OBJECT
  public:

@@ -3,6 +3,7 @@
 //
 //   polmon-bench --com N [--cycles 200] [--polls 0] [--drives 20] [--turnaround-ms 1]
 //                [--statistics] [--screenshot FILE] [--statistics-screenshot FILE]
+//                [--timeline-screenshot FILE]
 //
 // Presses Scan, waits for the sweep, then counts polls. Prints the cycle time
 // (time between two polls of the same drive: median and max), the wire limit
@@ -13,7 +14,8 @@
 // the Statistics window open (and refreshing) for the whole run. With
 // --screenshot it confirms a request, starts random mode on a row and saves a
 // picture of the window at the end; --statistics-screenshot saves one of the
-// Statistics window.
+// Statistics window, --timeline-screenshot one of the Timeline window
+// (one minute wide).
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -31,6 +33,7 @@
 
 #include "app_info.h"
 #include "polmon_window.h"
+#include "timeline_window.h"
 
 namespace {
 
@@ -49,7 +52,7 @@ struct Options {
   long long polls = 0;
   double turnaround = 1;
   bool statistics = false;
-  QString shot, statisticsShot;
+  QString shot, statisticsShot, timelineShot;
 };
 
 // The command line, through the tool set's parser (--help and --version
@@ -67,6 +70,7 @@ std::optional<int> parse(int argc, char** argv, Options* o) {
   const auto statistics = xav::addOption(p, "statistics", "Keep the Statistics window open for the whole run.");
   const auto shot = xav::addOption(p, "screenshot", "Save a picture of the window at the end.", "FILE");
   const auto statisticsShot = xav::addOption(p, "statistics-screenshot", "Save a picture of the Statistics window.", "FILE");
+  const auto timelineShot = xav::addOption(p, "timeline-screenshot", "Save a picture of the Timeline window.", "FILE");
   if (const auto end = xav::parseCommandLine(p, xav::argumentsOf(argc, argv))) return end;
   if (p.isSet(com)) o->com = p.value(com).toInt();
   if (p.isSet(cycles)) o->cycles = p.value(cycles).toInt();
@@ -76,6 +80,7 @@ std::optional<int> parse(int argc, char** argv, Options* o) {
   o->statistics = p.isSet(statistics);
   o->shot = p.value(shot);
   o->statisticsShot = p.value(statisticsShot);
+  o->timelineShot = p.value(timelineShot);
   return std::nullopt;
 }
 
@@ -97,6 +102,10 @@ class Bench {
       child<QComboBox>("cmbComm")->setEditText(QStringLiteral("COM %1").arg(o_.com));
       child<QPushButton>("cmdScan")->click();
       if (o_.statistics || !o_.statisticsShot.isEmpty()) child<QPushButton>("cmdStatistics")->click();
+      if (!o_.timelineShot.isEmpty()) {
+        child<QPushButton>("cmdTimeline")->click();
+        if (auto* span = window_.findChild<QComboBox*>(QStringLiteral("cmbSpan"))) span->setCurrentIndex(1);
+      }
     });
   }
 
@@ -144,7 +153,7 @@ void Bench::tick() {
 void Bench::sweepDone() {
   measuring_ = true;
   lastTick_ = -1;
-  if (o_.shot.isEmpty() && o_.statisticsShot.isEmpty()) return;
+  if (o_.shot.isEmpty() && o_.statisticsShot.isEmpty() && o_.timelineShot.isEmpty()) return;
   // Something to look at: a confirmed request, a drive in random mode and a
   // request still being typed.
   polmon::PollEngine& engine = window_.engine();
@@ -178,6 +187,11 @@ void Bench::finish() {
   if (!o_.shot.isEmpty()) window_.grab().save(o_.shot);
   if (auto* stats = window_.findChild<QWidget*>(QStringLiteral("frmStatistics")); stats && !o_.statisticsShot.isEmpty())
     stats->grab().save(o_.statisticsShot);
+  if (auto* timeline = window_.findChild<polmon::TimelineWindow*>(QStringLiteral("frmTimeline"));
+      timeline && !o_.timelineShot.isEmpty()) {
+    timeline->refresh();
+    timeline->grab().save(o_.timelineShot);
+  }
   window_.engine().shutDown();
   QApplication::quit();
 }

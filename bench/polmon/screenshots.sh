@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Makes docs/screenshots/tvr_polmon.png and tvr_polmon_statistics.png on the
-# offscreen platform, against a simulated network like the demo's: seven
+# Makes docs/screenshots/tvr_polmon.png, tvr_polmon_statistics.png and
+# tvr_polmon_timeline.png on the offscreen platform, against a simulated network like the demo's: seven
 # drives, one stuck (Reset offered), one reporting another letter, one that
 # now and then answers with four bytes and one that now and then stays silent.
 set -euo pipefail
@@ -17,7 +17,7 @@ cleanup() {
 trap cleanup EXIT
 export XDG_CONFIG_HOME="$work/config"
 "$bin/tvr-drive-sim" --com 9 --drives A,B,C,D,F,K,T --ducts 12,B=8,C=24,D=5,F=16 \
-  --position 3,B=1,C=9,F=9,K=7 --fault T=stuck --fault K=status=E --fault D=long:25 --fault F=silent:30 \
+  --position 3,B=1,C=9,F=9,K=7 --fault T=stuck --fault K=status=E --fault D=long:25 --fault F=silent:30 --fault B=late=70:40 --fault C=stray=3:60 \
   --report /dev/null >"$work/sim.out" &
 sim_pid=$!
 for _ in $(seq 100); do
@@ -26,7 +26,8 @@ for _ in $(seq 100); do
 done
 mkdir -p "$root/docs/screenshots"
 cd "$work"
-QT_QPA_PLATFORM=offscreen "$bin/polmon-bench" --com 9 --cycles 60 --drives 7 \
+QT_QPA_PLATFORM=offscreen "$bin/polmon-bench" --com 9 --cycles 600 --drives 7 \
   --screenshot "$root/docs/screenshots/tvr_polmon.png" \
-  --statistics-screenshot "$root/docs/screenshots/tvr_polmon_statistics.png" >/dev/null
-echo "wrote docs/screenshots/tvr_polmon.png and tvr_polmon_statistics.png"
+  --statistics-screenshot "$root/docs/screenshots/tvr_polmon_statistics.png" \
+  --timeline-screenshot "$root/docs/screenshots/tvr_polmon_timeline.png" >/dev/null
+echo "wrote docs/screenshots/tvr_polmon.png, tvr_polmon_statistics.png and tvr_polmon_timeline.png"

@@ -17,11 +17,16 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QScreen>
+#include <QApplication>
+#include <cmath>
 
 #include "colours.h"
 #include "fake_serial_link.h"
 #include "files.h"
 #include "polmon_window.h"
+#include "port_access.h"
+#include "row_display.h"
 #include "statistics_window.h"
 
 using namespace polmon;
@@ -343,4 +348,221 @@ TEST_F(WindowTest, StatisticsWindowShowsTheCountsLiveAndExportsThem) {
   EXPECT_FALSE(stats->exportTo(dir.filePath("plain/stats.csv")));
   EXPECT_TRUE(stats->findChild<QLabel*>("lblExportResult")->text().startsWith("Not exported"));
   EXPECT_FALSE(QFile::exists(dir.filePath("plain/stats.csv")));
+}
+
+namespace {
+// Where a widget lies in its window's coordinates.
+QRect inWindow(QWidget* w) { return QRect(w->mapTo(w->window(), QPoint()), w->size()); }
+
+double contrast(const QColor& a, const QColor& b) {
+  auto lum = [](const QColor& c) {
+    auto ch = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+    return 0.2126 * ch(c.redF()) + 0.7152 * ch(c.greenF()) + 0.0722 * ch(c.blueF());
+  };
+  const double x = lum(a) + 0.05, y = lum(b) + 0.05;
+  return x > y ? x / y : y / x;
+}
+}  // namespace
+
+TEST_F(WindowTest, NothingInTheTopRowMovesWhenScanHidesThePortList) {
+  window.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+  const QStringList names{"chkScanSpeed", "cmdScan", "cmdExit", "cmdStatistics", "cmdTimeline",
+                          "lblDistCnt", "lblDrives", "lblErrCnt", "lblError"};
+  auto topRow = [&] {
+    QList<QRect> where;
+    for (const QString& n : names) where << inWindow(find<QWidget>(window, n));
+    return where;
+  };
+  QTest::qWait(20);
+  const QList<QRect> before = topRow();
+  const QRect window0(QPoint(), window.size());
+  for (int k = 0; k < before.size(); ++k) {
+    EXPECT_TRUE(window0.contains(before[k])) << qPrintable(names[k]);
+    for (int j = k + 1; j < before.size(); ++j)
+      EXPECT_FALSE(before[k].intersects(before[j])) << qPrintable(names[k] + " and " + names[j]);
+  }
+  // The second click of a double click lands where the first did: on Scan.
+  const QPoint firstClick = before[1].center();
+  ASSERT_TRUE(scan());
+  ASSERT_TRUE(find<QComboBox>(window, "cmbComm")->isHidden());
+  ASSERT_TRUE(find<QLabel>(window, "lblDrives")->isHidden());  // "1 Drives Found" says it
+  QTest::qWait(20);
+  EXPECT_EQ(topRow(), before);
+  EXPECT_EQ(window.childAt(firstClick), find<QWidget>(window, "cmdScan"));
+  EXPECT_FALSE(before[2].contains(firstClick));
+  EXPECT_TRUE(find<QLabel>(window, "lblPort")->isHidden());  // with its list
+}
+
+TEST_F(WindowTest, DrivesFoundIsSaidOnce) {
+  EXPECT_EQ(find<QLabel>(window, "lblDistCnt")->text(), "0 ");
+  EXPECT_FALSE(find<QLabel>(window, "lblDrives")->isHidden());
+  ASSERT_TRUE(scan());
+  EXPECT_EQ(find<QLabel>(window, "lblDistCnt")->text(), "1 Drives Found");
+  EXPECT_TRUE(find<QLabel>(window, "lblDrives")->isHidden());
+}
+
+TEST_F(WindowTest, AScanThatOpensNoPortKeepsTheListSaysWhyAndLeavesNothingStale) {
+  ASSERT_TRUE(scan());
+  ASSERT_EQ(find<QLabel>(window, "lblDistCnt")->text(), "1 Drives Found");
+  // The adapter goes, and is gone when Scan is pressed again.
+  link.close();
+  emit link.failed(QStringLiteral("the device was disconnected"));
+  ASSERT_TRUE(window.engine().lostPort());
+  link.openable = false;
+  QTest::mouseClick(find<QPushButton>(window, "cmdScan"), Qt::LeftButton);
+  auto* list = find<QComboBox>(window, "cmbComm");
+  EXPECT_FALSE(list->isHidden());
+  const QString said = find<QLabel>(window, "lblMessage")->text();
+  EXPECT_TRUE(said.contains("COM 1")) << qPrintable(said);
+  EXPECT_TRUE(said.contains("cannot be opened")) << qPrintable(said);
+  EXPECT_EQ(find<QLabel>(window, "lblDistCnt")->text(), "0 ");
+  EXPECT_FALSE(find<QLabel>(window, "lblDrives")->isHidden());
+  EXPECT_EQ(list->count(), 0);  // probed again: nothing opens now
+
+  // Plugged in again: the next Scan finds it, chooses it and sweeps.
+  link.openable = true;
+  ASSERT_TRUE(scan());
+  EXPECT_TRUE(list->isHidden());
+  EXPECT_EQ(list->count(), 16);
+  EXPECT_EQ(list->currentText(), "COM 1");
+  // (How many: on a slow machine a reply of the earlier cycle may still be
+  // on its way; the framing is not what this test is about.)
+  EXPECT_TRUE(find<QLabel>(window, "lblDistCnt")->text().endsWith(" Drives Found"));
+  EXPECT_EQ(find<QLineEdit>(window, "txtAddr", 0)->text(), "A");
+  EXPECT_TRUE(find<QLabel>(window, "lblMessage")->text().isEmpty());
+}
+
+TEST_F(WindowTest, AScanWithNoPortListedSaysSo) {
+  FakeSerialLink none;
+  none.openable = false;
+  PolmonWindow empty(&none);
+  empty.engine().setLogPath(dir.filePath("empty.dbg"));
+  QTest::mouseClick(find<QPushButton>(empty, "cmdScan"), Qt::LeftButton);
+  EXPECT_FALSE(find<QComboBox>(empty, "cmbComm")->isHidden());
+  const QString said = find<QLabel>(empty, "lblMessage")->text();
+  EXPECT_TRUE(said.startsWith("No port was chosen")) << qPrintable(said);
+}
+
+TEST(WindowColours, FixedBackgroundsCarryFixedTextUnderADarkTheme) {
+  const QPalette saved = QApplication::palette();
+  QPalette dark = saved;
+  for (auto role : {QPalette::Window, QPalette::Base, QPalette::Button}) dark.setColor(role, QColor(40, 40, 40));
+  for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText}) dark.setColor(role, QColor(230, 230, 230));
+  QApplication::setPalette(dark);
+  {
+    QTemporaryDir dir;
+    ConfigHome config(dir.filePath("config"));
+    FakeSerialLink link;
+    PolmonWindow window(&link);
+    window.engine().setEarliestReplyNs(0);
+    window.engine().setLogPath(dir.filePath("Polmon.dbg"));
+    window.engine().setReplyTimeoutMs(20);
+    QObject::connect(&window.engine(), &PollEngine::frameSent, &window, [&](const QByteArray& f) {
+      if (f == "AS") QTimer::singleShot(0, &window, [&] { link.feed(QByteArray("M0\r")); });
+      if (f == "BS") QTimer::singleShot(0, &window, [&] { link.feed(QByteArray("P2\r")); });
+      if (f == "Bd") QTimer::singleShot(0, &window, [&] { link.feed(QByteArray("D9\r")); });
+    });
+    QTest::mouseClick(find<QPushButton>(window, "cmdScan"), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window.engine().polling(); }, 10000));
+    // The sweep offers "Rnd" first; the poll after it offers the reset.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return find<QPushButton>(window, "cmdRnd", 0)->text() == "Reset"; }, 10000));
+    window.engine().editRequest(2, "5");  // cyan while typed
+    for (int i = 0; i < kRows; ++i)
+      for (const char* name : {"txtAddr", "txtStat", "txtPosition", "txtRequest"}) {
+        const QPalette p = find<QLineEdit>(window, name, i)->palette();
+        EXPECT_GE(contrast(p.color(QPalette::Base), p.color(QPalette::Text)), 4.5) << name << i;
+      }
+    // Reset on light red, the duct count on cyan: black text on both.
+    for (int i : {0, 1}) {
+      const QPalette p = find<QPushButton>(window, "cmdRnd", i)->palette();
+      EXPECT_EQ(p.color(QPalette::ButtonText), QColor(Qt::black)) << i;
+    }
+    EXPECT_EQ(find<QPushButton>(window, "cmdRnd", 0)->palette().color(QPalette::Button), QColor(xav::colours::LightRed));
+    // What has no colour of its own follows the theme.
+    EXPECT_EQ(find<QLabel>(window, "lblError")->palette().color(QPalette::WindowText), QColor(230, 230, 230));
+  }
+  QApplication::setPalette(saved);
+  // Black on every colour the grid paints, by the contrast rule.
+  for (QRgb c : {xav::colours::LightGrey, xav::colours::Green, xav::colours::Red, xav::colours::White, xav::colours::Cyan,
+                 xav::colours::Orange, xav::colours::LightRed})
+    EXPECT_EQ(textColourOn(c), qRgb(0, 0, 0));
+  EXPECT_EQ(textColourOn(qRgb(0, 0, 128)), qRgb(255, 255, 255));
+}
+
+TEST_F(WindowTest, KeyboardReachesFieldsByMnemonicAndTabSkipsReadOnlyBoxes) {
+  window.show();
+  window.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+  for (int i = 0; i < kRows; ++i)
+    for (const char* name : {"txtAddr", "txtStat", "txtPosition"})
+      EXPECT_FALSE(find<QWidget>(window, name, i)->focusPolicy() & Qt::TabFocus) << name << i;
+  EXPECT_TRUE(find<QWidget>(window, "txtRequest", 0)->focusPolicy() & Qt::TabFocus);
+  QTest::keyClick(&window, Qt::Key_P, Qt::AltModifier);
+  EXPECT_TRUE(find<QComboBox>(window, "cmbComm")->hasFocus());
+  QTest::keyClick(&window, Qt::Key_Q, Qt::AltModifier);
+  EXPECT_TRUE(find<QLineEdit>(window, "txtRequest", 10)->hasFocus());
+  QTest::keyClick(&window, Qt::Key_R, Qt::AltModifier);
+  EXPECT_TRUE(find<QLineEdit>(window, "txtRequest", 0)->hasFocus());
+  // From a request, Tab goes on to the next row's request: no read-only box
+  // in between (the row buttons are hidden before a sweep).
+  QTest::keyClick(find<QLineEdit>(window, "txtRequest", 0), Qt::Key_Tab);
+  EXPECT_TRUE(find<QLineEdit>(window, "txtRequest", 1)->hasFocus());
+  // A button's mnemonic clicks it a moment later.
+  QTest::keyClick(&window, Qt::Key_M, Qt::AltModifier);
+  EXPECT_TRUE(QTest::qWaitFor(
+      [&] {
+        auto* timeline = window.findChild<QWidget*>("frmTimeline");
+        return timeline && timeline->isVisible();
+      },
+      5000));
+}
+
+TEST_F(WindowTest, StatisticsAndTimelineFitASmallScreenWhole) {
+  ASSERT_TRUE(scan());
+  QTest::mouseClick(find<QPushButton>(window, "cmdStatistics"), Qt::LeftButton);
+  QTest::mouseClick(find<QPushButton>(window, "cmdTimeline"), Qt::LeftButton);
+  const QRect screen = window.screen()->availableGeometry();
+  for (const char* name : {"frmStatistics", "frmTimeline"}) {
+    auto* w = window.findChild<QWidget*>(name);
+    ASSERT_NE(w, nullptr) << name;
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w)) << name;
+    // 900 x 500 logical pixels: a 1366 x 768 screen at scale 1.5.
+    EXPECT_LE(w->minimumSizeHint().width(), 900) << name;
+    EXPECT_LE(w->minimumSizeHint().height(), 500) << name;
+    EXPECT_LE(w->width(), screen.width()) << name;
+    EXPECT_LE(w->height(), screen.height()) << name;
+    // Close is within the window, in view.
+    auto* close = w->findChild<QPushButton*>("cmdClose");
+    ASSERT_NE(close, nullptr);
+    EXPECT_TRUE(QRect(QPoint(), w->size()).contains(QRect(close->mapTo(w, QPoint()), close->size()))) << name;
+    w->resize(900, 500);
+    QTest::qWait(20);
+    EXPECT_TRUE(QRect(QPoint(), w->size()).contains(QRect(close->mapTo(w, QPoint()), close->size()))) << name;
+  }
+  EXPECT_LE(window.minimumSizeHint().width(), 900);
+  EXPECT_LE(window.minimumSizeHint().height(), 500);
+  // What scrolls can be reached by Tab, so the keys scroll it.
+  for (const char* name : {"grdStatistics", "scrTime", "scrLanes"}) {
+    auto* w = window.findChild<QWidget*>(name);
+    ASSERT_NE(w, nullptr) << name;
+    EXPECT_TRUE(w->focusPolicy() & Qt::TabFocus) << name;
+  }
+}
+
+TEST(PortAccess, GroupAdviceOnlyWhereTheGroupMayReadAndWrite) {
+  // The device belongs to root, mode 0600: joining root would not help.
+  const QList<SerialDevice> rootOnly{{"/dev/ttyUSB0", false, "root", 0600}};
+  const QString advice = serialAccessAdvice(rootOnly, {"users"}, "tech");
+  EXPECT_FALSE(advice.contains("usermod")) << qPrintable(advice);
+  EXPECT_TRUE(advice.contains("/dev/ttyUSB0 gives its group root no access (mode 0600)")) << qPrintable(advice);
+  EXPECT_TRUE(advice.contains("GROUP=\"dialout\", MODE=\"0660\"")) << qPrintable(advice);
+  EXPECT_TRUE(advice.contains("udevadm")) << qPrintable(advice);
+  // Read but not write for the group is no access either, member or not.
+  EXPECT_FALSE(serialAccessAdvice({{"/dev/ttyS0", false, "dialout", 0640}}, {"dialout"}, "tech").isEmpty());
+  EXPECT_FALSE(serialAccessAdvice({{"/dev/ttyS0", false, "dialout", 0640}}, {}, "tech").contains("usermod"));
+  // One device a group's members may use: join that group.
+  const QString join =
+      serialAccessAdvice({{"/dev/ttyUSB0", false, "root", 0600}, {"/dev/ttyS0", false, "dialout", 0660}}, {}, "tech");
+  EXPECT_TRUE(join.contains("sudo usermod -aG dialout tech")) << qPrintable(join);
 }
