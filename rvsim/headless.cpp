@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "console_io.h"
 #include "drive_letters.h"
 #include "simulator.h"
 
@@ -58,6 +59,8 @@ const char* connectionEndName(ConnectionEnd how) {
     case ConnectionEnd::PeerClosed: return "peer closed";
     case ConnectionEnd::Broken: return "broken";
     case ConnectionEnd::Idle: return "idle";
+    case ConnectionEnd::Replaced: return "replaced";
+    case ConnectionEnd::Dropped: return "dropped";
   }
   return "";
 }
@@ -68,11 +71,15 @@ HeadlessSession::HeadlessSession(Simulator& simulator, Sink sink, QObject* paren
           [this](const QString& ip) { event("connected", QStringLiteral("remote"), ip); });
   connect(&simulator_, &Simulator::connectionTurnedAway, this,
           [this](const QString& ip) { event("turned_away", QStringLiteral("remote"), ip); });
+  connect(&simulator_, &Simulator::connectionReplaced, this,
+          [this](const QString& ip) { event("replaced", QStringLiteral("remote"), ip); });
   connect(&simulator_, &Simulator::connectionEnded, this, [this](ConnectionEnd how) {
     event("closed", QStringLiteral("how"), QString::fromLatin1(connectionEndName(how)));
   });
   connect(&simulator_, &Simulator::trouble, this,
           [this](const QString& text) { event("error", QStringLiteral("message"), text); });
+  connect(&simulator_, &Simulator::notice, this,
+          [this](const QString& text) { event("note", QStringLiteral("message"), text); });
   connect(&simulator_, &Simulator::positionsWritten, this, &HeadlessSession::positionsEvent);
 }
 
@@ -134,6 +141,12 @@ void HeadlessSession::handleCommand(const QString& line) {
   }
 }
 
+void HeadlessSession::reportLineTooLong(QByteArrayView head) {
+  if (quitting_) return;
+  error(QStringLiteral("line longer than %1 bytes: dropped up to its end, nothing of it run").arg(LineSplitter::kMaxLine),
+        QString::fromUtf8(head) + QStringLiteral("..."));
+}
+
 void HeadlessSession::answerSet(const QStringList& words) {
   const QString line = words.join(QLatin1Char(' '));
   if (words.size() != 3) return error(QStringLiteral("usage: set <drive A-R, T, U> <request 0-254>"), line);
@@ -192,13 +205,15 @@ void HeadlessSession::answerStats() {
                 {QStringLiteral("state"), stateName(simulator_.state())},
                 {QStringLiteral("connections_accepted"), qint64(c.connectionsAccepted)},
                 {QStringLiteral("connections_turned_away"), qint64(c.connectionsTurnedAway)},
+                {QStringLiteral("connections_replaced"), qint64(c.connectionsReplaced)},
                 {QStringLiteral("answered"), QJsonObject{{QStringLiteral("3"), qint64(c.readsAnswered)},
                                                         {QStringLiteral("16"), qint64(c.writesAnswered)}}},
                 {QStringLiteral("frames_ignored"), qint64(c.framesIgnored)},
                 {QStringLiteral("bytes_in"), qint64(c.bytesIn)},
                 {QStringLiteral("bytes_out"), qint64(c.bytesOut)},
                 {QStringLiteral("frames_per_second"), qRound(simulator_.framesPerSecond() * 10) / 10.0},
-                {QStringLiteral("ms_since_last_write"), sinceWrite < 0 ? QJsonValue() : QJsonValue(sinceWrite)}};
+                {QStringLiteral("ms_since_last_write"), sinceWrite < 0 ? QJsonValue() : QJsonValue(sinceWrite)},
+                {QStringLiteral("output_lines_dropped"), qint64(outputDropped_ ? outputDropped_() : 0)}};
   sink_(compact(o), true);
 }
 

@@ -35,10 +35,15 @@ class HeadlessSession : public QObject {
 
   // Answers one command line.
   void handleCommand(const QString& line);
+  // A line over the limit: one error, and nothing of it is run.
+  void reportLineTooLong(QByteArrayView head);
   // The event that says the port is bound and served.
   void announceListening();
   // An error event (the port cannot be bound and the like).
   void reportFailure(const QString& text);
+  // Where stats finds the count of output lines dropped for a reader that
+  // does not keep up.
+  void setOutputDropCount(std::function<quint64()> count) { outputDropped_ = std::move(count); }
 
  signals:
   void quitRequested();
@@ -54,6 +59,7 @@ class HeadlessSession : public QObject {
 
   Simulator& simulator_;
   Sink sink_;
+  std::function<quint64()> outputDropped_;
   bool quitting_ = false;
 };
 

@@ -172,11 +172,12 @@ void RvsimWindow::buildTrafficFrame(int left, int width) {
   const int fh = rowHeight_;
   trafficFrame_ = new QGroupBox(QStringLiteral("Traffic"), this);
   trafficFrame_->setObjectName(QStringLiteral("FrTraffic"));
-  const char* captions[kCounterCount] = {"Connections accepted", "Turned away",      "Reads answered (3)",
-                                         "Writes answered (16)", "Frames ignored",   "Bytes in",
-                                         "Bytes out",            "Frames per second", "Last write"};
-  const char* names[kCounterCount] = {"lblAccepted", "lblTurnedAway", "lblReads", "lblWrites", "lblIgnored",
-                                      "lblBytesIn",  "lblBytesOut",   "lblRate",  "lblLastWrite"};
+  const char* captions[kCounterCount] = {"Connections accepted", "Turned away",       "Replaced (same address)",
+                                         "Reads answered (3)",   "Writes answered (16)", "Frames ignored",
+                                         "Bytes in",             "Bytes out",         "Frames per second",
+                                         "Last write"};
+  const char* names[kCounterCount] = {"lblAccepted", "lblTurnedAway", "lblReplaced", "lblReads", "lblWrites",
+                                      "lblIgnored",  "lblBytesIn",    "lblBytesOut", "lblRate",  "lblLastWrite"};
   for (int i = 0; i < kCounterCount; ++i) {
     auto* caption = new QLabel(QString::fromLatin1(captions[i]), trafficFrame_);
     caption->setGeometry(10, 22 + i * (fh + 2), width - 90, fh);
@@ -204,7 +205,12 @@ void RvsimWindow::buildButtons(int left, int) {
   exitButton_ = new QPushButton(QStringLiteral("E&xit"), this);
   exitButton_->setObjectName(QStringLiteral("cmdExit"));
   exitButton_->setGeometry(right - 89, bottom - fh - 8, 90, fh + 8);
-  setFixedSize(right + 16, bottom + 16);
+  messageLine_ = new QLabel(this);
+  messageLine_->setObjectName(QStringLiteral("lblMessage"));
+  messageLine_->setWordWrap(true);
+  messageLine_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  messageLine_->setGeometry(px(240), bottom + 4, right - px(240), 2 * fh + 4);
+  setFixedSize(right + 16, bottom + 2 * fh + 16);
   connect(clearCaptionsButton_, &QPushButton::clicked, this, [this] { simulator_.clearCaptions(); });
   connect(exitButton_, &QPushButton::clicked, this, [this] {
     simulator_.stop();
@@ -217,6 +223,10 @@ void RvsimWindow::connectSimulator() {
   connect(&simulator_, &Simulator::connectionAccepted, this, [this](const QString& ip) {
     stateBox_->setText(QString::number(simulator_.state()));
     remoteIpBox_->setText(ip);
+  });
+  connect(&simulator_, &Simulator::connectionReplaced, this, [this](const QString& ip) {
+    note(QStringLiteral("%1: the gateway %2 connected again; its old connection was closed and the new one is served.")
+             .arg(timeOfDay(), ip));
   });
   connect(&simulator_, &Simulator::statusRefreshed, this, &RvsimWindow::showStatus);
   connect(&simulator_, &Simulator::arrivalHandled, this, [this] {
@@ -235,9 +245,9 @@ void RvsimWindow::connectSimulator() {
   });
   connect(&simulator_, &Simulator::requestChanged, this, &RvsimWindow::showRequest);
   connect(&simulator_, &Simulator::captionsChanged, this, &RvsimWindow::showCaptions);
-  connect(&simulator_, &Simulator::trouble, this, [this](const QString& text) {
-    xav::showMessage(this, xav::MessageIcon::Exclamation, windowTitle(), text);
-  });
+  // The program goes on after trouble: a note, not a box that holds up the start.
+  connect(&simulator_, &Simulator::trouble, this, &RvsimWindow::note);
+  connect(&simulator_, &Simulator::notice, this, &RvsimWindow::note);
 }
 
 void RvsimWindow::showEvent(QShowEvent* e) {
@@ -263,6 +273,9 @@ void RvsimWindow::firstActivation() {
     return;
   }
   localIpBox_->setText(hostAddress() + QLatin1Char(':') + QString::number(simulator_.server()->localPort()));
+  // The captions come once the port listens, so no trouble with their file
+  // keeps the gateway waiting.
+  simulator_.OpenCaptions();
   requestBoxes_[1]->setFocus(Qt::OtherFocusReason);
 }
 
@@ -273,7 +286,6 @@ void RvsimWindow::BuildRegisterRows() {
     syncRequest(i);
   }
   setTabOrders();
-  simulator_.OpenCaptions();
 }
 
 void RvsimWindow::buildRow(int i) {
@@ -423,8 +435,8 @@ void RvsimWindow::showStatus(int state) {
 
 void RvsimWindow::showCounters() {
   const TrafficCounters& c = simulator_.counters();
-  const quint64 values[] = {c.connectionsAccepted, c.connectionsTurnedAway, c.readsAnswered, c.writesAnswered,
-                            c.framesIgnored,       c.bytesIn,               c.bytesOut};
+  const quint64 values[] = {c.connectionsAccepted, c.connectionsTurnedAway, c.connectionsReplaced, c.readsAnswered,
+                            c.writesAnswered,      c.framesIgnored,         c.bytesIn,             c.bytesOut};
   for (int i = Accepted; i <= BytesOut; ++i) counterValues_[size_t(i)]->setText(QString::number(values[i]));
   counterValues_[Rate]->setText(QString::number(simulator_.framesPerSecond(), 'f', 1));
   const qint64 since = simulator_.msSinceLastWrite();
@@ -441,6 +453,11 @@ void RvsimWindow::cmdTraffic_Click() {
   trafficWindow_->show();
   trafficWindow_->raise();
   trafficWindow_->activateWindow();
+}
+
+void RvsimWindow::note(const QString& text) {
+  messageLine_->setText(text);
+  messageLine_->setToolTip(text);
 }
 
 void RvsimWindow::endProgram(int exitCode, const QString& message) {

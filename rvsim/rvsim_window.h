@@ -38,7 +38,7 @@ class RvsimWindow : public QWidget {
   // Positions not written for this long are marked stale (the gateway scans every 0.5 s).
   static constexpr qint64 kStaleAfterMs = 2000;
   // The counters shown, one value label each.
-  enum Counter { Accepted, TurnedAway, Reads, Writes, Ignored, BytesIn, BytesOut, Rate, LastWrite, kCounterCount };
+  enum Counter { Accepted, TurnedAway, Replaced, Reads, Writes, Ignored, BytesIn, BytesOut, Rate, LastWrite, kCounterCount };
 
   explicit RvsimWindow(Simulator& simulator, QWidget* parent = nullptr);
   ~RvsimWindow() override;
@@ -83,6 +83,8 @@ class RvsimWindow : public QWidget {
   void showLabels();
   void flushDisplay();
   void endProgram(int exitCode, const QString& message);
+  // A note in the message line: seen, never in the way (no modal box).
+  void note(const QString& text);
 
   Simulator& simulator_;
   QTimer* displayTimer_;
@@ -110,6 +112,7 @@ class RvsimWindow : public QWidget {
   QPlainTextEdit* monitorBox_ = nullptr;
   QPushButton* clearCaptionsButton_ = nullptr;
   QPushButton* exitButton_ = nullptr;
+  QLabel* messageLine_ = nullptr;
   QGroupBox* trafficFrame_ = nullptr;
   std::array<QLabel*, kCounterCount> counterValues_{};
   QPushButton* trafficButton_ = nullptr;

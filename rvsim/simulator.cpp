@@ -1,6 +1,7 @@
 #include "simulator.h"
 
 #include <QDateTime>
+#include <QFile>
 #include <QFileInfo>
 #include <QLocale>
 #include <QTime>
@@ -43,6 +44,10 @@ Simulator::Simulator(const Options& options, QObject* parent)
   connect(server_, &ModbusServer::connectionTurnedAway, this, [this](const QString& ip) {
     ++counters_.connectionsTurnedAway;
     emit connectionTurnedAway(ip);
+  });
+  connect(server_, &ModbusServer::connectionReplaced, this, [this](const QString& ip) {
+    ++counters_.connectionsReplaced;
+    emit connectionReplaced(ip);
   });
   connect(server_, &ModbusServer::connectionEnded, this, &Simulator::connectionEnded);
   connect(server_, &ModbusServer::listenerTrouble, this, [this](const QString& text) {
@@ -158,15 +163,22 @@ void Simulator::setCaption(int row, const QString& text) {
 
 void Simulator::OpenCaptions() {
   const QString path = xav::platform::captionsFilePath();
-  if (!QFileInfo::exists(path)) CreateCaptionFile();
-  QByteArray contents;
-  QString error;
-  if (!xav::readWholeFile(path, &contents, &error)) {
-    emit trouble(QStringLiteral("The captions file %1 cannot be read (%2).").arg(path, error));
+  if (!QFileInfo::exists(path) && !QFileInfo(path).isSymLink()) {
+    CreateCaptionFile();
     return;
   }
-  const QStringList captions = parseCaptions(contents);
-  for (int i = 1; i <= kRows; ++i) processor_.image().row(i).caption = captions[i - 1];
+  QByteArray contents;
+  QString error;
+  if (!readRegularFile(path, kMaxCaptionsFileBytes, &contents, &error)) {
+    // Not ours to replace unread: kept aside before the first save.
+    keepFileAside_ = error;
+    emit trouble(QStringLiteral("The captions file %1 cannot be read (%2); the captions start empty.").arg(path, error));
+    return;
+  }
+  const CaptionsRead read = readCaptions(contents);
+  // What the file holds must not be lost by the first save.
+  keepFileAside_ = read.notCaptions;
+  for (int i = 1; i <= kRows; ++i) processor_.image().row(i).caption = read.captions[i - 1];
   emit captionsChanged();
 }
 
@@ -174,10 +186,32 @@ void Simulator::CreateCaptionFile() {
   QStringList captions;
   for (int i = 1; i <= kRows; ++i) captions << image().row(i).caption;
   const QString path = xav::platform::captionsFilePath();
+  if (isOtherThanRegularFile(path)) {
+    // A folder or a pipe in its place is somebody's, and never replaced.
+    if (!std::exchange(saveRefusalShown_, true)) {
+      emit trouble(QStringLiteral("The captions cannot be saved: %1 is not a regular file.").arg(path));
+    }
+    return;
+  }
   QString error;
+  QString keptAs;
+  if (!keepFileAside_.isEmpty() && QFileInfo::exists(path)) {
+    keptAs = backupPathFor(path);
+    if (!QFile::rename(path, keptAs)) {
+      emit trouble(QStringLiteral("The captions are not saved: %1 (%2) could not be kept as %3.")
+                       .arg(path, keepFileAside_, keptAs));
+      return;
+    }
+  }
   if (!xav::writeWholeFile(path, captionsFileBytes(captions), &error)) {
     emit trouble(QStringLiteral("The captions cannot be saved to %1 (%2).").arg(path, error));
+    return;
   }
+  if (!keptAs.isEmpty()) {
+    emit notice(QStringLiteral("%1 was not a captions file (%2): it is kept as %3, and the captions are saved anew.")
+                    .arg(path, keepFileAside_, keptAs));
+  }
+  keepFileAside_.clear();
 }
 
 void Simulator::clearCaptions() {

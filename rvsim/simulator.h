@@ -60,7 +60,9 @@ class Simulator : public QObject {
   void typeRequest(int row, const QString& typed);
   void commitRequest(int row, int value);
 
-  // Captions and their file.
+  // Captions and their file. The file is read in Latin-1; a file that was
+  // not a captions file is kept aside (ModBusCaptions.txt.bak) before the
+  // first save replaces it.
   void setCaption(int row, const QString& text);
   void OpenCaptions();
   void CreateCaptionFile();
@@ -83,6 +85,7 @@ class Simulator : public QObject {
  signals:
   void connectionAccepted(const QString& remoteIp);
   void connectionTurnedAway(const QString& remoteIp);
+  void connectionReplaced(const QString& remoteIp);
   void connectionEnded(rvsim::ConnectionEnd how);
   void statusRefreshed(int state);
   void arrivalHandled();
@@ -94,6 +97,8 @@ class Simulator : public QObject {
   // Something the user must be told (a file that cannot be written, a
   // listener in trouble); the program goes on.
   void trouble(const QString& text);
+  // Something the user should know that went well (a file kept aside).
+  void notice(const QString& text);
 
  private:
   void account(QByteArrayView frame, bool sent, qint64 now);
@@ -111,6 +116,10 @@ class Simulator : public QObject {
   bool monitorOn_ = false;
   bool trafficLogOn_ = false;
   bool troubleShown_ = false;
+  bool saveRefusalShown_ = false;
+  // Why the captions file read at the start must be kept aside before the
+  // first save; empty when it may be replaced.
+  QString keepFileAside_;
   quint64 arrivals_ = 0;
   quint64 skippedSeen_ = 0;
   TrafficCounters counters_;

@@ -5,6 +5,8 @@
 
 #include <QCheckBox>
 #include <QClipboard>
+#include <QDir>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QInputMethodEvent>
 #include <QLabel>
@@ -26,6 +28,8 @@
 #include "messages.h"
 #include "modbus_server.h"
 #include "platform.h"
+
+#include <sys/stat.h>
 
 using namespace rvsim;
 
@@ -471,6 +475,7 @@ TEST_F(FormTest, CountersShowTheTrafficAndStalePositions) {
   gateway.write(readRequest());
   ASSERT_TRUE(QTest::qWaitFor([&] { return gateway.bytesAvailable() >= 12 + 49; }, 10000));
   QTcpSocket intruder;
+  intruder.bind(QHostAddress(QStringLiteral("127.0.0.2")));  // not the gateway's own address
   intruder.connectToHost(QHostAddress::LocalHost, sim_->server()->localPort());
   ASSERT_TRUE(QTest::qWaitFor([&] { return sim_->counters().connectionsTurnedAway == 1; }, 10000));
   f.showCounters();
@@ -511,4 +516,31 @@ TEST_F(FormTest, GivesTheGoldenReplies) {
     return QTest::qWaitFor([&] { return sim_->counters().framesIgnored >= quint64(n); }, 10000);
   });
   EXPECT_TRUE(mismatch.isEmpty()) << mismatch.toStdString();
+}
+
+TEST_F(FormTest, CaptionsTroubleIsANoteAfterListeningAndAReturningGatewayIsShown) {
+  // A pipe in the captions file's place: nothing may wait for it, and no box holds up the start.
+  const QString path = xav::platform::captionsFilePath();
+  ASSERT_TRUE(QDir().mkpath(QFileInfo(path).path()));
+  ASSERT_EQ(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+  xav::MessageRecorder recorder;
+  RvsimWindow& f = open();
+  EXPECT_EQ(sim_->server()->state(), StateListening);
+  EXPECT_TRUE(recorder.messages().empty());
+  QLabel* message = named<QLabel>(QStringLiteral("lblMessage"));
+  EXPECT_TRUE(message->text().contains(QStringLiteral("not a regular file"))) << message->text().toStdString();
+
+  QTcpSocket dead;
+  dead.connectToHost(QHostAddress::LocalHost, sim_->server()->localPort());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return sim_->state() == StateConnected; }, 10000));
+  QTcpSocket reborn;
+  reborn.connectToHost(QHostAddress::LocalHost, sim_->server()->localPort());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return sim_->counters().connectionsReplaced == 1; }, 10000));
+  reborn.write(readRequest());
+  EXPECT_TRUE(QTest::qWaitFor([&] { return reborn.bytesAvailable() >= kReadReplySize; }, 10000));
+  EXPECT_TRUE(message->text().contains(QStringLiteral("connected again"))) << message->text().toStdString();
+  f.showCounters();
+  EXPECT_EQ(counter("lblReplaced")->text(), QStringLiteral("1"));
+  EXPECT_EQ(counter("lblTurnedAway")->text(), QStringLiteral("0"));
+  EXPECT_TRUE(recorder.messages().empty());
 }
