@@ -126,6 +126,16 @@ FrameOutcome handleFrame(QByteArrayView frame, RegisterImage& image, bool monito
   return out;
 }
 
+bool exceptionReply(QByteArrayView frame, quint8 code, QByteArray& reply) {
+  if (frame.size() <= kFunctionCodeAt) return false;
+  const quint8 function = at(frame, kFunctionCodeAt);
+  if (function != kWriteMultiple && function != kReadHolding) return false;
+  replyHeader(frame, kExceptionReplySize, 3, reply);
+  reply.data()[7] = static_cast<char>(function | 0x80);
+  reply.data()[8] = static_cast<char>(code);
+  return true;
+}
+
 // A header that a Modbus/TCP client would send: protocol 0 and at least a
 // unit id and a function code. Only used to decide whether pieces belong
 // together; a frame that starts an arrival is taken as it comes.

@@ -88,6 +88,12 @@ void handleFrame(QByteArrayView frame, RegisterImage& image, bool monitorOn, con
 FrameOutcome handleFrame(QByteArrayView frame, RegisterImage& image, bool monitorOn,
                          const std::function<QString()>& timeText);
 
+// Exception reply (9 bytes) to a frame of function 3 or 16: the frame's
+// transaction and unit ids, the function code with its high bit set, and the
+// code. False (and nothing built) for any other frame.
+inline constexpr int kExceptionReplySize = 9;
+bool exceptionReply(QByteArrayView frame, quint8 code, QByteArray& reply);
+
 // Cuts the byte stream of one connection into frames by the length in the
 // Modbus/TCP header. Of the frames that complete within one arrival only the
 // first is handed out; later ones are skipped whole, so the stream stays in
@@ -136,6 +142,8 @@ class FrameProcessor {
   // The frame answered (empty: none) and its outcome, filled in place.
   QByteArrayView arrival(QByteArrayView bytes, qint64 nowMs, bool monitorOn, const std::function<QString()>& timeText,
                          FrameOutcome& out);
+  // Only the framing: the frame to answer (empty: none), left to the caller.
+  QByteArrayView nextFrame(QByteArrayView bytes, qint64 nowMs) { return assembler_.arrival(bytes, nowMs); }
   void newConnection() { assembler_.reset(); }
   RegisterImage& image() { return image_; }
   const RegisterImage& image() const { return image_; }

@@ -8,6 +8,8 @@
 //   get                      positions, requests, captions  {"reply":"get",...}
 //   caption <drive> <text>   name a row (saved to the captions file)
 //   stats                    the traffic counters
+//   fault delay MS | silent | drop | exception CODE | refuse-writes | off
+//                            PLC-side faults (fault alone: those set)
 //   quit                     ends the program
 //
 // Drives are the letters A to R, T and U (S is never used).
@@ -55,6 +57,7 @@ class HeadlessSession : public QObject {
   void answerGet();
   void answerCaption(const QString& line);
   void answerStats();
+  void answerFault(const QStringList& words);
   void error(const QString& message, const QString& line);
 
   Simulator& simulator_;

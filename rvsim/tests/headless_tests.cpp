@@ -5,6 +5,7 @@
 
 #include <QCommandLineParser>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -444,4 +445,67 @@ TEST(HeadlessProgram, ALongLineRunsNothingAndCaptionsTroubleComesAfterListening)
   int errors = 0;
   for (const QJsonObject& o : rvsim.seen) errors += o.contains(QStringLiteral("error"));
   EXPECT_EQ(errors, 1);
+}
+
+TEST(HeadlessProgram, PlcSideFaultsAreSeenByARawClientAndListedInStats) {
+  QTemporaryDir config;
+  HeadlessProgram rvsim(config.path());
+  const quint16 port = rvsim.port();
+  ASSERT_NE(port, 0);
+  EXPECT_EQ(rvsim.reply("stats").value(QStringLiteral("faults")).toObject(),
+            (QJsonObject{{"delay_ms", 0}, {"exception", 0}, {"refuse_writes", false}, {"silent", false}}));  // off by default
+  QTcpSocket plc;
+  plc.connectToHost(QHostAddress::LocalHost, port);
+  ASSERT_TRUE(plc.waitForConnected(kWaitMs));
+  ASSERT_FALSE(rvsim.next([](const QJsonObject& o) { return isEvent(o, "connected"); }).isEmpty());
+  auto exchange = [&](const QByteArray& frame, int size) {
+    plc.write(frame);
+    if (!QTest::qWaitFor([&] { return plc.bytesAvailable() >= size; }, kWaitMs)) return QByteArray();
+    return plc.read(size);
+  };
+  const QByteArray read = golden::read(0x0102, 7, 0, 20);
+  const QByteArray write = golden::write(0x0304, 7, 0, 20, 5);
+
+  EXPECT_EQ(rvsim.reply("fault exception 2").value(QStringLiteral("faults")).toObject().value(QStringLiteral("exception")).toInt(), 2);
+  EXPECT_EQ(exchange(read, 9), QByteArray("\x01\x02\x00\x00\x00\x03\x07\x83\x02", 9));
+  EXPECT_EQ(exchange(write, 9), QByteArray("\x03\x04\x00\x00\x00\x03\x07\x90\x02", 9));
+  rvsim.reply("fault off");
+  rvsim.reply("fault refuse-writes");
+  EXPECT_EQ(exchange(write, 9), QByteArray("\x03\x04\x00\x00\x00\x03\x07\x90\x04", 9));
+  EXPECT_EQ(exchange(read, kReadReplySize).size(), kReadReplySize);  // reads still served
+  EXPECT_EQ(rvsim.reply("get").value(QStringLiteral("positions")).toArray().at(0).toInt(), 0);  // nothing written
+
+  rvsim.reply("fault off");
+  rvsim.reply("fault delay 300");
+  QElapsedTimer clock;
+  clock.start();
+  EXPECT_EQ(exchange(read, kReadReplySize).size(), kReadReplySize);
+  EXPECT_GE(clock.elapsed(), 300);  // never sooner (a lower bound no load can break)
+  rvsim.reply("fault off");
+
+  rvsim.reply("fault silent");
+  plc.write(read);
+  ASSERT_TRUE(QTest::qWaitFor([&] {
+    return rvsim.reply("stats").value(QStringLiteral("fault_counts")).toObject().value(QStringLiteral("withheld")).toInt() >= 1;
+  }, kWaitMs));
+  EXPECT_EQ(plc.bytesAvailable(), 0);
+  EXPECT_EQ(plc.state(), QAbstractSocket::ConnectedState);
+  rvsim.reply("fault off");
+  EXPECT_EQ(exchange(read, kReadReplySize).size(), kReadReplySize);
+
+  for (const char* bad : {"fault exception 0", "fault exception 256", "fault delay -1", "fault delay 60001", "fault bogus",
+                          "fault silent now"}) {
+    EXPECT_TRUE(rvsim.reply(bad).contains(QStringLiteral("error"))) << bad;
+  }
+  EXPECT_TRUE(rvsim.reply("fault drop").value(QStringLiteral("dropped")).toBool());
+  EXPECT_TRUE(QTest::qWaitFor([&] { return plc.state() == QAbstractSocket::UnconnectedState; }, kWaitMs));
+  QString how;  // told before the command's answer
+  for (const QJsonObject& o : rvsim.seen) {
+    if (isEvent(o, "closed")) how = o.value(QStringLiteral("how")).toString();
+  }
+  EXPECT_EQ(how, QStringLiteral("dropped"));
+  const QJsonObject counts = rvsim.reply("stats").value(QStringLiteral("fault_counts")).toObject();
+  EXPECT_EQ(counts.value(QStringLiteral("drops")).toInt(), 1);
+  EXPECT_EQ(counts.value(QStringLiteral("exceptions")).toInt(), 3);
+  EXPECT_EQ(counts.value(QStringLiteral("delayed")).toInt(), 1);
 }
