@@ -1,6 +1,7 @@
 #include "command_line.h"
 
 #include <QCommandLineParser>
+#include <cmath>
 
 #include "app_info.h"
 
@@ -30,6 +31,12 @@ void addRunOptions(QCommandLineParser& parser) {
 }
 
 bool readRunOptions(const QCommandLineParser& parser, RunOptions* options, QString* error) {
+  // Two timeouts: which one was meant cannot be known. (A later --port
+  // overrides an earlier one, as wrapper scripts rely on.)
+  if (parser.values(QStringLiteral("idle-timeout")).size() > 1) {
+    *error = QStringLiteral("--idle-timeout is given more than once.");
+    return false;
+  }
   bool ok = false;
   const uint port = parser.value(QStringLiteral("port")).toUInt(&ok);
   if (!ok || port > 65535) {
@@ -37,8 +44,10 @@ bool readRunOptions(const QCommandLineParser& parser, RunOptions* options, QStri
     return false;
   }
   const double idle = parser.value(QStringLiteral("idle-timeout")).toDouble(&ok);
-  if (!ok || idle < 0 || idle > kMaxIdleSeconds) {
-    *error = QStringLiteral("--idle-timeout takes seconds from 0 to %1, not \"%2\".")
+  // Below a second the gateway (scanning every 0.5 s) would be dropped
+  // between its own frames; nan and inf are no time at all.
+  if (!ok || !std::isfinite(idle) || (idle != 0 && idle < 1) || idle > kMaxIdleSeconds) {
+    *error = QStringLiteral("--idle-timeout takes 0 (never) or seconds from 1 to %1, not \"%2\".")
                  .arg(kMaxIdleSeconds)
                  .arg(parser.value(QStringLiteral("idle-timeout")));
     return false;

@@ -53,19 +53,49 @@ LineWriter::~LineWriter() { flushAll(1000); }
 
 void LineWriter::write(QByteArrayView line, bool urgent) {
   if (broken_) return;
-  if (!urgent && held_.size() > kMaxHeldBytes) {
-    ++dropped_;
-    return;
-  }
-  if (dropped_ > 0 && held_.isEmpty()) {
-    held_ += R"({"event":"dropped","positions_events":)" + QByteArray::number(dropped_) + "}\n";
-    dropped_ = 0;
+  if ((droppedPositions_ > 0 || droppedOther_ > 0) && held_.isEmpty()) {
+    QByteArray told = R"({"event":"dropped",)";
+    if (droppedOther_ > 0) told += R"("other_lines":)" + QByteArray::number(droppedOther_) + ',';
+    told += R"("positions_events":)" + QByteArray::number(droppedPositions_) + "}\n";
+    held_ += told;
+    droppedPositions_ = droppedOther_ = 0;
   }
   held_.append(line).append('\n');
+  if (held_.size() > kMaxHeldBytes) dropOldest();
   if (urgent) {
     flush();
   } else if (!batchTimer_->isActive()) {
     batchTimer_->start();
+  }
+}
+
+// Nobody reads: the oldest whole lines go, never the rest of one begun.
+void LineWriter::dropOldest() {
+  qsizetype start = 0;
+  if (partialHead_) {
+    start = held_.indexOf('\n') + 1;
+    if (start <= 0) return;
+  }
+  const qsizetype excess = held_.size() - kMaxHeldBytes * 3 / 4;
+  if (start + excess >= held_.size()) return;
+  const qsizetype cut = held_.indexOf('\n', start + excess) + 1;
+  if (cut <= start) return;
+  const QByteArrayView gone = QByteArrayView(held_).sliced(start, cut - start);
+  const auto lines = static_cast<quint64>(gone.count('\n'));
+  const auto positions = static_cast<quint64>(gone.count(QByteArrayView(R"({"event":"positions")")));
+  droppedPositions_ += positions;
+  droppedOther_ += lines - positions;
+  droppedTotal_ += lines;
+  held_.remove(start, cut - start);
+}
+
+void LineWriter::flushed(qsizetype done) {
+  if (done == 0) return;
+  partialHead_ = held_.at(done - 1) != '\n';
+  if (done == held_.size()) {
+    held_.truncate(0);  // keeps the buffer
+  } else {
+    held_.remove(0, done);
   }
 }
 
@@ -81,12 +111,8 @@ void LineWriter::flush() {
     if (n == 0) break;
     done += n;
   }
-  if (done == held_.size()) {
-    held_.truncate(0);  // keeps the buffer
-  } else {
-    held_.remove(0, done);
-    if (!batchTimer_->isActive()) batchTimer_->start();
-  }
+  flushed(done);
+  if (!held_.isEmpty() && !batchTimer_->isActive()) batchTimer_->start();
 }
 
 void LineWriter::flushAll(int timeoutMs) {
@@ -99,6 +125,38 @@ void LineWriter::flushAll(int timeoutMs) {
     done += n;
   }
   held_.clear();
+}
+
+void LineSplitter::feed(QByteArrayView data, const LineSink& line, const TooLongSink& tooLong) {
+  qsizetype start = 0;
+  while (start < data.size()) {
+    const qsizetype end = data.indexOf('\n', start);
+    const QByteArrayView piece = data.sliced(start, (end < 0 ? data.size() : end) - start);
+    if (!discarding_) {
+      if (pending_.size() + piece.size() > kMaxLine) {
+        QByteArray head = pending_.left(40);
+        head += piece.first(std::min<qsizetype>(piece.size(), 40 - head.size()));
+        pending_.clear();
+        discarding_ = true;
+        tooLong(head);
+      } else {
+        pending_.append(piece);
+      }
+    }
+    if (end < 0) return;
+    if (!discarding_) {
+      const QByteArray whole = std::exchange(pending_, QByteArray());
+      line(whole);
+    }
+    discarding_ = false;
+    start = end + 1;
+  }
+}
+
+void LineSplitter::finish(const LineSink& line) {
+  if (!discarding_ && !pending_.isEmpty()) line(pending_);
+  pending_.clear();
+  discarding_ = false;
 }
 
 #ifdef Q_OS_WIN
@@ -118,7 +176,6 @@ LineReader::LineReader(int descriptor, QObject* parent) : QObject(parent), descr
 
 LineReader::~LineReader() = default;
 void LineReader::onReadable() {}
-void LineReader::takeLines() {}
 
 #else
 
@@ -134,30 +191,17 @@ void LineReader::onReadable() {
   char buffer[4096];
   const ssize_t n = ::read(descriptor_, buffer, sizeof buffer);
   if (n < 0 && (errno == EAGAIN || errno == EINTR)) return;
+  auto line = [this](QByteArrayView l) { emit lineRead(QString::fromUtf8(l).trimmed()); };
   if (n <= 0) {
     done_ = true;
     notifier_->setEnabled(false);
-    if (!pending_.isEmpty()) emit lineRead(QString::fromUtf8(pending_).trimmed());
-    pending_.clear();
+    splitter_.finish(line);
     emit finished();
     return;
   }
-  pending_.append(buffer, n);
-  takeLines();
-}
-
-void LineReader::takeLines() {
-  qsizetype start = 0;
-  for (qsizetype end; (end = pending_.indexOf('\n', start)) >= 0; start = end + 1) {
-    emit lineRead(QString::fromUtf8(pending_.constData() + start, end - start).trimmed());
-    if (done_) return;
-  }
-  pending_.remove(0, start);
-  // A line without end that grows beyond reason is not a command.
-  if (pending_.size() > kMaxLine) {
-    pending_.clear();
-    emit lineRead(QStringLiteral("(line too long)"));
-  }
+  // A quit ends the reading: lines behind it are not served.
+  splitter_.feed(QByteArrayView(buffer, n), [&](QByteArrayView l) { if (!done_) line(l); },
+                 [this](QByteArrayView head) { emit lineTooLong(head.toByteArray()); });
 }
 
 #endif

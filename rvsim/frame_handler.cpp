@@ -126,6 +126,16 @@ FrameOutcome handleFrame(QByteArrayView frame, RegisterImage& image, bool monito
   return out;
 }
 
+bool exceptionReply(QByteArrayView frame, quint8 code, QByteArray& reply) {
+  if (frame.size() <= kFunctionCodeAt) return false;
+  const quint8 function = at(frame, kFunctionCodeAt);
+  if (function != kWriteMultiple && function != kReadHolding) return false;
+  replyHeader(frame, kExceptionReplySize, 3, reply);
+  reply.data()[7] = static_cast<char>(function | 0x80);
+  reply.data()[8] = static_cast<char>(code);
+  return true;
+}
+
 // A header that a Modbus/TCP client would send: protocol 0 and at least a
 // unit id and a function code. Only used to decide whether pieces belong
 // together; a frame that starts an arrival is taken as it comes.
@@ -133,9 +143,17 @@ bool FrameAssembler::plausible(QByteArrayView data, qsizetype pos, int length) c
   return at(data, pos + 2) == 0 && at(data, pos + 3) == 0 && length >= 2;
 }
 
+// Whether data begins with a header a client could send, whole or not.
+bool FrameAssembler::canStartFrame(QByteArrayView data) const {
+  if (data.size() < 6) return false;
+  const int length = at(data, 4) << 8 | at(data, 5);
+  return plausible(data, 0, length) && length <= kMaxLengthField;
+}
+
 QByteArrayView FrameAssembler::arrival(QByteArrayView bytes, qint64 nowMs) {
-  if ((!pending_.isEmpty() || skip_ > 0) && nowMs - lastArrivalMs_ > expiryMs_) reset();
+  const bool late = (!pending_.isEmpty() || skip_ > 0) && nowMs - lastArrivalMs_ > expiryMs_;
   lastArrivalMs_ = nowMs;
+  if (late) return lateArrival(bytes);
   if (pending_.isEmpty()) return frameFrom(bytes, false);
   joined_ = pending_;
   joined_.append(bytes);
@@ -195,6 +213,37 @@ QByteArrayView FrameAssembler::frameFrom(QByteArrayView data, bool joined) {
     pos += size;
   }
   return answer;
+}
+
+// The stream is still in the frame that was started: TCP delivers its rest
+// first, however late. Reading that rest as a frame of its own would answer
+// (and show) data bytes as if they were a header.
+QByteArrayView FrameAssembler::lateArrival(QByteArrayView bytes) {
+  qint64 remaining = skip_;
+  if (!pending_.isEmpty()) {
+    joined_ = pending_;
+    joined_.append(bytes);
+    if (joined_.size() < 6) {
+      pending_ = joined_;
+      return {};
+    }
+    if (!canStartFrame(joined_)) {
+      // The kept piece was debris, not the start of a frame.
+      reset();
+      return frameFrom(bytes, false);
+    }
+    remaining = 6 + (at(joined_, 4) << 8 | at(joined_, 5)) - pending_.size();
+    ++skipped_;
+  }
+  reset();
+  if (bytes.size() <= remaining) {
+    skip_ = remaining - bytes.size();
+    return {};
+  }
+  const QByteArrayView rest = bytes.sliced(remaining);
+  if (rest.size() < 6 || canStartFrame(rest)) return frameFrom(rest, false);
+  if (canStartFrame(bytes) && 6 + (at(bytes, 4) << 8 | at(bytes, 5)) <= bytes.size()) return frameFrom(bytes, false);
+  return {};
 }
 
 void FrameAssembler::reset() {

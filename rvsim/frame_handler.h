@@ -88,12 +88,21 @@ void handleFrame(QByteArrayView frame, RegisterImage& image, bool monitorOn, con
 FrameOutcome handleFrame(QByteArrayView frame, RegisterImage& image, bool monitorOn,
                          const std::function<QString()>& timeText);
 
+// Exception reply (9 bytes) to a frame of function 3 or 16: the frame's
+// transaction and unit ids, the function code with its high bit set, and the
+// code. False (and nothing built) for any other frame.
+inline constexpr int kExceptionReplySize = 9;
+bool exceptionReply(QByteArrayView frame, quint8 code, QByteArray& reply);
+
 // Cuts the byte stream of one connection into frames by the length in the
 // Modbus/TCP header. Of the frames that complete within one arrival only the
 // first is handed out; later ones are skipped whole, so the stream stays in
-// step. A frame split over arrivals is completed by the next arrival, unless
-// that comes after a pause longer than the expiry (then the stale piece is
-// dropped and the new arrival starts afresh).
+// step. A frame split over arrivals is completed by the next arrival. Bytes
+// that come after a pause longer than the expiry are the late rest of the
+// frame that was started (a retransmitted segment): that rest is dropped,
+// never answered, and framing goes on behind it. Only where the bytes behind
+// the rest cannot start a frame but the arrival itself is a whole frame is
+// the cut piece taken for debris and the arrival answered as it comes.
 class FrameAssembler {
  public:
   // Longest frame Modbus/TCP allows: 6 header bytes + 254.
@@ -113,7 +122,9 @@ class FrameAssembler {
 
  private:
   QByteArrayView frameFrom(QByteArrayView data, bool joined);
+  QByteArrayView lateArrival(QByteArrayView bytes);
   bool plausible(QByteArrayView data, qsizetype pos, int length) const;
+  bool canStartFrame(QByteArrayView data) const;
 
   qint64 expiryMs_;
   QByteArray pending_;   // start of a frame still incomplete
@@ -131,6 +142,8 @@ class FrameProcessor {
   // The frame answered (empty: none) and its outcome, filled in place.
   QByteArrayView arrival(QByteArrayView bytes, qint64 nowMs, bool monitorOn, const std::function<QString()>& timeText,
                          FrameOutcome& out);
+  // Only the framing: the frame to answer (empty: none), left to the caller.
+  QByteArrayView nextFrame(QByteArrayView bytes, qint64 nowMs) { return assembler_.arrival(bytes, nowMs); }
   void newConnection() { assembler_.reset(); }
   RegisterImage& image() { return image_; }
   const RegisterImage& image() const { return image_; }

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "console_io.h"
 #include "drive_letters.h"
 #include "simulator.h"
 
@@ -24,6 +25,14 @@ int rowOfDrive(const QString& word) {
 }
 
 QString stateName(int state) { return statusText(state).trimmed(); }
+
+QJsonObject faultsObject(const Simulator& simulator) {
+  const PlcFaults& f = simulator.faults();
+  return {{QStringLiteral("delay_ms"), f.delayMs},
+          {QStringLiteral("silent"), f.silent},
+          {QStringLiteral("exception"), int(f.exception)},
+          {QStringLiteral("refuse_writes"), f.refuseWrites}};
+}
 
 }  // namespace
 
@@ -58,6 +67,8 @@ const char* connectionEndName(ConnectionEnd how) {
     case ConnectionEnd::PeerClosed: return "peer closed";
     case ConnectionEnd::Broken: return "broken";
     case ConnectionEnd::Idle: return "idle";
+    case ConnectionEnd::Replaced: return "replaced";
+    case ConnectionEnd::Dropped: return "dropped";
   }
   return "";
 }
@@ -68,11 +79,15 @@ HeadlessSession::HeadlessSession(Simulator& simulator, Sink sink, QObject* paren
           [this](const QString& ip) { event("connected", QStringLiteral("remote"), ip); });
   connect(&simulator_, &Simulator::connectionTurnedAway, this,
           [this](const QString& ip) { event("turned_away", QStringLiteral("remote"), ip); });
+  connect(&simulator_, &Simulator::connectionReplaced, this,
+          [this](const QString& ip) { event("replaced", QStringLiteral("remote"), ip); });
   connect(&simulator_, &Simulator::connectionEnded, this, [this](ConnectionEnd how) {
     event("closed", QStringLiteral("how"), QString::fromLatin1(connectionEndName(how)));
   });
   connect(&simulator_, &Simulator::trouble, this,
           [this](const QString& text) { event("error", QStringLiteral("message"), text); });
+  connect(&simulator_, &Simulator::notice, this,
+          [this](const QString& text) { event("note", QStringLiteral("message"), text); });
   connect(&simulator_, &Simulator::positionsWritten, this, &HeadlessSession::positionsEvent);
 }
 
@@ -125,13 +140,21 @@ void HeadlessSession::handleCommand(const QString& line) {
     answerCaption(line);
   } else if (command == QLatin1String("stats") && words.size() == 1) {
     answerStats();
+  } else if (command == QLatin1String("fault")) {
+    answerFault(words);
   } else if (command == QLatin1String("quit") && words.size() == 1) {
     sink_(compact({{QStringLiteral("reply"), QStringLiteral("quit")}}), true);
     quitting_ = true;  // lines behind it are not served
     emit quitRequested();
   } else {
-    error(QStringLiteral("unknown command (set, get, caption, stats, quit)"), line);
+    error(QStringLiteral("unknown command (set, get, caption, stats, fault, quit)"), line);
   }
+}
+
+void HeadlessSession::reportLineTooLong(QByteArrayView head) {
+  if (quitting_) return;
+  error(QStringLiteral("line longer than %1 bytes: dropped up to its end, nothing of it run").arg(LineSplitter::kMaxLine),
+        QString::fromUtf8(head) + QStringLiteral("..."));
 }
 
 void HeadlessSession::answerSet(const QStringList& words) {
@@ -192,13 +215,54 @@ void HeadlessSession::answerStats() {
                 {QStringLiteral("state"), stateName(simulator_.state())},
                 {QStringLiteral("connections_accepted"), qint64(c.connectionsAccepted)},
                 {QStringLiteral("connections_turned_away"), qint64(c.connectionsTurnedAway)},
+                {QStringLiteral("connections_replaced"), qint64(c.connectionsReplaced)},
                 {QStringLiteral("answered"), QJsonObject{{QStringLiteral("3"), qint64(c.readsAnswered)},
                                                         {QStringLiteral("16"), qint64(c.writesAnswered)}}},
                 {QStringLiteral("frames_ignored"), qint64(c.framesIgnored)},
                 {QStringLiteral("bytes_in"), qint64(c.bytesIn)},
                 {QStringLiteral("bytes_out"), qint64(c.bytesOut)},
                 {QStringLiteral("frames_per_second"), qRound(simulator_.framesPerSecond() * 10) / 10.0},
-                {QStringLiteral("ms_since_last_write"), sinceWrite < 0 ? QJsonValue() : QJsonValue(sinceWrite)}};
+                {QStringLiteral("ms_since_last_write"), sinceWrite < 0 ? QJsonValue() : QJsonValue(sinceWrite)},
+                {QStringLiteral("faults"), faultsObject(simulator_)},
+                {QStringLiteral("fault_counts"),
+                 QJsonObject{{QStringLiteral("delayed"), qint64(simulator_.faultCounters().delayed)},
+                             {QStringLiteral("withheld"), qint64(simulator_.faultCounters().withheld)},
+                             {QStringLiteral("exceptions"), qint64(simulator_.faultCounters().exceptions)},
+                             {QStringLiteral("drops"), qint64(simulator_.faultCounters().drops)}}},
+                {QStringLiteral("output_lines_dropped"), qint64(outputDropped_ ? outputDropped_() : 0)}};
+  sink_(compact(o), true);
+}
+
+void HeadlessSession::answerFault(const QStringList& words) {
+  const QString line = words.join(QLatin1Char(' '));
+  const QString usage = QStringLiteral("usage: fault [delay <ms 0-%1> | silent | drop | exception <code 1-255> | "
+                                       "refuse-writes | off]")
+                            .arg(Simulator::kMaxFaultDelayMs);
+  PlcFaults f = simulator_.faults();
+  const QString what = words.value(1).toLower();
+  bool number = false;
+  const int value = words.value(2).toInt(&number);
+  bool dropped = false;
+  if (words.size() == 1) {
+  } else if (what == QLatin1String("delay") && words.size() == 3 && number && value >= 0 &&
+             value <= Simulator::kMaxFaultDelayMs) {
+    f.delayMs = value;
+  } else if (what == QLatin1String("exception") && words.size() == 3 && number && value >= 1 && value <= 255) {
+    f.exception = static_cast<quint8>(value);
+  } else if (what == QLatin1String("silent") && words.size() == 2) {
+    f.silent = true;
+  } else if (what == QLatin1String("refuse-writes") && words.size() == 2) {
+    f.refuseWrites = true;
+  } else if (what == QLatin1String("off") && words.size() == 2) {
+    f = PlcFaults{};
+  } else if (what == QLatin1String("drop") && words.size() == 2) {
+    dropped = simulator_.dropConnection();
+  } else {
+    return error(usage, line);
+  }
+  if (what != QLatin1String("drop") && words.size() > 1) simulator_.setFaults(f);
+  QJsonObject o{{QStringLiteral("reply"), QStringLiteral("fault")}, {QStringLiteral("faults"), faultsObject(simulator_)}};
+  if (what == QLatin1String("drop")) o.insert(QStringLiteral("dropped"), dropped);
   sink_(compact(o), true);
 }
 

@@ -8,6 +8,8 @@
 //   get                      positions, requests, captions  {"reply":"get",...}
 //   caption <drive> <text>   name a row (saved to the captions file)
 //   stats                    the traffic counters
+//   fault delay MS | silent | drop | exception CODE | refuse-writes | off
+//                            PLC-side faults (fault alone: those set)
 //   quit                     ends the program
 //
 // Drives are the letters A to R, T and U (S is never used).
@@ -35,10 +37,15 @@ class HeadlessSession : public QObject {
 
   // Answers one command line.
   void handleCommand(const QString& line);
+  // A line over the limit: one error, and nothing of it is run.
+  void reportLineTooLong(QByteArrayView head);
   // The event that says the port is bound and served.
   void announceListening();
   // An error event (the port cannot be bound and the like).
   void reportFailure(const QString& text);
+  // Where stats finds the count of output lines dropped for a reader that
+  // does not keep up.
+  void setOutputDropCount(std::function<quint64()> count) { outputDropped_ = std::move(count); }
 
  signals:
   void quitRequested();
@@ -50,10 +57,12 @@ class HeadlessSession : public QObject {
   void answerGet();
   void answerCaption(const QString& line);
   void answerStats();
+  void answerFault(const QStringList& words);
   void error(const QString& message, const QString& line);
 
   Simulator& simulator_;
   Sink sink_;
+  std::function<quint64()> outputDropped_;
   bool quitting_ = false;
 };
 

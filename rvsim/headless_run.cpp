@@ -53,16 +53,20 @@ int runHeadless(const RunOptions& options) {
   Simulator simulator(o);
   LineWriter output(1);
   HeadlessSession session(simulator, [&output](QByteArrayView line, bool urgent) { output.write(line, urgent); });
-  simulator.OpenCaptions();
+  session.setOutputDropCount([&output] { return output.droppedLines(); });
   QString error;
   if (!simulator.start(&error)) {
     session.reportFailure(error);
     std::fprintf(stderr, "%s\n", qPrintable(error));
     return 1;
   }
+  // Listening first: trouble with the captions file never holds up the gateway.
   session.announceListening();
+  simulator.OpenCaptions();
   LineReader input(0);
   QObject::connect(&input, &LineReader::lineRead, &session, &HeadlessSession::handleCommand);
+  QObject::connect(&input, &LineReader::lineTooLong, &session,
+                   [&session](const QByteArray& head) { session.reportLineTooLong(head); });
   QObject::connect(&input, &LineReader::finished, &context, [] { QCoreApplication::exit(0); });
   QObject::connect(&session, &HeadlessSession::quitRequested, &context, [] { QCoreApplication::exit(0); });
   const int code = QCoreApplication::exec();

@@ -175,11 +175,21 @@ void ModbusServer::incoming(qintptr descriptor) {
   for (int i = 0; i < 64 && descriptor_ >= 0 && native::peerHasClosed(descriptor_); ++i) onReadable();
   if (descriptor_ >= 0 && native::peerHasClosed(descriptor_)) endConnection(ConnectionEnd::PeerClosed);
   if (descriptor_ >= 0) {
-    turnAway(descriptor);
-  } else {
-    serve(descriptor);
+    const QString ip = native::peerAddress(descriptor).toString();
+    if (ip.isEmpty() || ip != remoteIp_) {
+      turnAway(descriptor);
+      return;
+    }
+    // The gateway itself is back: it lost power or its link, and its old
+    // connection will never carry anything again. Waiting for that one to
+    // time out would lock the rebooted gateway out for half a minute.
+    emit connectionReplaced(ip);
+    endConnection(ConnectionEnd::Replaced);
   }
+  serve(descriptor);
 }
+
+void ModbusServer::dropConnectionNow() { endConnection(ConnectionEnd::Dropped); }
 
 void ModbusServer::serve(qintptr descriptor) {
   descriptor_ = descriptor;

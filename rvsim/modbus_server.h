@@ -31,8 +31,9 @@ enum SocketState {
   StateError = 9,
 };
 
-// How a served connection ended.
-enum class ConnectionEnd { PeerClosed, Broken, Idle };
+// How a served connection ended. Replaced: the gateway connected again from
+// the same address (it was power-cycled); Dropped: closed on purpose.
+enum class ConnectionEnd { PeerClosed, Broken, Idle, Replaced, Dropped };
 
 // The 18-character text the status box shows for a state number.
 QString statusText(int state);
@@ -85,11 +86,18 @@ class ModbusServer : public QObject {
   // Sends one reply as a block, at once; dropped unless connected. Returns
   // whether it was handed on.
   bool send(QByteArrayView bytes);
+  // Closes the gateway's connection now, as a PLC that drops it would.
+  void dropConnectionNow();
 
  signals:
   void connectionAccepted(const QString& remoteIp);
-  // A client that connected while the gateway is served; it was closed at once.
+  // A client from another address that connected while the gateway is
+  // served; it was closed at once.
   void connectionTurnedAway(const QString& remoteIp);
+  // The gateway connected again from the address being served: its old
+  // connection was closed (connectionEnded with Replaced), the new one is
+  // served (connectionAccepted follows).
+  void connectionReplaced(const QString& remoteIp);
   void connectionEnded(rvsim::ConnectionEnd how);
   // Bytes arrived on the connection, all that were waiting, in order.
   void dataArrival(const QByteArray& bytes);

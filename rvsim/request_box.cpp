@@ -3,6 +3,7 @@
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <cmath>
 
 #include "colours.h"
 #include "frame_handler.h"
@@ -12,10 +13,36 @@ namespace rvsim {
 
 void setBackground(QWidget* w, QRgb colour) {
   QPalette p = w->palette();
-  if (p.color(QPalette::Base).rgb() == colour && p.color(QPalette::Window).rgb() == colour) return;
-  p.setColor(QPalette::Base, QColor::fromRgb(colour));
-  p.setColor(QPalette::Window, QColor::fromRgb(colour));
+  if (p.color(QPalette::Base).rgb() == colour && p.color(QPalette::Window).rgb() == colour &&
+      p.color(QPalette::Text).rgb() == textColourOn(colour)) {
+    return;
+  }
+  // A fixed background gets a fixed text colour, or a dark theme's light
+  // text would sit on it unreadable.
+  const QColor text = QColor::fromRgb(textColourOn(colour));
+  for (QPalette::ColorGroup g : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+    p.setColor(g, QPalette::Base, QColor::fromRgb(colour));
+    p.setColor(g, QPalette::Window, QColor::fromRgb(colour));
+    p.setColor(g, QPalette::Text, text);
+    p.setColor(g, QPalette::WindowText, text);
+  }
   w->setPalette(p);
+}
+
+void followPalette(QWidget* w) {
+  if (w->testAttribute(Qt::WA_SetPalette)) w->setPalette(QPalette());
+}
+
+QRgb textColourOn(QRgb background) {
+  // Whichever of black and white contrasts more (relative luminance, sRGB):
+  // black on every colour the window paints.
+  auto linear = [](int c) {
+    const double v = c / 255.0;
+    return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+  };
+  const double l = 0.2126 * linear(qRed(background)) + 0.7152 * linear(qGreen(background)) +
+                   0.0722 * linear(qBlue(background));
+  return (l + 0.05) / 0.05 >= 1.05 / (l + 0.05) ? qRgb(0, 0, 0) : qRgb(255, 255, 255);
 }
 
 QRgb backgroundOf(const QWidget* w) { return w->palette().color(QPalette::Base).rgb(); }

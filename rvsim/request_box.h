@@ -56,8 +56,13 @@ class CaptionBox : public QLineEdit {
   int index_;
 };
 
-// Paints a box's (or a lamp's) background; nothing is done when it already has it.
+// Paints a box's (or a lamp's) background, with the fixed text colour that
+// reads on it; nothing is done when it already has them.
 void setBackground(QWidget* w, QRgb colour);
+// Back to the window's palette (background and text) after setBackground.
+void followPalette(QWidget* w);
+// The text colour used on a fixed background: black, or white on dark ones.
+QRgb textColourOn(QRgb background);
 // Background colour of a box as painted.
 QRgb backgroundOf(const QWidget* w);
 

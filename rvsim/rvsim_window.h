@@ -8,10 +8,15 @@
 #include <QStringList>
 #include <QWidget>
 #include <array>
+#include <functional>
 
 #include "frame_handler.h"
 
+class QAction;
 class QCheckBox;
+class QGridLayout;
+class QMenu;
+class QScrollArea;
 class QGroupBox;
 class QFrame;
 class QLabel;
@@ -38,7 +43,7 @@ class RvsimWindow : public QWidget {
   // Positions not written for this long are marked stale (the gateway scans every 0.5 s).
   static constexpr qint64 kStaleAfterMs = 2000;
   // The counters shown, one value label each.
-  enum Counter { Accepted, TurnedAway, Reads, Writes, Ignored, BytesIn, BytesOut, Rate, LastWrite, kCounterCount };
+  enum Counter { Accepted, TurnedAway, Replaced, Reads, Writes, Ignored, BytesIn, BytesOut, Rate, LastWrite, kCounterCount };
 
   explicit RvsimWindow(Simulator& simulator, QWidget* parent = nullptr);
   ~RvsimWindow() override;
@@ -53,6 +58,11 @@ class RvsimWindow : public QWidget {
   void setStaleAfterMs(qint64 ms) { staleAfterMs_ = ms; }
   // Opens (or raises) the Traffic window.
   void cmdTraffic_Click();
+  // Empties the captions and their file, once the user has agreed.
+  void cmdClrCap_Click();
+  // How the window asks a yes/no question (a modal box; tests answer it).
+  using Confirm = std::function<bool(QWidget* parent, const QString& question)>;
+  void setConfirm(Confirm confirm) { confirm_ = std::move(confirm); }
 
  signals:
   // The program is to end with this exit code (Exit, or a port that cannot be bound).
@@ -66,10 +76,13 @@ class RvsimWindow : public QWidget {
  private:
   void buildTemplates();
   void buildHeadings();
-  void buildStatusFrame(int left, int width);
-  void buildMonitor(int left, int width);
-  void buildTrafficFrame(int left, int width);
-  void buildButtons(int left, int width);
+  void buildStatusFrame();
+  void buildMonitor();
+  void buildTrafficFrame();
+  void buildButtons();
+  void buildFaultsMenu();
+  void buildLayout();
+  void showFaults();
   void connectSimulator();
   void BuildRegisterRows();
   void buildRow(int i);
@@ -83,6 +96,8 @@ class RvsimWindow : public QWidget {
   void showLabels();
   void flushDisplay();
   void endProgram(int exitCode, const QString& message);
+  // A note in the message line: seen, never in the way (no modal box).
+  void note(const QString& text);
 
   Simulator& simulator_;
   QTimer* displayTimer_;
@@ -92,7 +107,18 @@ class RvsimWindow : public QWidget {
   QStringList pendingMonitor_;
   bool activated_ = false;
   qint64 staleAfterMs_ = kStaleAfterMs;
-  int rowHeight_ = 20;
+  Confirm confirm_;
+  QWidget* rowsWidget_ = nullptr;
+  QGridLayout* rowsGrid_ = nullptr;
+  QScrollArea* rowsArea_ = nullptr;
+  QLabel* heading_ = nullptr;
+  QLabel* reqHeading_ = nullptr;
+  QLabel* capHeading_ = nullptr;
+  QPushButton* faultsButton_ = nullptr;
+  QMenu* faultsMenu_ = nullptr;
+  QAction* silentAction_ = nullptr;
+  QAction* refuseWritesAction_ = nullptr;
+  QLabel* faultsLabel_ = nullptr;
 
   std::array<QLabel*, kRows + 1> positionRegisterLabels_{};
   std::array<QLabel*, kRows + 1> driveLabels_{};
@@ -110,6 +136,7 @@ class RvsimWindow : public QWidget {
   QPlainTextEdit* monitorBox_ = nullptr;
   QPushButton* clearCaptionsButton_ = nullptr;
   QPushButton* exitButton_ = nullptr;
+  QLabel* messageLine_ = nullptr;
   QGroupBox* trafficFrame_ = nullptr;
   std::array<QLabel*, kCounterCount> counterValues_{};
   QPushButton* trafficButton_ = nullptr;

@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 #include <QObject>
 #include <QString>
+#include <deque>
 #include <functional>
 
 #include "frame_handler.h"
@@ -17,6 +18,25 @@
 class QTimer;
 
 namespace rvsim {
+
+// Faults of the PLC's side, for trying how a gateway recovers; all off by
+// default. They combine: a delay holds exception replies too.
+struct PlcFaults {
+  int delayMs = 0;            // every reply held this long
+  bool silent = false;        // frames taken in and dropped, the connection kept
+  quint8 exception = 0;       // 1..255: functions 3 and 16 answered with this code
+  bool refuseWrites = false;  // function 16 answered with exception 4
+  bool any() const { return delayMs > 0 || silent || exception > 0 || refuseWrites; }
+  // "replies delayed 500 ms, silent, ..." for the window.
+  QString describe() const;
+};
+
+struct FaultCounters {
+  quint64 delayed = 0;     // replies held back
+  quint64 withheld = 0;    // arrivals dropped while silent
+  quint64 exceptions = 0;  // exception replies sent instead of answers
+  quint64 drops = 0;       // connections closed on purpose
+};
 
 class Simulator : public QObject {
   Q_OBJECT
@@ -60,11 +80,21 @@ class Simulator : public QObject {
   void typeRequest(int row, const QString& typed);
   void commitRequest(int row, int value);
 
-  // Captions and their file.
+  // Captions and their file. The file is read in Latin-1; a file that was
+  // not a captions file is kept aside (ModBusCaptions.txt.bak) before the
+  // first save replaces it.
   void setCaption(int row, const QString& text);
   void OpenCaptions();
   void CreateCaptionFile();
   void clearCaptions();
+
+  // PLC-side faults; the described behaviour holds while none is set.
+  void setFaults(const PlcFaults& faults);
+  const PlcFaults& faults() const { return faults_; }
+  const FaultCounters& faultCounters() const { return faultCounters_; }
+  // Closes the gateway's connection now; false without one.
+  bool dropConnection();
+  static constexpr int kMaxFaultDelayMs = 60000;
 
   void setMonitorOn(bool on) { monitorOn_ = on; }
   bool monitorOn() const { return monitorOn_; }
@@ -83,6 +113,7 @@ class Simulator : public QObject {
  signals:
   void connectionAccepted(const QString& remoteIp);
   void connectionTurnedAway(const QString& remoteIp);
+  void connectionReplaced(const QString& remoteIp);
   void connectionEnded(rvsim::ConnectionEnd how);
   void statusRefreshed(int state);
   void arrivalHandled();
@@ -91,16 +122,30 @@ class Simulator : public QObject {
   void monitorLine(const QString& line);
   void requestChanged(int row);
   void captionsChanged();
+  void faultsChanged();
   // Something the user must be told (a file that cannot be written, a
   // listener in trouble); the program goes on.
   void trouble(const QString& text);
+  // Something the user should know that went well (a file kept aside).
+  void notice(const QString& text);
 
  private:
   void account(QByteArrayView frame, bool sent, qint64 now);
+  bool sendReply(const QByteArray& reply, qint64 now);
+  void sendDelayed();
   void updateRate();
 
   Options options_;
   ModbusServer* server_;
+  PlcFaults faults_;
+  FaultCounters faultCounters_;
+  struct HeldReply {
+    qint64 dueMs;
+    QByteArray bytes;
+  };
+  std::deque<HeldReply> heldReplies_;
+  QTimer* delayTimer_;
+  bool exceptionSent_ = false;
   QTimer* timer1_;
   QTimer* rateTimer_;
   FrameProcessor processor_;
@@ -111,6 +156,10 @@ class Simulator : public QObject {
   bool monitorOn_ = false;
   bool trafficLogOn_ = false;
   bool troubleShown_ = false;
+  bool saveRefusalShown_ = false;
+  // Why the captions file read at the start must be kept aside before the
+  // first save; empty when it may be replaced.
+  QString keepFileAside_;
   quint64 arrivals_ = 0;
   quint64 skippedSeen_ = 0;
   TrafficCounters counters_;

@@ -16,6 +16,7 @@ namespace rvsim {
 struct TrafficCounters {
   quint64 connectionsAccepted = 0;
   quint64 connectionsTurnedAway = 0;
+  quint64 connectionsReplaced = 0;  // the gateway came back from its own address
   quint64 writesAnswered = 0;  // function code 16
   quint64 readsAnswered = 0;   // function code 3
   quint64 framesIgnored = 0;   // other function codes, cut frames, frames passed over

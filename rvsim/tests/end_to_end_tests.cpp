@@ -111,6 +111,7 @@ TEST_F(EndToEnd, TypedRequestsComeBackAsPositions) {
   // A second client is closed at once while the gateway is served, which carries on.
   QTcpSocket intruder;
   QSignalSpy closed(&intruder, &QTcpSocket::errorOccurred);
+  intruder.bind(QHostAddress(QStringLiteral("127.0.0.2")));  // not the gateway's own address
   intruder.connectToHost(QHostAddress::LocalHost, sim_->server()->localPort());
   ASSERT_TRUE(QTest::qWaitFor([&] { return closed.count() > 0; }, kWaitMs));
   EXPECT_EQ(intruder.error(), QAbstractSocket::RemoteHostClosedError);

@@ -5,10 +5,16 @@
 
 #include <QCheckBox>
 #include <QClipboard>
+#include <QDir>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QInputMethodEvent>
 #include <QLabel>
+#include <QApplication>
+#include <QAction>
 #include <QPlainTextEdit>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTcpServer>
@@ -26,6 +32,8 @@
 #include "messages.h"
 #include "modbus_server.h"
 #include "platform.h"
+
+#include <sys/stat.h>
 
 using namespace rvsim;
 
@@ -66,6 +74,11 @@ class FormTest : public ::testing::Test {
     o.refreshMs = refreshMs;
     sim_ = std::make_unique<Simulator>(o);
     form_ = std::make_unique<RvsimWindow>(*sim_);
+    // Questions are answered here, never by a box that would wait for a hand.
+    form_->setConfirm([this](QWidget*, const QString& question) {
+      questions_ << question;
+      return answerYes_;
+    });
     form_->show();
     form_->activateWindow();
     EXPECT_TRUE(QTest::qWaitForWindowActive(form_.get()));
@@ -110,6 +123,8 @@ class FormTest : public ::testing::Test {
 
   QTemporaryDir config_;
   QByteArray oldConfig_;
+  QStringList questions_;
+  bool answerYes_ = true;
   std::unique_ptr<Simulator> sim_;
   std::unique_ptr<RvsimWindow> form_;
 };
@@ -143,7 +158,7 @@ TEST_F(FormTest, FirstActivationBuildsTheRowsAndListens) {
   }
   for (const char* heading : {"Register", "Addr", "POS", "REQ"}) {
     bool found = false;
-    for (QLabel* l : f.findChildren<QLabel*>()) found |= l->text() == QLatin1String(heading) && l->isVisible();
+    for (QLabel* l : f.findChildren<QLabel*>()) found |= l->text().remove(QLatin1Char('&')) == QLatin1String(heading) && l->isVisible();
     EXPECT_TRUE(found) << heading;
   }
   EXPECT_EQ(f.focusWidget(), reqReg(1));
@@ -473,6 +488,7 @@ TEST_F(FormTest, CountersShowTheTrafficAndStalePositions) {
   gateway.write(readRequest());
   ASSERT_TRUE(QTest::qWaitFor([&] { return gateway.bytesAvailable() >= 12 + 49; }, 10000));
   QTcpSocket intruder;
+  intruder.bind(QHostAddress(QStringLiteral("127.0.0.2")));  // not the gateway's own address
   intruder.connectToHost(QHostAddress::LocalHost, sim_->server()->localPort());
   ASSERT_TRUE(QTest::qWaitFor([&] { return sim_->counters().connectionsTurnedAway == 1; }, 10000));
   f.showCounters();
@@ -513,4 +529,102 @@ TEST_F(FormTest, GivesTheGoldenReplies) {
     return QTest::qWaitFor([&] { return sim_->counters().framesIgnored >= quint64(n); }, 10000);
   });
   EXPECT_TRUE(mismatch.isEmpty()) << mismatch.toStdString();
+}
+
+TEST_F(FormTest, CaptionsTroubleIsANoteAfterListeningAndAReturningGatewayIsShown) {
+  // A pipe in the captions file's place: nothing may wait for it, and no box holds up the start.
+  const QString path = xav::platform::captionsFilePath();
+  ASSERT_TRUE(QDir().mkpath(QFileInfo(path).path()));
+  ASSERT_EQ(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+  xav::MessageRecorder recorder;
+  RvsimWindow& f = open();
+  EXPECT_EQ(sim_->server()->state(), StateListening);
+  EXPECT_TRUE(recorder.messages().empty());
+  QLabel* message = named<QLabel>(QStringLiteral("lblMessage"));
+  EXPECT_TRUE(message->text().contains(QStringLiteral("not a regular file"))) << message->text().toStdString();
+
+  QTcpSocket dead;
+  dead.connectToHost(QHostAddress::LocalHost, sim_->server()->localPort());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return sim_->state() == StateConnected; }, 10000));
+  QTcpSocket reborn;
+  reborn.connectToHost(QHostAddress::LocalHost, sim_->server()->localPort());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return sim_->counters().connectionsReplaced == 1; }, 10000));
+  reborn.write(readRequest());
+  EXPECT_TRUE(QTest::qWaitFor([&] { return reborn.bytesAvailable() >= kReadReplySize; }, 10000));
+  EXPECT_TRUE(message->text().contains(QStringLiteral("connected again"))) << message->text().toStdString();
+  f.showCounters();
+  EXPECT_EQ(counter("lblReplaced")->text(), QStringLiteral("1"));
+  EXPECT_EQ(counter("lblTurnedAway")->text(), QStringLiteral("0"));
+  EXPECT_TRUE(recorder.messages().empty());
+}
+
+TEST_F(FormTest, ClearCaptionsAsksFirstAndFaultsShowWhileOn) {
+  RvsimWindow& f = open();
+  capReg(1)->setFocus(Qt::OtherFocusReason);
+  QTest::keyClicks(capReg(1), QStringLiteral("Pump"));
+  reqReg(1)->setFocus(Qt::OtherFocusReason);
+  answerYes_ = false;
+  QTest::keyClick(&f, Qt::Key_P, Qt::AltModifier);  // its own key, not the monitor's Clear (Alt+L)
+  ASSERT_TRUE(QTest::qWaitFor([&] { return questions_.size() == 1; }, 5000));
+  EXPECT_EQ(capReg(1)->text(), QStringLiteral("Pump"));  // No: nothing emptied
+  QByteArray data;
+  ASSERT_TRUE(xav::readWholeFile(xav::platform::captionsFilePath(), &data));
+  EXPECT_TRUE(data.contains("Pump"));
+  QTest::keyClick(&f, Qt::Key_L, Qt::AltModifier);  // the monitor's Clear asks nothing and keeps the captions
+  EXPECT_EQ(questions_.size(), 1);
+  EXPECT_EQ(capReg(1)->text(), QStringLiteral("Pump"));
+
+  // Faults: off at the start, shown while on, on a fixed background with fixed text.
+  QLabel* faults = named<QLabel>(QStringLiteral("lblFaults"));
+  EXPECT_FALSE(faults->isVisible());
+  named<QAction>(QStringLiteral("actDelay500"))->trigger();
+  named<QAction>(QStringLiteral("actRefuseWrites"))->trigger();
+  EXPECT_EQ(sim_->faults().delayMs, 500);
+  EXPECT_TRUE(sim_->faults().refuseWrites);
+  EXPECT_TRUE(faults->isVisible());
+  EXPECT_TRUE(faults->text().contains(QStringLiteral("500 ms"))) << faults->text().toStdString();
+  EXPECT_EQ(faults->palette().color(QPalette::WindowText).rgb(), qRgb(0, 0, 0));
+  EXPECT_TRUE(named<QAction>(QStringLiteral("actRefuseWrites"))->isChecked());
+  named<QAction>(QStringLiteral("actFaultsOff"))->trigger();
+  EXPECT_FALSE(faults->isVisible());
+  EXPECT_FALSE(sim_->faults().any());
+}
+
+TEST_F(FormTest, FitsASmallScreenAndKeepsTextReadableOnADarkTheme) {
+  QPalette dark;
+  dark.setColor(QPalette::Window, QColor(30, 30, 30));
+  dark.setColor(QPalette::WindowText, QColor(230, 230, 230));
+  dark.setColor(QPalette::Base, QColor(20, 20, 20));
+  dark.setColor(QPalette::Text, QColor(230, 230, 230));
+  const QPalette old = QApplication::palette();
+  QApplication::setPalette(dark);
+  RvsimWindow& f = open();
+  // 900 x 500 at scale 1.5 on a 1366 x 768 screen.
+  EXPECT_LE(f.minimumSizeHint().width(), 900);
+  EXPECT_LE(f.minimumSizeHint().height(), 500);
+  EXPECT_LE(f.minimumSize().width(), 900);
+  f.resize(900, 500);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return f.height() <= 500; }, 5000));
+  // Every control is still inside the window, row 20 reached by scrolling.
+  for (QWidget* w : std::initializer_list<QWidget*>{cmdExit(), cmdClrCap(), state(), chkMonitor(), counter("lblLastWrite")}) {
+    const QRect r(w->mapTo(&f, QPoint(0, 0)), w->size());
+    EXPECT_TRUE(f.rect().contains(r)) << w->objectName().toStdString();
+  }
+  auto* area = named<QScrollArea>(QStringLiteral("rowsArea"));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return area->verticalScrollBar()->maximum() > 0; }, 5000));  // the rows scroll now
+  // Order within a row and down the rows, as the columns were.
+  EXPECT_LT(modReg(1)->x(), addr(1)->x());
+  EXPECT_LT(addr(1)->x(), posReg(1)->x());
+  EXPECT_LT(posReg(1)->x(), modReg1(1)->x());
+  EXPECT_LT(modReg1(1)->x(), reqReg(1)->x());
+  EXPECT_LT(reqReg(1)->x(), capReg(1)->x());
+  EXPECT_FALSE(posReg(1)->focusPolicy() & Qt::TabFocus);
+  EXPECT_FALSE(state()->focusPolicy() & Qt::TabFocus);
+  // Fixed backgrounds carry a fixed (black) text; the rest follows the theme.
+  for (QWidget* w : std::initializer_list<QWidget*>{posReg(1), reqReg(1), capReg(1), state(), localIP()}) {
+    EXPECT_EQ(w->palette().color(QPalette::Text).rgb(), qRgb(0, 0, 0)) << w->objectName().toStdString();
+  }
+  EXPECT_EQ(chkMonitor()->palette().color(QPalette::WindowText).rgb(), QColor(230, 230, 230).rgb());
+  form_.reset();
+  QApplication::setPalette(old);
 }

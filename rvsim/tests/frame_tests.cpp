@@ -248,6 +248,35 @@ TEST(Assembler, StaleOrUnframeableBytesAreDropped) {
   EXPECT_EQ(feed(a, bytes({0, 1, 0, 0, 0, 1, 1}), 700).size(), 7);
 }
 
+TEST(Processor, TheLateRestOfAFrameIsDroppedNeverAnswered) {
+  // The header of a write, and its 40 data bytes 250 ms later (a segment
+  // retransmitted). Drive D at duct 3 puts function code 3 where a header's
+  // would be; drive A at 16 a transaction id.
+  std::vector<quint16> v = twenty(16);
+  v[3] = 3;
+  const QByteArray w = writeFrame(9, 0, v);
+  FrameProcessor p(200);
+  EXPECT_FALSE(p.arrival(writeFrame(1, 0, twenty(7)), 0, false, {}).reply.isEmpty());
+  EXPECT_TRUE(p.arrival(w.left(13), 10, false, {}).reply.isEmpty());
+  EXPECT_TRUE(p.arrival(w.mid(13), 260, false, {}).reply.isEmpty());
+  EXPECT_EQ(p.image().row(1).position.value, 7);  // the late frame changed nothing
+  EXPECT_EQ(p.image().firstRegister, 40001);
+  EXPECT_EQ(p.assembler().pendingBytes(), 0);
+  // The rest may come in pieces, each late; then the stream is in step again.
+  EXPECT_TRUE(p.arrival(w.left(20), 300, false, {}).reply.isEmpty());
+  EXPECT_TRUE(p.arrival(w.mid(20, 10), 600, false, {}).reply.isEmpty());
+  EXPECT_TRUE(p.arrival(w.mid(30), 900, false, {}).reply.isEmpty());
+  const FrameOutcome next = p.arrival(readFrame(5, 0, 20), 950, false, {});
+  ASSERT_EQ(next.reply.size(), kReadReplySize);
+  EXPECT_EQ(next.reply[1], 5);
+  // A late rest with the next request behind it: the request is answered.
+  EXPECT_TRUE(p.arrival(w.left(13), 1000, false, {}).reply.isEmpty());
+  const FrameOutcome behind = p.arrival(w.mid(13) + readFrame(6, 0, 20), 1300, false, {});
+  ASSERT_EQ(behind.reply.size(), kReadReplySize);
+  EXPECT_EQ(behind.reply[1], 6);
+  EXPECT_EQ(p.image().row(1).position.value, 7);
+}
+
 TEST(Processor, ReadsSeeTheRequestsOfThatMoment) {
   FrameProcessor p;
   p.image().row(20).request.committed = 254;

@@ -24,8 +24,10 @@ namespace {
 
 constexpr int kWaitMs = 10000;
 
-std::unique_ptr<QTcpSocket> connectClient(quint16 port) {
+// A client from the given loopback address (127.0.0.1 unless told).
+std::unique_ptr<QTcpSocket> connectClient(quint16 port, const char* from = nullptr) {
   auto s = std::make_unique<QTcpSocket>();
+  if (from) s->bind(QHostAddress(QString::fromLatin1(from)));
   s->connectToHost(QHostAddress::LocalHost, port);
   return s;
 }
@@ -71,12 +73,13 @@ TEST(Server, ServesOneClientAndTurnsASecondAwayAtOnce) {
   EXPECT_EQ(intOption(fd, IPPROTO_TCP, TCP_NODELAY), 1);
   EXPECT_EQ(intOption(fd, SOL_SOCKET, SO_KEEPALIVE), 1);
 
-  // A second client is accepted and closed at once, never left waiting.
-  auto second = connectClient(port);
+  // A second client from another address is accepted and closed at once,
+  // never left waiting.
+  auto second = connectClient(port, "127.0.0.2");
   ASSERT_TRUE(QTest::qWaitFor([&] { return second->state() == QAbstractSocket::UnconnectedState; }, kWaitMs));
   EXPECT_EQ(second->error(), QAbstractSocket::RemoteHostClosedError);
   ASSERT_EQ(turnedAway.count(), 1);
-  EXPECT_EQ(turnedAway.at(0).at(0).toString(), QStringLiteral("127.0.0.1"));
+  EXPECT_EQ(turnedAway.at(0).at(0).toString(), QStringLiteral("127.0.0.2"));
 
   // The first is undisturbed: bytes in, reply out.
   first->write("\x00\x01\x00\x00\x00\x06\x01\x03\x00\x00\x00\x14", 12);
@@ -87,6 +90,43 @@ TEST(Server, ServesOneClientAndTurnsASecondAwayAtOnce) {
   EXPECT_EQ(first->readAll(), QByteArray("reply"));
   EXPECT_EQ(accepted.count(), 1);
   EXPECT_EQ(server.state(), StateConnected);
+}
+
+TEST(Server, TheGatewayBackFromItsOwnAddressReplacesItsDeadConnection) {
+  // Idle timeout off: only the replacement can let the new connection in.
+  ModbusServer server(0, 0);
+  ASSERT_TRUE(server.listen());
+  QSignalSpy accepted(&server, &ModbusServer::connectionAccepted);
+  QSignalSpy replaced(&server, &ModbusServer::connectionReplaced);
+  QSignalSpy ended(&server, &ModbusServer::connectionEnded);
+  QSignalSpy arrivals(&server, &ModbusServer::dataArrival);
+  auto dead = connectClient(server.localPort());
+  ASSERT_TRUE(waitConnected(server));
+  ASSERT_TRUE(dead->waitForConnected(kWaitMs));
+
+  // The rebooted gateway: same address, the old peer silent and open.
+  auto reborn = connectClient(server.localPort());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return accepted.count() == 2; }, kWaitMs));
+  ASSERT_EQ(replaced.count(), 1);
+  EXPECT_EQ(replaced.at(0).at(0).toString(), QStringLiteral("127.0.0.1"));
+  ASSERT_EQ(ended.count(), 1);
+  EXPECT_EQ(ended.at(0).at(0).value<ConnectionEnd>(), ConnectionEnd::Replaced);
+  EXPECT_EQ(server.state(), StateConnected);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return dead->state() == QAbstractSocket::UnconnectedState; }, kWaitMs));
+
+  // The new one is served.
+  reborn->write("\x00\x01\x00\x00\x00\x06\x01\x03\x00\x00\x00\x14", 12);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return arrivals.count() > 0; }, kWaitMs));
+  EXPECT_TRUE(server.send("reply"));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return reborn->bytesAvailable() >= 5; }, kWaitMs));
+
+  // Anyone else is still turned away, and the gateway undisturbed.
+  QSignalSpy turnedAway(&server, &ModbusServer::connectionTurnedAway);
+  auto other = connectClient(server.localPort(), "127.0.0.3");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return turnedAway.count() == 1; }, kWaitMs));
+  EXPECT_EQ(replaced.count(), 1);
+  EXPECT_EQ(server.state(), StateConnected);
+  EXPECT_EQ(reborn->state(), QAbstractSocket::ConnectedState);
 }
 
 TEST(Server, ThePortStaysBoundWhileAGatewayIsServed) {

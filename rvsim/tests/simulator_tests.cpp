@@ -3,6 +3,9 @@
 // captions file; no window anywhere.
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QSignalSpy>
 #include <QTcpSocket>
 #include <QTemporaryDir>
@@ -13,6 +16,7 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "files.h"
@@ -114,6 +118,7 @@ TEST(Simulator, CountersAndTheLogFollowTheTraffic) {
 
   // A second client is turned away.
   QTcpSocket intruder;
+  intruder.bind(QHostAddress(QStringLiteral("127.0.0.2")));  // not the gateway's own address
   intruder.connectToHost(QHostAddress::LocalHost, sim.server()->localPort());
   ASSERT_TRUE(QTest::qWaitFor([&] { return sim.counters().connectionsTurnedAway == 1; }, kWaitMs));
 
@@ -203,4 +208,83 @@ TEST_F(ConfigDir, CaptionsAreReadWrittenAndCleared) {
   ASSERT_TRUE(xav::readWholeFile(path, &data));
   EXPECT_EQ(data, QByteArray("\r\n").repeated(21));
   EXPECT_EQ(sim.image().row(1).caption, QString());
+}
+
+TEST_F(ConfigDir, CaptionsKeepTheirLatin1Bytes) {
+  const QString path = xav::platform::captionsFilePath();
+  const QByteArray file = "\r\nF\xF6rderband S\xFC" "d\r\n" + QByteArray("\r\n").repeated(19);
+  ASSERT_TRUE(xav::writeWholeFile(path, file));
+  Simulator sim(onFreePort());
+  QSignalSpy notice(&sim, &Simulator::notice);
+  sim.OpenCaptions();
+  EXPECT_EQ(sim.image().row(1).caption, QStringLiteral("F\u00F6rderband S\u00FCd"));
+  sim.CreateCaptionFile();
+  QByteArray data;
+  ASSERT_TRUE(xav::readWholeFile(path, &data));
+  EXPECT_EQ(data, file);  // byte for byte, no U+FFFD
+  EXPECT_EQ(notice.count(), 0);
+  EXPECT_FALSE(QFileInfo::exists(path + QStringLiteral(".bak")));
+}
+
+TEST_F(ConfigDir, AFileThatIsNoCaptionsFileIsKeptAsideBeforeTheFirstSave) {
+  const QString path = xav::platform::captionsFilePath();
+  const QByteArray big = QByteArray(10 * 1024 * 1024, 'a') + "\r\n";
+  const QByteArray binary = QByteArray("\r\nPump\r\n\0\x01\x02", 11) + "\r\n";
+  const QByteArray noLineEnd = "Pump Mixer Silo";
+  const QByteArray longer = QByteArray("\r\n").repeated(21) + "line 22\r\n";
+  for (const QByteArray& contents : {big, binary, noLineEnd, longer}) {
+    SCOPED_TRACE(contents.left(20).toStdString());
+    QFile::remove(path + QStringLiteral(".bak"));
+    ASSERT_TRUE(xav::writeWholeFile(path, contents));
+    Simulator sim(onFreePort());
+    QSignalSpy notice(&sim, &Simulator::notice);
+    QSignalSpy trouble(&sim, &Simulator::trouble);
+    sim.OpenCaptions();
+    QByteArray data;
+    ASSERT_TRUE(xav::readWholeFile(path, &data));
+    EXPECT_EQ(data, contents);  // reading changes nothing
+    sim.setCaption(2, QStringLiteral("Mixer"));
+    sim.CreateCaptionFile();
+    ASSERT_TRUE(xav::readWholeFile(path + QStringLiteral(".bak"), &data));
+    EXPECT_EQ(data, contents);
+    ASSERT_TRUE(xav::readWholeFile(path, &data));
+    EXPECT_EQ(data.count("\r\n"), 21);
+    EXPECT_TRUE(data.contains("\r\nMixer\r\n"));
+    ASSERT_EQ(notice.count(), 1);  // said once
+    EXPECT_TRUE(notice.at(0).at(0).toString().contains(QStringLiteral("ModBusCaptions.txt.bak")));
+    sim.CreateCaptionFile();
+    EXPECT_EQ(notice.count(), 1);
+    EXPECT_EQ(trouble.count(), 0);
+  }
+  // A backup already there is never overwritten.
+  ASSERT_TRUE(xav::writeWholeFile(path, noLineEnd));
+  Simulator sim(onFreePort());
+  sim.OpenCaptions();
+  sim.CreateCaptionFile();
+  QByteArray data;
+  ASSERT_TRUE(xav::readWholeFile(path + QStringLiteral(".bak.2"), &data));
+  EXPECT_EQ(data, noLineEnd);
+}
+
+TEST_F(ConfigDir, OnlyARegularFileIsEverOpenedAsCaptions) {
+  const QString path = xav::platform::captionsFilePath();
+  ASSERT_TRUE(QDir().mkpath(QFileInfo(path).path()));
+  // A pipe with no writer would hang an open for good; a folder cannot be read.
+  ASSERT_EQ(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+  for (int round = 0; round < 2; ++round) {
+    Simulator sim(onFreePort());
+    QSignalSpy trouble(&sim, &Simulator::trouble);
+    sim.OpenCaptions();  // returns: does not wait for a writer
+    ASSERT_EQ(trouble.count(), 1);
+    EXPECT_TRUE(trouble.at(0).at(0).toString().contains(QStringLiteral("not a regular file")));
+    sim.setCaption(1, QStringLiteral("Pump"));
+    sim.CreateCaptionFile();
+    sim.CreateCaptionFile();
+    EXPECT_EQ(trouble.count(), 2);  // the save refused, said once
+    EXPECT_FALSE(QFileInfo(path).isFile());
+    if (round == 0) {
+      ASSERT_TRUE(QFile::remove(path));
+      ASSERT_TRUE(QDir().mkdir(path));  // the second round: a folder
+    }
+  }
 }
