@@ -47,7 +47,7 @@ void fuzzLine(Reader& r) {
   qint64 gapsUs = 0;
   bool held = false;
   const polmon::DriveLine::Done done = [&](const polmon::DriveLine::Answer& a) {
-    FUZZ_REQUIRE(a.strays + a.reply == pending);
+    FUZZ_REQUIRE(a.strays + a.reply + a.late == pending);
     pending.clear();
     FUZZ_REQUIRE(!a.replyNs || a.reply.size() == polmon::kReplyLength);
     if (sinceQuery.nsecsElapsed() < timeoutMs * 1000000LL) FUZZ_REQUIRE(a.reply.size() == polmon::kReplyLength);
@@ -82,7 +82,7 @@ void fuzzLine(Reader& r) {
         if (!line.busy()) {
           frame = r.take(2);
           sinceQuery.start();
-          FUZZ_REQUIRE(line.query(frame, done, op & 1));
+          FUZZ_REQUIRE(line.query(frame, done));
         } else if (op & 1) {
           held = !held;
           line.setHeld(held);

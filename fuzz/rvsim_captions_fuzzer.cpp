@@ -37,14 +37,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   // The simulator reads the file from disk; it never listens here.
   const QString path = xav::platform::captionsFilePath();
+  // Files kept aside by earlier inputs go, or a thousand of them would fill
+  // every backup name and the save would rightly be refused.
+  const QFileInfo captionsInfo(path);
+  QDir folder = captionsInfo.dir();
+  for (const QString& kept : folder.entryList({captionsInfo.fileName() + QStringLiteral(".bak*")}, QDir::Files))
+    folder.remove(kept);
   {
     QFile out(path);
     FUZZ_REQUIRE(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
     FUZZ_REQUIRE(out.write(file) == file.size());
   }
-  // One simulator for the run (making one per input would cost most of the
-  // time); each input opens its file afresh.
-  static rvsim::Simulator& simulator = *new rvsim::Simulator;
+  // A fresh simulator per input, as at start-up: what one file was (kept
+  // aside, said once) belongs to that run only.
+  rvsim::Simulator simulator;
   simulator.OpenCaptions();
   if (size > 0) simulator.setCaption(1 + data[0] % rvsim::kRows, QStringLiteral("Duct\r\nline"));
   simulator.CreateCaptionFile();
