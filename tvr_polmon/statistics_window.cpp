@@ -1,7 +1,7 @@
 #include "statistics_window.h"
+#include "export_dialog.h"
 
 #include <QDir>
-#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -110,14 +110,8 @@ void StatisticsWindow::hideEvent(QHideEvent* event) {
 }
 
 void StatisticsWindow::cmdExportCsv_Click() {
-  // Not a blocking dialog: the poll cycle and the window go on meanwhile.
-  auto* dialog = new QFileDialog(this, tr("Export statistics"), QDir::currentPath(), tr("CSV files (*.csv)"));
-  dialog->setObjectName(QStringLiteral("dlgExportCsv"));
-  dialog->setOption(QFileDialog::DontUseNativeDialog);
-  dialog->setAcceptMode(QFileDialog::AcceptSave);
-  dialog->setDefaultSuffix(QStringLiteral("csv"));
-  dialog->selectFile(QStringLiteral("polmon-statistics.csv"));
-  dialog->setAttribute(Qt::WA_DeleteOnClose);
+  auto* dialog = openExportDialog(this, tr("Export statistics"), QStringLiteral("dlgExportCsv"), tr("CSV files (*.csv)"),
+                                  QStringLiteral("csv"), QStringLiteral("polmon-statistics.csv"));
   connect(dialog, &QFileDialog::fileSelected, this, &StatisticsWindow::exportTo);
   dialog->open();
 }

@@ -1,9 +1,9 @@
 #include "timeline_window.h"
+#include "export_dialog.h"
 
 #include <QBuffer>
 #include <QComboBox>
 #include <QDir>
-#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QHelpEvent>
 #include <QLabel>
@@ -351,14 +351,8 @@ void TimelineWindow::hideEvent(QHideEvent* event) {
 }
 
 void TimelineWindow::cmdExportPng_Click() {
-  // Not a blocking dialog: the poll cycle and the window go on meanwhile.
-  auto* dialog = new QFileDialog(this, tr("Export timeline"), QDir::currentPath(), tr("PNG pictures (*.png)"));
-  dialog->setObjectName(QStringLiteral("dlgExportPng"));
-  dialog->setOption(QFileDialog::DontUseNativeDialog);
-  dialog->setAcceptMode(QFileDialog::AcceptSave);
-  dialog->setDefaultSuffix(QStringLiteral("png"));
-  dialog->selectFile(QStringLiteral("polmon-timeline.png"));
-  dialog->setAttribute(Qt::WA_DeleteOnClose);
+  auto* dialog = openExportDialog(this, tr("Export timeline"), QStringLiteral("dlgExportPng"), tr("PNG pictures (*.png)"),
+                                  QStringLiteral("png"), QStringLiteral("polmon-timeline.png"));
   connect(dialog, &QFileDialog::fileSelected, this, &TimelineWindow::exportTo);
   dialog->open();
 }
