@@ -29,7 +29,7 @@ namespace gw {
 struct ServiceLogLine {
   QDateTime time;  // empty: now
   QString tool;
-  QString operation;  // "read-back", "save", "verify", "restore", "ip-change", "serial-record"
+  QString operation;  // "read-back", "save", "verify", "restore", "ip-change", "serial-record", "serial-verify"
   QString moduleAddress;
   QString name;     // bridge name or hardware address, when known
   QString comPort;  // "COM 5" for the serial line
