@@ -13,8 +13,14 @@ std::optional<HistoryOperation> historyOperationOf(const QString& op) {
 
 OperationRecorder::OperationRecorder(const QString& tool, const QString& folder, QObject* parent)
     : QObject(parent), tool_(tool), history_(folder), log_(folder) {
-  connect(&history_, &HistoryStore::storageProblem, this, &OperationRecorder::problem);
-  connect(&log_, &ServiceLog::problem, this, &OperationRecorder::problem);
+  connect(&history_, &HistoryStore::storageProblem, this, &OperationRecorder::tell);
+  connect(&log_, &ServiceLog::problem, this, &OperationRecorder::tell);
+}
+
+void OperationRecorder::tell(const QString& message) {
+  if (told_) return;
+  told_ = true;
+  emit problem(message);
 }
 
 namespace {
@@ -37,6 +43,7 @@ OperationRecorder::Recorded OperationRecorder::record(const SessionOutcome& o) {
 
   const QByteArray& config = sendsConfig ? o.configSent : o.configRead;
   bool keep = true;
+  bool kept = true;
   switch (*op) {
     case HistoryOperation::ReadBack: keep = o.succeeded() && !config.isEmpty(); break;
     case HistoryOperation::IpChange: keep = !o.networkSettingsBefore.isEmpty(); break;
@@ -63,6 +70,7 @@ OperationRecorder::Recorded OperationRecorder::record(const SessionOutcome& o) {
     e.networkAfter = o.networkSettingsAfter;
     const RecordResult r = history_.record(e);
     if (r.stored) done.historyId = r.id;
+    kept = r.stored;
   }
 
   ServiceLogLine line;
@@ -77,6 +85,7 @@ OperationRecorder::Recorded OperationRecorder::record(const SessionOutcome& o) {
   line.succeeded = o.succeeded();
   line.reason = o.succeeded() ? (o.operation == QLatin1String("set-ip") ? o.newAddress : QString()) : outcomeText;
   done.logged = log_.append(line);
+  if (kept && done.logged) told_ = false;  // a later failure is news again
   return done;
 }
 
@@ -92,7 +101,9 @@ bool OperationRecorder::recordSerialRecord(const QString& comPort, const QString
   line.title = title;
   line.succeeded = succeeded;
   line.reason = reason;
-  return log_.append(line);
+  const bool logged = log_.append(line);
+  if (logged) told_ = false;
+  return logged;
 }
 
 bool OperationRecorder::recordSerialVerify(const QString& comPort, bool succeeded, const QString& reason) {
@@ -102,7 +113,9 @@ bool OperationRecorder::recordSerialVerify(const QString& comPort, bool succeede
   line.comPort = comPort;
   line.succeeded = succeeded;
   line.reason = reason;
-  return log_.append(line);
+  const bool logged = log_.append(line);
+  if (logged) told_ = false;
+  return logged;
 }
 
 }  // namespace gw

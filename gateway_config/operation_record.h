@@ -54,13 +54,17 @@ class OperationRecorder : public QObject {
   bool recordSerialVerify(const QString& comPort, bool succeeded, const QString& reason);
 
  signals:
-  // Once per run of failures, from the history or the log.
+  // Once per run of failures, from the history or the log: one unwritable
+  // folder is one message, not one per file per operation.
   void problem(const QString& message);
 
  private:
+  void tell(const QString& message);
+
   QString tool_;
   HistoryStore history_;
   ServiceLog log_;
+  bool told_ = false;
 };
 
 }  // namespace gw

@@ -454,4 +454,62 @@ bool IpChangeSession::start(const QString& moduleAddress, const QString& newAddr
   return true;
 }
 
+// ---------------------------------------------------------------- restore
+
+bool RestoreSession::start(const QString& moduleAddress, const QByteArray& config) {
+  if (!begin(QStringLiteral("restore"), moduleAddress)) return false;
+  const QString upload = uploadConfigurationCommand(moduleAddress);
+  if (upload.isEmpty()) {
+    finish(SessionFailure::NotAnAddress, notAnAddressMessage(moduleAddress));
+    return true;
+  }
+  if (config.isEmpty()) {
+    finish(SessionFailure::InvalidEntries, QStringLiteral("The history entry holds no Config.csv to restore."));
+    return true;
+  }
+  outcome_.configSent = config;
+  outcome_.summaryLine = firstLine(config);
+  outcome_.title = configTitle(config);
+  setState(State::Writing);
+  QString error;
+  if (!writeConfigFile(workDir(), config, &error)) {
+    finish(SessionFailure::WriteFailed, QStringLiteral("Config.csv could not be written: ") + error);
+    return true;
+  }
+  outcome_.sending = true;
+  run(State::Loading, upload, kNormalNoFocus, [this](const RunResult& r) {
+    deleteConfigCsv(workDir());
+    const QString status =
+        uploadStatusLine(QStringLiteral("Config.csv"), outcome_.moduleAddress, r, QTime::currentTime());
+    if (r.outcome == RunOutcome::NotStarted) {
+      finish(SessionFailure::UtilityNotStarted, startErrorMessage(r.commandText, r.startError));
+      return;
+    }
+    if (!r.succeeded()) {
+      finish(SessionFailure::LoaderFailed, status);
+      return;
+    }
+    outcome_.sending = false;
+    outcome_.message = status;
+    // A restore is only done when the module is seen holding the bytes kept.
+    run(State::Verifying, fetchConfigurationCommand(workDir(), outcome_.moduleAddress), kHidden,
+        [this](const RunResult& f) {
+          if (f.outcome == RunOutcome::NotStarted) {
+            finish(SessionFailure::UtilityNotStarted, startErrorMessage(f.commandText, f.startError));
+            return;
+          }
+          outcome_.verify =
+              judgeFetchedConfig(workDir(), outcome_.moduleAddress, outcome_.configSent, &outcome_.configRead);
+          outcome_.verified = outcome_.verify.identical();
+          if (outcome_.verified)
+            finish(SessionFailure::None, outcome_.message + QStringLiteral("; ") + outcome_.verify.message());
+          else if (outcome_.verify.kind == VerifyResult::Kind::Differs)
+            finish(SessionFailure::VerifyMismatch, outcome_.verify.message());
+          else
+            finish(SessionFailure::FetchFailed, outcome_.verify.message());
+        });
+  });
+  return true;
+}
+
 }  // namespace gw

@@ -69,7 +69,7 @@ QString failureName(SessionFailure f);
 
 // Everything an operation learnt, also what a record of it needs.
 struct SessionOutcome {
-  QString operation;  // "scan", "discover", "read", "save", "verify", "set-ip"
+  QString operation;  // "scan", "discover", "read", "save", "verify", "set-ip", "restore"
   SessionFailure failure = SessionFailure::None;
   QString message;  // one sentence: what went wrong, or what was done
   QString moduleAddress;  // normal form (as given when it is none)
@@ -242,6 +242,18 @@ class IpChangeSession : public Session {
  public:
   using Session::Session;
   bool start(const QString& moduleAddress, const QString& newAddress, const QString& newMask = QString());
+};
+
+// Restore: a Config.csv kept in the module history uploaded exactly as
+// stored (written whole as Config.csv, loaded with the save's upload
+// command), then fetched back and compared byte for byte, as Verify does.
+// Nothing in the file is regenerated: the bytes sent are the bytes kept.
+class RestoreSession : public Session {
+  Q_OBJECT
+ public:
+  using Session::Session;
+  // config: the kept file; empty is refused (InvalidEntries), nothing sent.
+  bool start(const QString& moduleAddress, const QByteArray& config);
 };
 
 // Fetch-and-compare shared by Verify and the save's check.

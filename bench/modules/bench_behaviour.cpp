@@ -28,6 +28,8 @@ Behaviour behaviourFromEnvironment(const char* prefix) {
   Behaviour b;
   readCount(qEnvironmentVariable(qPrintable(p + QStringLiteral("DELAY_MS"))), &b.delayMs);
   readCount(qEnvironmentVariable(qPrintable(p + QStringLiteral("ALTER_LINE"))), &b.alterLine);
+  const QString keep = qEnvironmentVariable(qPrintable(p + QStringLiteral("KEEP_OLD"))).trimmed();
+  b.keepsOld = !keep.isEmpty() && keep != QStringLiteral("0");
   const QString hang = qEnvironmentVariable(qPrintable(p + QStringLiteral("HANG"))).trimmed().toLower();
   if (hang == QStringLiteral("1") || hang == QStringLiteral("all")) b.hangAlways = true;
   else if (!hang.isEmpty() && hang != QStringLiteral("0")) b.hangOn = hang.split(u',', Qt::SkipEmptyParts);
@@ -41,11 +43,14 @@ void addBehaviourOptions(QCommandLineParser& parser, bool loader) {
   if (loader) {
     parser.addOption({QStringLiteral("alter-line"),
                       QStringLiteral("The module keeps a sent file with its line <N> changed."), QStringLiteral("N")});
+    parser.addOption({QStringLiteral("keep-old"),
+                      QStringLiteral("A send reports success, but the module keeps the file it had.")});
   }
 }
 
 bool takeBehaviourOptions(const QCommandLineParser& parser, Behaviour* b, QString* error) {
   if (parser.isSet(QStringLiteral("hang"))) b->hangAlways = true;
+  if (parser.optionNames().contains(QStringLiteral("keep-old"))) b->keepsOld = true;
   for (const char* name : {"delay-ms", "alter-line"}) {
     const QString option = QLatin1String(name);
     if (!parser.optionNames().contains(option)) continue;

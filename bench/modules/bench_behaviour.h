@@ -15,6 +15,9 @@
 //   --alter-line N  / <prefix>ALTER_LINE=N   (loader) the module keeps a sent
 //                                            file with its line N (from 1)
 //                                            changed: " [altered]" appended
+//   --keep-old      / <prefix>KEEP_OLD=1     (loader) a send reports success
+//                                            but the module keeps the file
+//                                            it had
 
 #include <QByteArray>
 #include <QString>
@@ -29,13 +32,15 @@ struct Behaviour {
   bool hangAlways = false;
   QStringList hangOn;  // operations that hang: fetch, send, boot, address
   int alterLine = 0;   // 0: stored as sent
+  bool keepsOld = false;  // a send stores nothing, yet reports success
   bool hangs(const QString& operation) const { return hangAlways || hangOn.contains(operation); }
 };
 
 // The behaviour the environment asks for; prefix such as "XAV_BENCH_RUINET_".
 Behaviour behaviourFromEnvironment(const char* prefix);
 
-// Gives the parser --delay-ms N and --hang, and --alter-line N for the loader.
+// Gives the parser --delay-ms N and --hang, and --alter-line N and
+// --keep-old for the loader.
 void addBehaviourOptions(QCommandLineParser& parser, bool loader);
 
 // Reads those options of a parsed command line into *b. False with *error

@@ -8,8 +8,8 @@
 //   ruinet -m1                          address mode (see module_store.h)
 // "-i <addr>" and "-f <file>" may also be written apart. An argument that is
 // the loader's own name is ignored (one command text passes it).
-// --delay-ms N, --hang and --alter-line N (or XAV_BENCH_RUINET_DELAY_MS,
-// _HANG, _ALTER_LINE) make it slow, hang or alter what the module stores;
+// --delay-ms N, --hang, --alter-line N and --keep-old (or
+// XAV_BENCH_RUINET_DELAY_MS, _HANG, _ALTER_LINE, _KEEP_OLD) make it slow, hang or alter what the module stores;
 // see bench_behaviour.h.
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -114,6 +114,12 @@ int sendFile(const Request& r, const QString& dir, const xav::bench::Behaviour& 
   QByteArray data;
   if (source.isEmpty() || !xav::readWholeFile(source, &data, &error))
     return fail(QStringLiteral("no %1 in the working directory").arg(r.file));
+  if (behaviour.keepsOld) {
+    // Told as sent, as a module that silently drops the file would be.
+    std::printf("%s: %s sent (%lld bytes)\n", qPrintable(r.address), qPrintable(r.file),
+                static_cast<long long>(data.size()));
+    return 0;
+  }
   const QByteArray kept = behaviour.alterLine > 0 ? xav::bench::alteredCopy(data, behaviour.alterLine) : data;
   if (!xav::bench::putFile(dir, r.file, kept, &error)) return fail(error);
   std::printf("%s: %s sent (%lld bytes)\n", qPrintable(r.address), qPrintable(r.file),
