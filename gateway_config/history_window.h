@@ -14,6 +14,8 @@
 #include <QDialog>
 #include <QString>
 
+#include <functional>
+
 #include "operation_record.h"
 #include "sessions.h"
 #include "utility_runner.h"
@@ -30,6 +32,15 @@ class HistoryWindow : public QDialog {
   // Lists the module's entries; currentConfig is the module's Config.csv as
   // last read back (empty when none: Compare then needs two entries).
   void showModule(const QString& moduleAddress, const QByteArray& currentConfig);
+  // Reads the module's entries again (after the owner recorded one).
+  void refresh();
+
+  // Replaces the Restore confirmation box (tests): gets the confirmation's
+  // text, says whether to go on.
+  void setConfirmation(std::function<bool(const QString& text)> confirm);
+
+  // Closing is refused while a restore runs: it is the owner's to cancel.
+  void reject() override;
 
  signals:
   // A restore ended; it was recorded already. The owner reads the module
@@ -37,17 +48,23 @@ class HistoryWindow : public QDialog {
   void restoreFinished(const gw::SessionOutcome& outcome);
 
  private:
+  void updateButtons();
+  void compareSelected();
+  void restoreSelected();
+
   struct Private;
   Private* d_;
 };
 
 // "Compare before saving": what a save would change on the module, the file
 // read back against the file the save would send. Shows the difference in a
-// box; it never stands in the save's way.
-void showSaveComparison(QWidget* parent, const QString& moduleAddress, const QByteArray& readBack,
+// window of its own (not modal; deleted when closed); it never stands in
+// the save's way.
+QDialog* showSaveComparison(QWidget* parent, const QString& moduleAddress, const QByteArray& readBack,
                         const QByteArray& wouldSend);
 
-// Opens the service log (the folder's service-log.csv) in a read-only view.
-void showServiceLog(QWidget* parent, OperationRecorder& recorder);
+// Opens the service log (the folder's service-log.csv) in a read-only view
+// (not modal; deleted when closed).
+QDialog* showServiceLog(QWidget* parent, OperationRecorder& recorder);
 
 }  // namespace gw
