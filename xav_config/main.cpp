@@ -24,6 +24,7 @@
 #include "batch_plan.h"
 #include "commands.h"
 #include "files.h"
+#include "history_cli.h"
 #include "module_discovery.h"
 #include "processes.h"
 #include "sessions.h"
@@ -120,6 +121,8 @@ gw::SessionOutcome runSession(gw::Session& session, const std::function<bool()>&
     return o;
   }
   loop.exec();
+  // Every operation is kept in the module history and the service log.
+  xavconfig::recorder().record(session.outcome());
   return session.outcome();
 }
 
@@ -407,6 +410,16 @@ void entryOptions(QCommandLineParser& p) {
   xav::addOption(p, "no-verify", "Do not fetch the file back and compare it.");
 }
 
+// What the history commands borrow from this program to reach a module.
+xavconfig::ModuleSide moduleSide(Context& ctx) {
+  return {ctx.runner, ctx.json, [&ctx] { return ctx.enterUtilities(); }, runSession,
+          [&ctx](const gw::SessionOutcome& o) {
+            if (ctx.json) emitJson(outcomeJson(o));
+            else out(o.moduleAddress + QStringLiteral(": ") + o.message);
+            if (!o.succeeded()) tellFailure(o);
+          }};
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -431,6 +444,15 @@ int main(int argc, char** argv) {
        [](QCommandLineParser& p) {
          xav::addOption(p, "dry-run", "Write each row's Config.csv into DIR/ADDRESS/ and load nothing.", "DIR");
        }},
+      {"history", "history [ADDRESS] | history show ID [--config] | history diff ID [ID2 | --current ADDRESS]",
+       "list the module history (each entry with its id), show one entry, compare two or one with the module now",
+       [](Context& c, QCommandLineParser& p) { return xavconfig::runHistory(moduleSide(c), p); },
+       xavconfig::historyOptions, -1},
+      {"restore", "restore ADDRESS ID",
+       "upload a history entry's Config.csv exactly as kept, then verify it (exit status 1 on a mismatch)",
+       [](Context& c, QCommandLineParser& p) { return xavconfig::runRestore(moduleSide(c), p); }, nullptr, 2},
+      {"log", "log [--since DATE] [--module ADDRESS]", "print the service log (CSV; --json: one array)",
+       [](Context& c, QCommandLineParser& p) { return xavconfig::runLog(moduleSide(c), p); }, xavconfig::logOptions, 0},
   };
 
   QString description = QStringLiteral(
@@ -471,8 +493,9 @@ int main(int argc, char** argv) {
   if (command->options) command->options(parser);
   QStringList commandArgs = args;
   commandArgs.removeAt(1);
-  if (const auto end = xav::parseCommandLine(parser, commandArgs, {kBadUsage, command->arguments > 0})) return *end;
-  if (parser.positionalArguments().size() != command->arguments)
+  // arguments -1: the command checks its own (history takes 0 to 3).
+  if (const auto end = xav::parseCommandLine(parser, commandArgs, {kBadUsage, command->arguments != 0})) return *end;
+  if (command->arguments >= 0 && parser.positionalArguments().size() != command->arguments)
     return xav::commandLineError(QStringLiteral("usage: xav-config ") + QLatin1String(command->usage));
 
   Context ctx;
