@@ -97,11 +97,15 @@ QDialog* showComparison(QWidget* parent, const QString& caption, const QString& 
   table->setEditTriggers(QAbstractItemView::NoEditTriggers);
   table->setSelectionBehavior(QAbstractItemView::SelectRows);
   table->verticalHeader()->hide();
+  // One text line per row: a Config.csv runs to a few hundred lines.
+  table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 4);
   table->setWordWrap(false);
   addDiffRows(table, QStringLiteral("Summary, Nodes and Map_Descriptors"), diff.key);
   addDiffRows(table, QStringLiteral("Rest of the file"), diff.rest);
   table->resizeColumnsToContents();
   table->horizontalHeader()->setStretchLastSection(true);
+  table->setCurrentItem(nullptr);
 
   auto* changedOnly = new QCheckBox(QStringLiteral("Changed lines &only"), dlg);
   changedOnly->setObjectName(QStringLiteral("chkChangedOnly"));
@@ -323,6 +327,8 @@ QDialog* showServiceLog(QWidget* parent, OperationRecorder& recorder) {
   table->setEditTriggers(QAbstractItemView::NoEditTriggers);
   table->setSelectionBehavior(QAbstractItemView::SelectRows);
   table->verticalHeader()->hide();
+  table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 4);
   for (int r = 0; r < lines.size(); ++r) {
     const QStringList fields = lines[r].fields();
     for (int c = 0; c < fields.size(); ++c) table->setItem(r, c, new QTableWidgetItem(fields[c]));
