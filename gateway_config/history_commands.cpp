@@ -5,8 +5,6 @@
 #include <QJsonObject>
 
 #include "commands.h"
-#include "readback.h"
-#include "verify.h"
 
 namespace gw {
 
@@ -20,55 +18,10 @@ int badArguments(CommandContext& c, const QString& text) {
   return kExitBadArguments;
 }
 
-// The storage problems of one command go to standard error, once each.
-struct ProblemsToErr {
-  explicit ProblemsToErr(CommandContext& c)
-      : a(QObject::connect(&c.history, &HistoryStore::storageProblem, [&c](const QString& m) { sayLine(c.err, m); })),
-        b(QObject::connect(&c.log, &ServiceLog::problem, [&c](const QString& m) { sayLine(c.err, m); })) {}
-  ~ProblemsToErr() {
-    QObject::disconnect(a);
-    QObject::disconnect(b);
-  }
-  QMetaObject::Connection a, b;
-};
-
 std::optional<HistoryEntry> findEntry(CommandContext& c, const QString& id) {
   auto e = c.history.entry(id);
   if (!e) sayLine(c.err, QStringLiteral("%1: no history entry %2 (or more than one starts with it).").arg(c.tool, id));
   return e;
-}
-
-QString protocolOf(const QString& summary) { return protocolNameOfSummary(summary); }
-
-void keep(CommandContext& c, HistoryOperation op, const QString& address, const QByteArray& config, bool ok,
-          const QString& outcome) {
-  HistoryEntry e;
-  e.tool = c.tool;
-  e.operation = op;
-  e.moduleAddress = address;
-  e.config = config;
-  e.succeeded = ok;
-  e.outcome = outcome;
-  c.history.record(e);
-  const QString summary = configLines(config).value(0);
-  ServiceLogLine l;
-  l.tool = c.tool;
-  l.operation = operationName(op);
-  l.moduleAddress = address;
-  l.protocol = protocolOf(summary);
-  l.plcAddress = summary.section(u',', 1, 1).trimmed();
-  const CurrentConfig parsed = parseCurrentConfig(config);
-  if (parsed.readable) l.title = parsed.title;
-  l.succeeded = ok;
-  l.reason = outcome;
-  c.log.append(l);
-}
-
-QString moduleArgument(CommandContext& c, const QString& address, bool* ok) {
-  const QString normal = normalAddress(address);
-  *ok = !normal.isEmpty();
-  if (!*ok) badArguments(c, notAnAddressMessage(address));
-  return normal;
 }
 
 }  // namespace
@@ -140,25 +93,6 @@ int diffHistoryEntries(CommandContext& c, const QString& id, const QString& id2)
   return kExitOk;
 }
 
-int diffHistoryWithModule(CommandContext& c, const QString& id, const QString& address) {
-  const auto e = findEntry(c, id);
-  if (!e) return kExitBadArguments;
-  bool ok = false;
-  const QString module = moduleArgument(c, address, &ok);
-  if (!ok) return kExitBadArguments;
-  if (!c.module.fetch) return badArguments(c, QStringLiteral("no way to reach a module here."));
-  ProblemsToErr problems(c);
-  const FetchedConfig now = c.module.fetch(module);
-  if (!now.ok) {
-    keep(c, HistoryOperation::ReadBack, module, {}, false, now.error);
-    sayLine(c.err, QStringLiteral("The Config.csv of %1 could not be fetched: %2").arg(module, now.error));
-    return kExitFailed;
-  }
-  keep(c, HistoryOperation::ReadBack, module, now.bytes, true, QStringLiteral("read back"));
-  say(c.out, diffConfigs(e->config, now.bytes).text(e->id + u' ' + isoTimeWithOffset(e->time), module + QStringLiteral(" now")));
-  return kExitOk;
-}
-
 QString restoreNotice(const HistoryEntry& entry, const QString& address, const QString& currentSummary,
                       bool currentKnown) {
   QString text = QStringLiteral("Restoring %1 with the Config.csv kept at %2 from %3, title \"%4\".")
@@ -176,49 +110,6 @@ QString restoreNotice(const HistoryEntry& entry, const QString& address, const Q
     text += QStringLiteral("\nPLC address changes from %1 to %2.")
                 .arg(plcNow.isEmpty() ? QStringLiteral("(none)") : plcNow, plcThen.isEmpty() ? QStringLiteral("(none)") : plcThen);
   return text;
-}
-
-int restoreFromHistory(CommandContext& c, const QString& address, const QString& id) {
-  bool ok = false;
-  const QString module = moduleArgument(c, address, &ok);
-  if (!ok) return kExitBadArguments;
-  const auto found = findEntry(c, id);
-  if (!found) return kExitBadArguments;
-  return restoreEntry(c, module, *found);
-}
-
-int restoreEntry(CommandContext& c, const QString& address, const HistoryEntry& entry) {
-  bool ok = false;
-  const QString module = moduleArgument(c, address, &ok);
-  if (!ok) return kExitBadArguments;
-  const HistoryEntry* e = &entry;
-  if (e->config.isEmpty()) return badArguments(c, QStringLiteral("entry %1 holds no Config.csv to restore.").arg(e->id));
-  if (!c.module.fetch || !c.module.upload) return badArguments(c, QStringLiteral("no way to reach a module here."));
-  ProblemsToErr problems(c);
-
-  const FetchedConfig before = c.module.fetch(module);
-  sayLine(c.out, restoreNotice(*e, module, configLines(before.bytes).value(0), before.ok));
-
-  const UploadOutcome sent = c.module.upload(module, e->config);
-  if (!sent.ok) {
-    const QString why = QStringLiteral("Config.csv NOT loaded to %1: %2").arg(module, sent.error);
-    keep(c, HistoryOperation::Restore, module, e->config, false, why);
-    sayLine(c.err, why);
-    return kExitFailed;
-  }
-  const FetchedConfig back = c.module.fetch(module);
-  VerifyResult v;
-  if (back.ok) {
-    v = compareConfigs(e->config, back.bytes);
-  } else {
-    v.kind = VerifyResult::Kind::FetchFailed;
-    v.detail = back.error;
-  }
-  v.moduleAddress = module;
-  const QString outcome = v.message();
-  keep(c, HistoryOperation::Restore, module, e->config, v.identical(), outcome);
-  sayLine(v.identical() ? c.out : c.err, outcome);
-  return v.identical() ? kExitOk : kExitFailed;
 }
 
 int printServiceLog(CommandContext& c, const LogOptions& o) {
@@ -264,15 +155,10 @@ int runHistoryCommand(CommandContext& c, const QStringList& words) {
     }
     if (sub == QLatin1String("diff")) {
       if (args.size() == 3 && !args[2].startsWith(u'-')) return diffHistoryEntries(c, args[1], args[2]);
-      if (args.size() == 4 && args[2] == QLatin1String("--current")) return diffHistoryWithModule(c, args[1], args[3]);
       return badArguments(c, QStringLiteral("usage: history diff ID ID2 | history diff ID --current ADDRESS"));
     }
     if (args.size() <= 1 && !sub.startsWith(u'-')) return listHistory(c, sub);
     return badArguments(c, QStringLiteral("usage: history [ADDRESS] | history show ID | history diff ..."));
-  }
-  if (command == QLatin1String("restore")) {
-    if (args.size() != 2) return badArguments(c, QStringLiteral("usage: restore ADDRESS ID"));
-    return restoreFromHistory(c, args[0], args[1]);
   }
   if (command == QLatin1String("log")) {
     LogOptions o;

@@ -122,36 +122,32 @@ void logOptions(QCommandLineParser& p) {
 int runHistory(const ModuleSide& side, QCommandLineParser& p) {
   const QStringList args = p.positionalArguments();
   const QString sub = args.value(0);
+  if (p.isSet(QStringLiteral("current"))) {
+    if (sub != QLatin1String("diff") || args.size() != 2)
+      return badUsage(QStringLiteral("usage: history diff ID --current ADDRESS"));
+    const auto e = findEntry(args[1]);
+    if (!e) return kBadUsage;
+    return diffWithModule(side, *e, p.value(QStringLiteral("current")));
+  }
+  if (side.json && sub == QLatin1String("show") && args.size() == 2 && !p.isSet(QStringLiteral("config"))) {
+    const auto e = findEntry(args[1]);
+    if (!e) return kBadUsage;
+    QJsonObject j = entryJson(*e);
+    j[QStringLiteral("config")] = QString::fromLatin1(e->config);
+    emitJson(j);
+    return kOk;
+  }
+  if (side.json && args.size() <= 1 && sub != QLatin1String("show") && sub != QLatin1String("diff")) {
+    if (!sub.isEmpty() && gw::normalAddress(sub).isEmpty()) return badUsage(gw::notAnAddressMessage(sub));
+    for (const gw::HistoryEntry& e : recorder().history().entries(sub)) emitJson(entryJson(e));
+    return kOk;
+  }
+  QStringList words{QStringLiteral("history")};
+  words << args;
+  if (p.isSet(QStringLiteral("config"))) words << QStringLiteral("--config");
   Streams s;
-  gw::CommandContext c{recorder().history(), recorder().log(), s.out, s.err, {}, QStringLiteral("xav-config")};
-  if (sub == QLatin1String("show")) {
-    if (args.size() != 2 || p.isSet(QStringLiteral("current"))) return badUsage(QStringLiteral("usage: history show ID [--config]"));
-    if (side.json && !p.isSet(QStringLiteral("config"))) {
-      const auto e = findEntry(args[1]);
-      if (!e) return kBadUsage;
-      QJsonObject j = entryJson(*e);
-      j[QStringLiteral("config")] = QString::fromLatin1(e->config);
-      emitJson(j);
-      return kOk;
-    }
-    return gw::showHistoryEntry(c, args[1], p.isSet(QStringLiteral("config")));
-  }
-  if (sub == QLatin1String("diff")) {
-    if (p.isSet(QStringLiteral("current"))) {
-      if (args.size() != 2) return badUsage(QStringLiteral("usage: history diff ID --current ADDRESS"));
-      const auto e = findEntry(args[1]);
-      if (!e) return kBadUsage;
-      return diffWithModule(side, *e, p.value(QStringLiteral("current")));
-    }
-    if (args.size() != 3) return badUsage(QStringLiteral("usage: history diff ID ID2 | history diff ID --current ADDRESS"));
-    return gw::diffHistoryEntries(c, args[1], args[2]);
-  }
-  if (args.size() > 1 || p.isSet(QStringLiteral("current")) || p.isSet(QStringLiteral("config")))
-    return badUsage(QStringLiteral("usage: history [ADDRESS] | history show ID | history diff ID [ID2 | --current ADDRESS]"));
-  if (!side.json) return gw::listHistory(c, sub);
-  if (!sub.isEmpty() && gw::normalAddress(sub).isEmpty()) return badUsage(gw::notAnAddressMessage(sub));
-  for (const gw::HistoryEntry& e : recorder().history().entries(sub)) emitJson(entryJson(e));
-  return kOk;
+  gw::CommandContext c{recorder().history(), recorder().log(), s.out, s.err, QStringLiteral("xav-config")};
+  return gw::runHistoryCommand(c, words);
 }
 
 int runRestore(const ModuleSide& side, QCommandLineParser& p) {
@@ -182,13 +178,14 @@ int runRestore(const ModuleSide& side, QCommandLineParser& p) {
 }
 
 int runLog(const ModuleSide& side, QCommandLineParser& p) {
+  QStringList words{QStringLiteral("log")};
+  for (const char* option : {"since", "module"})
+    if (p.isSet(QLatin1String(option)))
+      words << QStringLiteral("--") + QLatin1String(option) << p.value(QLatin1String(option));
+  if (side.json) words << QStringLiteral("--json");
   Streams s;
-  gw::CommandContext c{recorder().history(), recorder().log(), s.out, s.err, {}, QStringLiteral("xav-config")};
-  gw::LogOptions o;
-  o.since = p.value(QStringLiteral("since"));
-  o.module = p.value(QStringLiteral("module"));
-  o.json = side.json;
-  return gw::printServiceLog(c, o);
+  gw::CommandContext c{recorder().history(), recorder().log(), s.out, s.err, QStringLiteral("xav-config")};
+  return gw::runHistoryCommand(c, words);
 }
 
 }  // namespace xavconfig

@@ -155,6 +155,24 @@ TEST_F(HistoryCli, RestoreOntoAModuleThatKeepsItsOldFileExitsOne) {
   EXPECT_TRUE(log.out.contains(",failed,")) << log.out.toStdString();
 }
 
+TEST_F(HistoryCli, UnwritableServiceLogIsToldOnceAndTheRestoreStillGoesThrough) {
+  const QByteArray old = config(gw::kModbusTcp, QStringLiteral("10.1.2.3"), QStringLiteral("Press 4"));
+  env.addModule(kOld, QStringLiteral("OLD"), old);
+  env.addModule(kSpare, QStringLiteral("SPARE"), config(gw::kModbusTcp, QStringLiteral("10.9.9.9"), QStringLiteral("f")));
+  ASSERT_EQ(xav({QStringLiteral("read"), kOld}).status, 0);
+  const QStringList oldIds = ids(kOld);
+  ASSERT_EQ(oldIds.size(), 1);
+  // A folder in the log's place: no line can be appended, whatever the user's rights.
+  QFile::remove(data.filePath(QStringLiteral("service-log.csv")));
+  ASSERT_TRUE(QDir().mkpath(data.filePath(QStringLiteral("service-log.csv"))));
+
+  const Ran r = xav({QStringLiteral("restore"), kSpare, oldIds[0]});  // a read-back and a restore, neither logged
+  EXPECT_EQ(r.status, 0) << r.err.toStdString();
+  EXPECT_EQ(env.moduleFile(kSpare, QStringLiteral("Config.csv")), old);
+  EXPECT_EQ(r.err.count("could not be written"), 1) << r.err.toStdString();
+  EXPECT_EQ(ids(kSpare).size(), 2);  // the history still kept both
+}
+
 TEST_F(HistoryCli, BadIdsAndArgumentsExitTwoAndTouchNoModule) {
   const QByteArray factory = config(gw::kModbusTcp, QStringLiteral("10.9.9.9"), QStringLiteral("factory"));
   env.addModule(kSpare, QStringLiteral("SPARE"), factory);
