@@ -17,6 +17,7 @@
 
 #include "bench_env.h"
 #include "history_window.h"
+#include "layout_check.h"
 #include "profiles.h"
 
 namespace {
@@ -219,21 +220,26 @@ TEST_F(HistoryWindowTest, ConfirmedRestoreUploadsTheEntryVerifiesAndKeepsIt) {
   EXPECT_EQ(table->editTriggers(), QAbstractItemView::NoEditTriggers);
 }
 
-TEST_F(HistoryWindowTest, EveryButtonHasAMnemonicAndTheViewsFitTheSmallScreen) {
+TEST_F(HistoryWindowTest, EveryButtonHasAMnemonicAndTheViewsHoldAtEveryAppearance) {
   keep(gw::HistoryOperation::Save, config(gw::kModbusTcp, QStringLiteral("10.1.2.3"), QStringLiteral("a")), t0);
-  window.showModule(kModule, config(gw::kModbusTcp, QStringLiteral("10.1.2.4"), QStringLiteral("b")));
-  window.show();
-  QList<QWidget*> views{&window,
-                        gw::showSaveComparison(&window, kModule, config(gw::kModbusTcp, QStringLiteral("10.1.2.3"), {}),
-                                               config(gw::kModbusTcp, QStringLiteral("10.1.2.5"), {})),
-                        gw::showServiceLog(&window, recorder)};
-  for (QWidget* v : views) {
-    for (QPushButton* b : v->findChildren<QPushButton*>())
-      EXPECT_TRUE(b->text().contains(u'&')) << b->objectName().toStdString();
-    EXPECT_LE(v->minimumSizeHint().width(), 900) << v->objectName().toStdString();
-    EXPECT_LE(v->minimumSizeHint().height(), 500) << v->objectName().toStdString();
-    EXPECT_LE(v->width(), 900);
-    EXPECT_LE(v->height(), 500);
+  recorder.recordSerialVerify(QStringLiteral("COM 5"), false, QStringLiteral("Title differs: sent \"a\", module holds \"b\""));
+  for (const xav::testing::Appearance& look : xav::testing::standardAppearances()) {
+    xav::testing::ScopedAppearance applied(look);
+    gw::HistoryWindow w(recorder, runner, env.workDir());
+    w.showModule(kModule, config(gw::kModbusTcp, QStringLiteral("10.1.2.4"), QStringLiteral("b")));
+    w.show();
+    QList<QWidget*> views{&w,
+                          gw::showSaveComparison(&w, kModule, config(gw::kModbusTcp, QStringLiteral("10.1.2.3"), {}),
+                                                 config(gw::kModbusTcp, QStringLiteral("10.1.2.5"), {})),
+                          gw::showServiceLog(&w, recorder)};
+    for (QWidget* v : views) {
+      for (QPushButton* b : v->findChildren<QPushButton*>())
+        EXPECT_TRUE(b->text().contains(u'&')) << b->objectName().toStdString();
+      const QStringList problems = xav::testing::describe(xav::testing::checkLayout(v));
+      EXPECT_TRUE(problems.isEmpty()) << xav::testing::appearanceLabel(look).toStdString() << " "
+                                      << v->objectName().toStdString() << ": "
+                                      << problems.join(QStringLiteral("\n")).toStdString();
+    }
   }
 }
 
