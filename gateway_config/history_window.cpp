@@ -238,7 +238,10 @@ void HistoryWindow::refresh() {
 void HistoryWindow::updateButtons() {
   const auto sel = d_->selected();
   const bool busy = d_->restore && d_->restore->isActive();
-  d_->compare->setEnabled(!busy && (sel.size() == 2 || (sel.size() == 1 && !d_->current.isEmpty())));
+  const auto hasConfig = [](const HistoryEntry* e) { return !e->config.isEmpty(); };
+  const bool ipChange = sel.size() == 1 && !sel[0]->networkBefore.isEmpty();
+  d_->compare->setEnabled(!busy && (ipChange || (sel.size() == 2 && hasConfig(sel[0]) && hasConfig(sel[1])) ||
+                                    (sel.size() == 1 && hasConfig(sel[0]) && !d_->current.isEmpty())));
   d_->restoreButton->setEnabled(!busy && sel.size() == 1 && !sel[0]->config.isEmpty());
   d_->list->setEnabled(!busy);
 }
@@ -251,6 +254,10 @@ void HistoryWindow::compareSelected() {
     const HistoryEntry* newer = older == sel[0] ? sel[1] : sel[0];
     showComparison(this, QStringLiteral("Compare history entries"), entryLabel(*older), entryLabel(*newer),
                    older->config, newer->config);
+  } else if (sel.size() == 1 && !sel[0]->networkBefore.isEmpty()) {
+    // An IP change keeps fs_tcp.ini, not Config.csv: what it changed.
+    showComparison(this, QStringLiteral("Compare fs_tcp.ini"), QStringLiteral("fs_tcp.ini as fetched"),
+                   QStringLiteral("fs_tcp.ini as sent"), sel[0]->networkBefore, sel[0]->networkAfter);
   } else if (sel.size() == 1 && !d_->current.isEmpty()) {
     showComparison(this, QStringLiteral("Compare with the module"), entryLabel(*sel[0]),
                    QStringLiteral("%1 now").arg(d_->address), sel[0]->config, d_->current);

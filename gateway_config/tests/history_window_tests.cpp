@@ -147,6 +147,26 @@ TEST_F(HistoryWindowTest, ListsNewestFirstAndComparesExactlyTheChangedLines) {
   const QStringList againstModule = markedRows(one);
   const std::set<QString> expectedNow = changedLines(newer, current);
   EXPECT_EQ(std::set<QString>(againstModule.begin(), againstModule.end()), expectedNow);
+  delete one;
+
+  // An IP change keeps no Config.csv: alone it shows its fs_tcp.ini change,
+  // beside another entry there is nothing to compare.
+  gw::HistoryEntry ip;
+  ip.tool = QStringLiteral("XAVE");
+  ip.operation = gw::HistoryOperation::IpChange;
+  ip.moduleAddress = kModule;
+  ip.time = t0.addSecs(120);
+  ip.networkBefore = "A\r\nN1_IP = 127.0.0.41\r\n";
+  ip.networkAfter = "A\r\nN1_IP = 127.0.0.42\r\n";
+  ASSERT_TRUE(recorder.history().record(ip).stored);
+  window.refresh();
+  select({0, 1});
+  EXPECT_FALSE(pushButton("cmdCompare")->isEnabled());
+  EXPECT_FALSE(pushButton("cmdRestore")->isEnabled());
+  select({0});
+  QDialog* network = openComparison();
+  ASSERT_NE(network, nullptr);
+  EXPECT_EQ(markedRows(network), (QStringList{QStringLiteral("- N1_IP = 127.0.0.41"), QStringLiteral("+ N1_IP = 127.0.0.42")}));
 }
 
 TEST_F(HistoryWindowTest, RestoreAsksFirstNamingTheDifferencesAndARefusalSendsNothing) {
