@@ -346,3 +346,47 @@ TEST_F(XaveWindowTest, CaptionsAreNotCarriedToAModuleThatDidNotAnswer) {
 
 }  // namespace
 }  // namespace xave::testing
+
+namespace xave::testing {
+namespace {
+
+// The window follows the user's font and reflows; every field and the list
+// can be reached by its label's mnemonic, and Tab into the protocols lands
+// on the one chosen, so no arrow key is needed to get past them.
+TEST_F(XaveWindowTest, LayoutFollowsTheFontAndTheKeyboardReachesEveryField) {
+  env.addModule("127.0.0.91", "KEYS", makeConfig(gw::kModbusTcp, "10.0.0.9", "40001", "", "T"));
+  start();
+  EXPECT_EQ(window->font().pointSizeF(), QApplication::font().pointSizeF());
+  EXPECT_NE(window->minimumSize(), window->maximumSize()) << "no fixed size";
+
+  QStringList keys;
+  for (const char* name : {"LV1", "txtIPAddress", "txtEIPFile", "txtEIPOff", "txtMBReg", "txtEipPath", "txtTitle"}) {
+    QLabel* label = nullptr;
+    for (QLabel* l : window->findChildren<QLabel*>())
+      if (l->buddy() && l->buddy()->objectName() == QLatin1String(name)) label = l;
+    ASSERT_NE(label, nullptr) << name;
+    const qsizetype amp = label->text().indexOf(u'&');
+    ASSERT_GE(amp, 0) << name;
+    keys << label->text().mid(amp + 1, 1).toUpper();
+  }
+  for (const char* name : {"cmdReScan", "cmdToolbox", "cmdUpdateXAV", "cmdVerify", "cmdExit", "cmdHistory", "cmdCompare",
+                           "cmdServiceLog"}) {
+    const QString text = get<QPushButton>(name)->text();
+    ASSERT_GE(text.indexOf(u'&'), 0) << name;
+    keys << text.mid(text.indexOf(u'&') + 1, 1).toUpper();
+  }
+  keys.removeDuplicates();
+  EXPECT_EQ(keys.size(), 15) << "every mnemonic is its own: " << keys.join(' ').toStdString();
+
+  pick("127.0.0.91");
+  ASSERT_TRUE(option(3)->isChecked());
+  window->activateWindow();
+  get<QPushButton>("cmdToolbox")->setFocus(Qt::TabFocusReason);
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+  EXPECT_EQ(QApplication::focusWidget(), option(3));
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+  EXPECT_EQ(QApplication::focusWidget(), box("txtIPAddress")) << "one Tab stop for the three options";
+}
+
+}  // namespace
+}  // namespace xave::testing
