@@ -124,33 +124,30 @@ bool XaveWindow::reportUnfinishedRun(const gw::SessionOutcome& outcome) {
   return true;
 }
 
-void XaveWindow::setStatus(const QString& text) {
-  statusLine_->setText(text);
-  problemShown_ = false;
-}
+void XaveWindow::setStatus(const QString& text) { statusLine_->setText(text); }
 
-// The history cannot be kept: told once in the status line, next to what
-// the operation itself reported; the operation went through regardless.
+// The history cannot be kept: told once in the status line, after what the
+// operation itself reported (handlers record last); the operation went
+// through regardless.
 void XaveWindow::showProblem(const QString& text) {
-  if (problemShown_) return;
+  // The history and the log may each fail on the same folder: one word of it.
+  if (problemTold_) return;
+  problemTold_ = true;
   const QString now = statusLine_->text();
   statusLine_->setText(now.isEmpty() ? text : now + QStringLiteral(" - ") + text);
-  problemShown_ = true;
 }
 
 QString XaveWindow::bridgeNameOf(const QString& address) const {
-  for (int i = 0; i < moduleList_->count(); ++i) {
-    const QString entry = moduleList_->item(i)->text();
-    if (!sameModuleAddress(moduleIpFromEntry(entry), address)) continue;
-    for (const gw::ModuleEntry& m : gw::modulesOfListing(entry.section(QStringLiteral(" : "), 0, 0)))
-      return m.bridgeName;
-  }
+  for (auto it = bridgeNames_.cbegin(); it != bridgeNames_.cend(); ++it)
+    if (sameModuleAddress(it.key(), address)) return it.value();
   return {};
 }
 
 void XaveWindow::record(gw::SessionOutcome outcome) {
   if (outcome.bridgeName.isEmpty()) outcome.bridgeName = bridgeNameOf(outcome.moduleAddress);
-  recorder_->record(outcome);
+  const gw::OperationRecorder::Recorded kept = recorder_->record(outcome);
+  // Kept again: a later failure is news worth telling.
+  if (!kept.historyId.isEmpty() || kept.logged) problemTold_ = false;
 }
 
 // ---------------------------------------------------------------- closing

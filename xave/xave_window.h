@@ -13,6 +13,7 @@
 // change is recorded in the module's history and the service log.
 
 #include <QByteArray>
+#include <QHash>
 #include <QPointer>
 #include <QString>
 #include <QWidget>
@@ -150,7 +151,8 @@ class XaveWindow : public QWidget {
   bool runningAddressMode_ = false;
   bool closePending_ = false;  // a close asked for while an operation ran
   bool unloaded_ = false;
-  bool problemShown_ = false;
+  bool problemTold_ = false;
+  QHash<QString, QString> bridgeNames_;  // bridge name by listed address, kept while the list is refilled
 
   gw::UtilityRunner& runner_;
   gw::BusyState busy_;

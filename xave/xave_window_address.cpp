@@ -4,6 +4,7 @@
 // mode instead. Either way the module is given time to restart and the
 // list is scanned afresh.
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTimer>
 
 #include "commands.h"
@@ -31,7 +32,8 @@ void XaveWindow::cmdToolbox_Click() {
 
 void XaveWindow::onIpChangeFinished(const gw::SessionOutcome& outcome) {
   if (ipChangeDialog_ && ipChangeDialog_->isVisible()) ipChangeDialog_->reject();
-  record(outcome);
+  // Recorded once the window has told the outcome, so a storage problem follows it.
+  const auto recordLast = qScopeGuard([&] { record(outcome); });
   const bool escaped = outcome.failure == gw::SessionFailure::Cancelled && !outcome.lastRun.interrupted();
   const bool uploadTried = outcome.sending || outcome.failure == gw::SessionFailure::LoaderFailed ||
                            (outcome.succeeded() && !outcome.networkSettingsAfter.isEmpty());

@@ -7,6 +7,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QTime>
+#include <QScopeGuard>
 #include <QTimer>
 
 #include "commands.h"
@@ -72,7 +73,8 @@ void XaveWindow::startReadBack(bool newModule, bool pingFirst) {
 }
 
 void XaveWindow::onPickFinished(const gw::SessionOutcome& outcome) {
-  record(outcome);
+  // Recorded once the window has told the outcome, so a storage problem follows it.
+  const auto recordLast = qScopeGuard([&] { record(outcome); });
   const bool newModule = pickedNewModule_;
   const bool answered = outcome.failure != gw::SessionFailure::NotAnswering && !(outcome.interrupted() && pingInterrupted_);
   if (outcome.failure == gw::SessionFailure::NotAnswering || outcome.failure == gw::SessionFailure::NotAnAddress) {
@@ -152,7 +154,8 @@ void XaveWindow::cmdUpdateXAV_Click() {
 
 void XaveWindow::onSaveFinished(const gw::SessionOutcome& outcome) {
   pane_.lblWait->hide();
-  record(outcome);
+  // Recorded once the window has told the outcome, so a storage problem follows it.
+  const auto recordLast = qScopeGuard([&] { record(outcome); });
   switch (outcome.failure) {
     case gw::SessionFailure::NotAnAddress:
       xav::showMessage(this, xav::MessageIcon::Exclamation, QString(), outcome.message);
@@ -212,7 +215,8 @@ void XaveWindow::onVerifyFinished(const gw::SessionOutcome& outcome) {
     check.kind = gw::VerifyResult::Kind::FetchFailed;
     check.detail = outcome.lastRun.describe();
   }
-  record(outcome);
+  // Recorded once the window has told the outcome, so a storage problem follows it.
+  const auto recordLast = qScopeGuard([&] { record(outcome); });
   const QString when = outcome.finishedAt.time().toString(QStringLiteral("HH:mm:ss"));
   setStatus(check.message() + QStringLiteral(" (") + shownAddress(lastSentTo_) + QStringLiteral(", checked at ") +
             when + u')');
@@ -225,7 +229,8 @@ void XaveWindow::onVerifyFinished(const gw::SessionOutcome& outcome) {
 void XaveWindow::updateModuleButtons() {
   const bool picked = !moduleIp_.isEmpty();
   historyButton_->setEnabled(picked);
-  compareButton_->setEnabled(picked && !lastReadBack_.isEmpty() && saveButton_->isEnabled());
+  // (The input area may be disabled for the operation just ending.)
+  compareButton_->setEnabled(picked && !lastReadBack_.isEmpty() && saveButton_->isEnabledTo(inputArea_));
 }
 
 void XaveWindow::cmdHistory_Click() {

@@ -90,7 +90,10 @@ void XaveWindow::fillModuleList(const QString& listing, std::function<void()> th
 
 void XaveWindow::showListing(const QString& listing) {
   moduleList_->clear();
-  for (const gw::ModuleEntry& m : gw::modulesOfListing(listing)) moduleList_->addItem(m.text());
+  for (const gw::ModuleEntry& m : gw::modulesOfListing(listing)) {
+    moduleList_->addItem(m.text());
+    if (!m.bridgeName.isEmpty()) bridgeNames_.insert(m.address, m.bridgeName);
+  }
   listTag_ = listing;
 }
 
