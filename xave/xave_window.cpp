@@ -27,6 +27,10 @@ XaveWindow::XaveWindow(QWidget* parent)
   buildWindow();
   createSessions();
   connect(&busy_, &gw::BusyState::busyChanged, this, &XaveWindow::onBusyChanged);
+  // A restore from the History window runs on the runner too: a close waits for it as well.
+  connect(&runner_, &gw::UtilityRunner::busyChanged, this, [this](bool busy) {
+    if (!busy && closePending_ && !busy_.isBusy()) QTimer::singleShot(0, this, &QWidget::close);
+  });
 }
 
 XaveWindow::~XaveWindow() = default;
@@ -109,7 +113,7 @@ void XaveWindow::onBusyChanged(bool busy) {
   if (!busy && focusBeforeWait_ && focusBeforeWait_->isEnabled() && focusBeforeWait_->isVisible())
     focusBeforeWait_->setFocus();
   // A close asked for meanwhile happens now that nothing runs any more.
-  if (!busy && closePending_) QTimer::singleShot(0, this, &QWidget::close);
+  if (!busy && closePending_ && !runner_.isBusy()) QTimer::singleShot(0, this, &QWidget::close);
 }
 
 void XaveWindow::updateInputEnabled() { inputArea_->setEnabled(!busy_.isBusy() && !changingAddress_); }
@@ -166,7 +170,7 @@ void XaveWindow::Form_Unload() {
 void XaveWindow::closeEvent(QCloseEvent* event) {
   // An operation owns the working directory until it ends: the close
   // happens then (closing now would delete files under the loader).
-  if (busy_.isBusy()) {
+  if (busy_.isBusy() || runner_.isBusy()) {
     closePending_ = true;
     event->ignore();
     return;

@@ -237,8 +237,15 @@ QWidget* XaveWindow::buildButtons() {
 
   pane_.lblWait = makeLabel(QStringLiteral("lblWait"), QStringLiteral("Please wait - this operation may take up to 1 minute."),
                             area);
-  // A fixed colour: the dark red reads on light and dark window colours alike.
-  pane_.lblWait->setStyleSheet(QStringLiteral("color: #c00000; font-weight: bold;"));
+  // Red on the window's own colour: dark red on a light theme, a light red
+  // on a dark one, so the warning reads on both.
+  QPalette waitInk = pane_.lblWait->palette();
+  const bool dark = waitInk.color(QPalette::Window).lightness() < 128;
+  waitInk.setColor(QPalette::WindowText, dark ? QColor(255, 140, 140) : QColor(0xc0, 0, 0));
+  pane_.lblWait->setPalette(waitInk);
+  QFont waitFont = pane_.lblWait->font();
+  waitFont.setBold(true);
+  pane_.lblWait->setFont(waitFont);
   pane_.lblWait->setWordWrap(true);
   pane_.lblWait->hide();
   v->addWidget(pane_.lblWait);

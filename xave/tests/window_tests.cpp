@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QFile>
 
+#include <cmath>
+
 #include "colours.h"
 #include "files.h"
 #include "window_support.h"
@@ -386,6 +388,44 @@ TEST_F(XaveWindowTest, LayoutFollowsTheFontAndTheKeyboardReachesEveryField) {
   EXPECT_EQ(QApplication::focusWidget(), option(3));
   QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
   EXPECT_EQ(QApplication::focusWidget(), box("txtIPAddress")) << "one Tab stop for the three options";
+}
+
+}  // namespace
+}  // namespace xave::testing
+
+namespace xave::testing {
+namespace {
+
+double luminance(const QColor& c) {
+  auto channel = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+  return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF());
+}
+double contrast(const QColor& a, const QColor& b) {
+  const double la = luminance(a), lb = luminance(b);
+  return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// Under a dark desktop theme the painted validity colours keep black text,
+// and the wait warning picks a red that reads on the dark window.
+TEST_F(XaveWindowTest, DarkThemeKeepsTheEntryBoxesAndTheWaitWarningReadable) {
+  const QPalette before = QApplication::palette();
+  QPalette dark;
+  for (auto role : {QPalette::Window, QPalette::Base, QPalette::Button}) dark.setColor(role, QColor(45, 45, 45));
+  for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText}) dark.setColor(role, QColor(230, 230, 230));
+  QApplication::setPalette(dark);
+  env.addModule("127.0.0.92", "DARK", makeConfig(gw::kModbusTcp, "10.0.0.9", "40001", "", "T"));
+  start();
+  pick("127.0.0.92");
+  for (const char* text : {"10.0.0", "10.0.0.9"}) {
+    type("txtIPAddress", text);
+    const QPalette p = box("txtIPAddress")->palette();
+    EXPECT_GE(contrast(p.color(QPalette::Base), p.color(QPalette::Text)), 4.5) << text;
+  }
+  EXPECT_EQ(box("txtTitle")->palette().color(QPalette::Text), QColor(230, 230, 230)) << "unpainted boxes follow the theme";
+  const QPalette wait = get<QLabel>("lblWait")->palette();
+  EXPECT_GE(contrast(wait.color(QPalette::Window), wait.color(QPalette::WindowText)), 4.5);
+  window.reset();
+  QApplication::setPalette(before);
 }
 
 }  // namespace
