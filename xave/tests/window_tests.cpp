@@ -388,6 +388,14 @@ TEST_F(XaveWindowTest, LayoutFollowsTheFontAndTheKeyboardReachesEveryField) {
   EXPECT_EQ(QApplication::focusWidget(), option(3));
   QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
   EXPECT_EQ(QApplication::focusWidget(), box("txtIPAddress")) << "one Tab stop for the three options";
+  // The arrows still choose among them, and the Tab stop follows the choice.
+  option(3)->setFocus(Qt::TabFocusReason);
+  QTest::keyClick(option(3), Qt::Key_Up);
+  EXPECT_TRUE(option(2)->isChecked());
+  EXPECT_FALSE(box("txtEipPath")->isHidden()) << "the arrow chose CIP as a click would";
+  get<QPushButton>("cmdToolbox")->setFocus(Qt::TabFocusReason);
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+  EXPECT_EQ(QApplication::focusWidget(), option(2));
 }
 
 }  // namespace
