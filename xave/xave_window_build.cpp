@@ -100,6 +100,9 @@ QWidget* XaveWindow::buildModuleColumn() {
   label1->setWordWrap(true);
   moduleList_ = named(new QListWidget(moduleFrame_), QStringLiteral("LV1"));
   moduleList_->installEventFilter(this);
+  // At least a whole address shows, whatever the window's width.
+  moduleList_->setMinimumWidth(moduleList_->fontMetrics().horizontalAdvance(QStringLiteral("000.000.000.000, ")) +
+                               2 * moduleList_->frameWidth() + 8);
   label1->setBuddy(moduleList_);
   connect(moduleList_, &QListWidget::itemClicked, this, &XaveWindow::LV1_Click);
   scanStateLabel_ = makeLabel(QStringLiteral("lblScanOn"), QString(), moduleFrame_);
