@@ -96,6 +96,30 @@ TEST_F(XaveWindowTest, UnwritableDataFolderIsToldOnceAndTheSaveStillGoesThrough)
   EXPECT_TRUE(messages.messages().empty()) << messages.lastText().toStdString();
 }
 
+TEST_F(XaveWindowTest, AddressChangeKeepsTheSettingsBeforeAndAfter) {
+  env.addModule("127.0.0.99", "MOVE", makeConfig(gw::kModbusTcp, "10.0.0.9", "40001", "", "T"));
+  const QByteArray before = env.moduleFile("127.0.0.99", "fs_tcp.ini");
+  start();
+  pick("127.0.0.99");
+  whenDialogShows([&](IpChangeDialog* d) {
+    d->findChild<QLineEdit*>("txtIP")->setText("127.0.0.44");
+    QTest::mouseClick(d->findChild<QPushButton*>("cmdChange"), Qt::LeftButton);
+  });
+  click("cmdToolbox");
+  ASSERT_TRUE(waitFor([&] { return !window->isChangingAddress(); }, 10000));
+  gw::HistoryStore store(env.dataDir());
+  const QList<gw::HistoryEntry> entries = store.entries("127.0.0.99");
+  ASSERT_EQ(entries.size(), 2);
+  EXPECT_EQ(entries[0].operation, gw::HistoryOperation::IpChange);
+  EXPECT_EQ(entries[0].networkBefore, before);
+  EXPECT_EQ(entries[0].networkAfter, env.moduleFile("127.0.0.44", "fs_tcp.ini"));
+  EXPECT_EQ(entries[0].bridgeName, "MOVE");
+  const QList<gw::ServiceLogLine> lines = gw::ServiceLog(env.dataDir()).read();
+  ASSERT_EQ(lines.size(), 2);
+  EXPECT_EQ(lines[1].operation, "ip-change");
+  EXPECT_TRUE(lines[1].succeeded);
+}
+
 TEST_F(XaveWindowTest, HistoryOpensForThePickedModuleAndARestoreIsReadBack) {
   env.addModule("127.0.0.98", "BACK", makeConfig(gw::kModbusTcp, "10.0.0.9", "40001", "", "Before"));
   start();
