@@ -53,7 +53,8 @@ class XaveWindow : public QWidget {
 
   // Window load: ends stale loaders, checks the utilities and the working
   // directory, shows the window and runs the first scan. False when a check
-  // failed and the program must end (its message was shown).
+  // failed and the program must end (its message was shown). The scan
+  // runs on from the event loop.
   bool Form_Load();
 
   // Kept values, for the owner and for tests.
@@ -163,7 +164,6 @@ class XaveWindow : public QWidget {
   gw::VerifySession* verifySession_ = nullptr;
   gw::IpChangeSession* ipSession_ = nullptr;
   std::function<void(std::optional<QString>)> afterScan_;
-  int discoveryWaits_ = 0;  // callers waiting for the background run's end
 
   gw::EthernetPane pane_;
   QTimer* scanTimer_ = nullptr;  // Timer1

@@ -1,7 +1,8 @@
 // XAVE's controls in Qt layouts: the module column on the left, the
 // protocol pane, title and buttons on the right, the banner (or the wait
 // panel in its place) and the status line across the bottom. The window
-// follows the user's font; creation order is the tab order.
+// follows the user's font; the tab order is set once all controls exist
+// (keepTabOrder), in the order of the original form.
 #include <QButtonGroup>
 #include <QGridLayout>
 #include <QGroupBox>
