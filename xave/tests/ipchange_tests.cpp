@@ -172,7 +172,8 @@ namespace xave::testing {
 namespace {
 
 // The session under the dialog: it pauses after the fetch with the module's
-// own values, and neither a refused value nor a cancel sends anything.
+// own values, and neither a refused value nor a cancel sends anything; given
+// the values at its start it does not pause.
 TEST_F(XaveWindowTest, AskingIpChangeSendsNothingUntilGoodValuesArrive) {
   env.addModule("127.0.0.28", "ASKED", makeConfig(gw::kModbusTcp, "10.0.0.9", "40001", "", "T"));
   const QByteArray settings = env.moduleFile("127.0.0.28", "fs_tcp.ini");
@@ -206,7 +207,13 @@ TEST_F(XaveWindowTest, AskingIpChangeSendsNothingUntilGoodValuesArrive) {
   EXPECT_EQ(ends[1].failure, gw::SessionFailure::InvalidEntries);
   EXPECT_EQ(env.moduleFile("127.0.0.28", "fs_tcp.ini"), settings);
   EXPECT_TRUE(env.hasModule("127.0.0.28"));
-  EXPECT_EQ(ends.size(), 2);
+
+  // Given the values at the start (a script's way), it goes straight through, keeping the mask.
+  ASSERT_TRUE(session.start("127.0.0.28", "127.0.0.46"));
+  ASSERT_TRUE(waitFor([&] { return ends.size() == 3; }));
+  EXPECT_TRUE(ends[2].succeeded()) << ends[2].message.toStdString();
+  EXPECT_EQ(ends[2].newMask, "255.0.0.0");
+  EXPECT_TRUE(waitFor([&] { return env.hasModule("127.0.0.46"); }));
 }
 
 }  // namespace
