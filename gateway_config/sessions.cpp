@@ -384,38 +384,68 @@ bool VerifySession::start(const QString& moduleAddress, const QByteArray& sent) 
 
 // ---------------------------------------------------------------- IP change
 
-bool IpChangeSession::start(const QString& moduleAddress, const QString& newAddress, const QString& newMask) {
-  if (!begin(QStringLiteral("set-ip"), moduleAddress)) return false;
-  if (normalAddress(moduleAddress).isEmpty()) {
-    finish(SessionFailure::NotAnAddress, notAnAddressMessage(moduleAddress));
-    return true;
-  }
+bool IpChangeSession::checkValues(const QString& newAddress, const QString& newMask) {
   // A value the module cannot use would cut it off the network.
   outcome_.newAddress = normalAddress(newAddress);
   if (outcome_.newAddress.isEmpty()) {
     finish(SessionFailure::InvalidEntries,
            QStringLiteral("Enter the IP address as four numbers from 0 to 255 separated by dots."));
-    return true;
+    return false;
   }
+  outcome_.newMask.clear();
   if (!newMask.isEmpty()) {
     outcome_.newMask = normalAddress(newMask);
     if (outcome_.newMask.isEmpty()) {
       finish(SessionFailure::InvalidEntries,
              QStringLiteral("Enter the subnet mask as four numbers from 0 to 255 separated by dots."));
-      return true;
+      return false;
     }
   }
+  return true;
+}
+
+bool IpChangeSession::start(const QString& moduleAddress, const QString& newAddress, const QString& newMask) {
+  if (!begin(QStringLiteral("set-ip"), moduleAddress)) return false;
+  asking_ = false;
+  awaitingValues_ = false;
+  if (normalAddress(moduleAddress).isEmpty()) {
+    finish(SessionFailure::NotAnAddress, notAnAddressMessage(moduleAddress));
+    return true;
+  }
+  if (checkValues(newAddress, newMask)) pingAndFetch();
+  return true;
+}
+
+bool IpChangeSession::startAsking(const QString& moduleAddress) {
+  if (!begin(QStringLiteral("set-ip"), moduleAddress)) return false;
+  asking_ = true;
+  awaitingValues_ = false;
+  if (normalAddress(moduleAddress).isEmpty()) {
+    finish(SessionFailure::NotAnAddress, notAnAddressMessage(moduleAddress));
+    return true;
+  }
+  pingAndFetch();
+  return true;
+}
+
+void IpChangeSession::proceed(const QString& newAddress, const QString& newMask) {
+  // Not after a cancel, which has already decided the outcome.
+  if (!isAsking() || outcome_.failure != SessionFailure::None) return;
+  awaitingValues_ = false;
+  if (checkValues(newAddress, newMask)) upload();
+}
+
+void IpChangeSession::pingAndFetch() {
   ping(outcome_.moduleAddress, [this](bool answered) {
     if (!answered) {
       finish(SessionFailure::NotAnswering,
              QStringLiteral("The module at %1 does not answer a ping.").arg(outcome_.moduleAddress));
       return;
     }
-    const QString path = QDir(workDir()).filePath(QStringLiteral("fs_tcp.ini"));
     // Only what this fetch brings may be sent back.
-    QFile::remove(path);
+    QFile::remove(QDir(workDir()).filePath(QStringLiteral("fs_tcp.ini")));
     run(State::Fetching, fetchNetworkSettingsCommand(outcome_.moduleAddress), kMinimizedNoFocus,
-        [this, path](const RunResult& r) {
+        [this](const RunResult& r) {
           if (r.outcome == RunOutcome::NotStarted) {
             finish(SessionFailure::UtilityNotStarted, startErrorMessage(r.commandText, r.startError));
             return;
@@ -429,29 +459,39 @@ bool IpChangeSession::start(const QString& moduleAddress, const QString& newAddr
                        QStringLiteral(" could not be read (fs_tcp.ini missing or incomplete). Nothing was changed."));
             return;
           }
-          if (outcome_.newMask.isEmpty()) outcome_.newMask = settings.mask;
-          outcome_.networkSettingsAfter = rewriteNetworkSettings(settings.lines, outcome_.newAddress, outcome_.newMask);
-          setState(State::Writing);
-          QString error;
-          if (!xav::writeWholeFile(path, outcome_.networkSettingsAfter, &error)) {
-            finish(SessionFailure::WriteFailed, QStringLiteral("fs_tcp.ini could not be written: ") + error);
+          settingsLines_ = settings.lines;
+          if (asking_) {
+            awaitingValues_ = true;
+            emit settingsFetched(settings.ip, settings.mask);
             return;
           }
-          outcome_.sending = true;
-          run(State::Loading, uploadNetworkSettingsCommand(outcome_.moduleAddress), kNormalNoFocus,
-              [this](const RunResult& up) {
-                const QString status = uploadStatusLine(QStringLiteral("fs_tcp.ini"), outcome_.moduleAddress, up,
-                                                        QTime::currentTime());
-                if (up.outcome == RunOutcome::NotStarted)
-                  finish(SessionFailure::UtilityNotStarted, startErrorMessage(up.commandText, up.startError));
-                else if (!up.succeeded())
-                  finish(SessionFailure::LoaderFailed, status);
-                else
-                  finish(SessionFailure::None, status);
-              });
+          if (outcome_.newMask.isEmpty()) outcome_.newMask = settings.mask;
+          upload();
         });
   });
-  return true;
+}
+
+void IpChangeSession::upload() {
+  if (outcome_.newMask.isEmpty()) outcome_.newMask = parseNetworkSettings(outcome_.networkSettingsBefore).mask;
+  outcome_.networkSettingsAfter = rewriteNetworkSettings(settingsLines_, outcome_.newAddress, outcome_.newMask);
+  setState(State::Writing);
+  QString error;
+  if (!xav::writeWholeFile(QDir(workDir()).filePath(QStringLiteral("fs_tcp.ini")), outcome_.networkSettingsAfter,
+                           &error)) {
+    finish(SessionFailure::WriteFailed, QStringLiteral("fs_tcp.ini could not be written: ") + error);
+    return;
+  }
+  outcome_.sending = true;
+  run(State::Loading, uploadNetworkSettingsCommand(outcome_.moduleAddress), kNormalNoFocus, [this](const RunResult& up) {
+    const QString status =
+        uploadStatusLine(QStringLiteral("fs_tcp.ini"), outcome_.moduleAddress, up, QTime::currentTime());
+    if (up.outcome == RunOutcome::NotStarted)
+      finish(SessionFailure::UtilityNotStarted, startErrorMessage(up.commandText, up.startError));
+    else if (!up.succeeded())
+      finish(SessionFailure::LoaderFailed, status);
+    else
+      finish(SessionFailure::None, status);
+  });
 }
 
 // ---------------------------------------------------------------- restore

@@ -242,6 +242,25 @@ class IpChangeSession : public Session {
  public:
   using Session::Session;
   bool start(const QString& moduleAddress, const QString& newAddress, const QString& newMask = QString());
+
+  // The window's way: ping and fetch first, then settingsFetched() with the
+  // module's own address and mask and a pause until the operator decides:
+  // proceed() rewrites and uploads (values checked as by start), cancel()
+  // ends it as Cancelled with nothing sent (fs_tcp.ini stays as fetched).
+  bool startAsking(const QString& moduleAddress);
+  bool isAsking() const { return asking_ && awaitingValues_ && isActive(); }
+  void proceed(const QString& newAddress, const QString& newMask);
+
+ signals:
+  void settingsFetched(const QString& address, const QString& mask);
+
+ private:
+  bool checkValues(const QString& newAddress, const QString& newMask);
+  void pingAndFetch();
+  void upload();
+  QStringList settingsLines_;
+  bool asking_ = false;
+  bool awaitingValues_ = false;
 };
 
 // Restore: a Config.csv kept in the module history uploaded exactly as

@@ -1,28 +1,24 @@
 #include "ip_change_dialog.h"
 
-#include <QDir>
-#include <QFile>
+#include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QVBoxLayout>
 
 #include "commands.h"
-#include "files.h"
-#include "fs_tcp.h"
 #include "message_boxes.h"
-#include "processes.h"
 
 namespace xave {
 
-IpChangeDialog::IpChangeDialog(const QString& workDir, QWidget* owner) : QDialog(owner), workDir_(workDir) {
+IpChangeDialog::IpChangeDialog(QWidget* owner) : QDialog(owner) {
   setObjectName(QStringLiteral("frmTCP"));
   setWindowTitle(QStringLiteral("Change IP Address"));
   setModal(true);
-  setFixedSize(400, 176);
 
   auto* label3 = new QLabel(QStringLiteral("Caution!! You are about to change access to the XAV."), this);
   label3->setObjectName(QStringLiteral("Label3"));
-  label3->setGeometry(12, 10, 376, 34);
   label3->setWordWrap(true);
   QFont bold = label3->font();
   bold.setBold(true);
@@ -30,32 +26,50 @@ IpChangeDialog::IpChangeDialog(const QString& workDir, QWidget* owner) : QDialog
 
   auto* label1 = new QLabel(QStringLiteral("IP &Address"), this);
   label1->setObjectName(QStringLiteral("Label1"));
-  label1->setGeometry(12, 52, 90, 22);
   addressBox_ = new QLineEdit(QStringLiteral("192.168.888.888"), this);
   addressBox_->setObjectName(QStringLiteral("txtIP"));
-  addressBox_->setGeometry(110, 52, 170, 22);
   label1->setBuddy(addressBox_);
 
   auto* label2 = new QLabel(QStringLiteral("S&ubnet"), this);
   label2->setObjectName(QStringLiteral("Label2"));
-  label2->setGeometry(12, 82, 90, 22);
   maskBox_ = new QLineEdit(QStringLiteral("255.255.255.255"), this);
   maskBox_->setObjectName(QStringLiteral("txtSubNet"));
-  maskBox_->setGeometry(110, 82, 170, 22);
   label2->setBuddy(maskBox_);
 
   auto* change = new QPushButton(QStringLiteral("&Change"), this);
   change->setObjectName(QStringLiteral("cmdChange"));
-  change->setGeometry(90, 128, 100, 30);
   change->setAutoDefault(false);
   auto* escape = new QPushButton(QStringLiteral("&Escape"), this);
   escape->setObjectName(QStringLiteral("cmdEscape"));
-  escape->setGeometry(210, 128, 100, 30);
   escape->setAutoDefault(false);
 
+  // Room for a dotted address in the boxes at any font: about the design's 170 px at 8 pt.
+  const int boxWidth = fontMetrics().horizontalAdvance(QStringLiteral("255.255.255.255")) * 3 / 2;
+  addressBox_->setMinimumWidth(boxWidth);
+  maskBox_->setMinimumWidth(boxWidth);
+
+  auto* fields = new QGridLayout;
+  fields->addWidget(label1, 0, 0);
+  fields->addWidget(addressBox_, 0, 1);
+  fields->addWidget(label2, 1, 0);
+  fields->addWidget(maskBox_, 1, 1);
+  fields->setColumnStretch(2, 1);
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch(1);
+  buttons->addWidget(change);
+  buttons->addSpacing(16);
+  buttons->addWidget(escape);
+  buttons->addStretch(1);
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(label3);
+  layout->addLayout(fields);
+  layout->addSpacing(8);
+  layout->addLayout(buttons);
+
   connect(change, &QPushButton::clicked, this, &IpChangeDialog::cmdChange_Click);
-  // Escape hides the dialog; the fetched file stays as it was and nothing is sent.
+  // Escape (the button, the key or the window's close) sends nothing.
   connect(escape, &QPushButton::clicked, this, &QDialog::reject);
+  connect(this, &QDialog::rejected, this, [this] { answer(false); });
 }
 
 void IpChangeDialog::showEvent(QShowEvent* event) {
@@ -67,34 +81,18 @@ void IpChangeDialog::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
 }
 
-IpChangeDialog::Outcome IpChangeDialog::showFor(const QString& moduleIp) {
-  moduleIp_ = moduleIp;
-  heldLines_.clear();
-  const QString path = QDir(workDir_).filePath(QStringLiteral("fs_tcp.ini"));
-  // Only what this fetch brings may be shown and sent back: a file left by
-  // an earlier fetch could belong to another module.
-  QFile::remove(path);
-  const QString fetch = gw::fetchNetworkSettingsCommand(moduleIp);
-  if (!fetch.isEmpty() && gw::ShellAndWait(fetch, gw::kMinimizedNoFocus).interrupted()) {
-    QFile::remove(path);
-    return Outcome::Interrupted;
-  }
-
-  QByteArray bytes;
-  const NetworkSettings settings =
-      xav::readWholeFile(path, &bytes) ? parseNetworkSettings(bytes) : NetworkSettings{};
-  if (!settings.usable) {
-    xav::showMessage(parentWidget(), xav::MessageIcon::Exclamation, QString(),
-                     QStringLiteral("The network settings of the XAV at ") + moduleIp +
-                         QStringLiteral(" could not be read (fs_tcp.ini missing or incomplete).\r\n"
-                                        "Nothing was changed."));
-    return Outcome::Unreadable;
-  }
-  heldLines_ = settings.lines;
-  addressBox_->setText(settings.ip);
-  maskBox_->setText(settings.mask);
+void IpChangeDialog::ask(const QString& address, const QString& mask, Answer answer) {
+  answer_ = std::move(answer);
+  addressBox_->setText(address);
+  maskBox_->setText(mask);
+  open();
   addressBox_->setFocus();
-  return exec() == QDialog::Accepted ? Outcome::Changed : Outcome::Escaped;
+}
+
+void IpChangeDialog::answer(bool change, const QString& address, const QString& mask) {
+  auto a = std::move(answer_);
+  answer_ = nullptr;
+  if (a) a(change, address, mask);
 }
 
 void IpChangeDialog::cmdChange_Click() {
@@ -115,14 +113,8 @@ void IpChangeDialog::cmdChange_Click() {
     maskBox_->setFocus();
     return;
   }
-  if (gw::uploadNetworkSettingsCommand(moduleIp_).isEmpty()) return;  // showFor never opens for such an address
-  QString error;
-  if (!xav::writeWholeFile(QDir(workDir_).filePath(QStringLiteral("fs_tcp.ini")),
-                           rewriteNetworkSettings(heldLines_, ip, mask), &error)) {
-    xav::showMessage(this, xav::MessageIcon::Exclamation, QString(),
-                     QStringLiteral("fs_tcp.ini could not be written: ") + error);
-    return;
-  }
+  // Answered before the dialog closes, so its rejected() cannot answer too.
+  answer(true, ip, mask);
   accept();
 }
 

@@ -1,11 +1,12 @@
 #pragma once
-// "Change IP Address" dialog (object name frmTCP): fetches the selected
-// module's fs_tcp.ini, shows its address and mask, and writes the edited
-// file back into the working directory for the main window to upload (the
-// upload runs under the main window, whose wait display has the Cancel).
+// "Change IP Address" dialog (object name frmTCP): shows the address and
+// mask the module's fs_tcp.ini holds and asks for new ones. It only asks:
+// the IP change session has fetched the file and writes and uploads it
+// once the operator has chosen Change (the main window's wait panel has
+// the Cancel meanwhile).
 
 #include <QDialog>
-#include <QStringList>
+#include <functional>
 
 class QLineEdit;
 class QPushButton;
@@ -15,26 +16,21 @@ namespace xave {
 class IpChangeDialog : public QDialog {
   Q_OBJECT
  public:
-  enum class Outcome {
-    Changed,      // fs_tcp.ini holds the new address and mask: upload it
-    Escaped,      // closed without a change; nothing written
-    Unreadable,   // the fetched file was missing or short (reported); not shown
-    Interrupted,  // the fetch was cancelled; the caller tells the operator
-  };
+  explicit IpChangeDialog(QWidget* owner);
 
-  IpChangeDialog(const QString& workDir, QWidget* owner);
-
-  // Fetches the settings of moduleIp and, when they could be read, shows the
-  // dialog modally until Change or Escape.
-  Outcome showFor(const QString& moduleIp);
+  // Called once per ask: change true with the values in normal form after
+  // Change, false after Escape or a close.
+  using Answer = std::function<void(bool change, const QString& address, const QString& mask)>;
+  // Shows the module's values and opens the dialog (modal to its owner,
+  // without waiting); the answer comes from the event loop.
+  void ask(const QString& address, const QString& mask, Answer answer);
 
  private:
   void cmdChange_Click();
   void showEvent(QShowEvent* event) override;
+  void answer(bool change, const QString& address = {}, const QString& mask = {});
 
-  QString workDir_;
-  QString moduleIp_;
-  QStringList heldLines_;
+  Answer answer_;
   bool centred_ = false;
   QLineEdit* addressBox_ = nullptr;  // txtIP
   QLineEdit* maskBox_ = nullptr;     // txtSubNet

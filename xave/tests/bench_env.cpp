@@ -31,6 +31,8 @@ BenchEnv::BenchEnv() : oldCwd_(QDir::currentPath()) {
   oldPath_ = qgetenv("PATH");
   hadXdg_ = qEnvironmentVariableIsSet("XDG_CONFIG_HOME");
   oldXdg_ = qgetenv("XDG_CONFIG_HOME");
+  hadDataHome_ = qEnvironmentVariableIsSet("XAV_DATA_HOME");
+  oldDataHome_ = qgetenv("XAV_DATA_HOME");
   // CTest names the program folder; the test binaries live there as well.
   binDir_ = qEnvironmentVariable("XAV_BIN_DIR");
   if (binDir_.isEmpty()) binDir_ = QCoreApplication::applicationDirPath();
@@ -41,6 +43,8 @@ BenchEnv::BenchEnv() : oldCwd_(QDir::currentPath()) {
   }
   clearBehaviours();
   qputenv("XDG_CONFIG_HOME", config_.path().toLocal8Bit());
+  // The window's history and service log go to an empty folder of the test's own.
+  qputenv("XAV_DATA_HOME", dataDir().toLocal8Bit());
   qputenv("PATH", QByteArray(XAVE_FAKE_BIN_DIR) + ':' + oldPath_);
   qputenv("XAV_FAKE_PING_LOG", config_.filePath(QStringLiteral("ping.log")).toLocal8Bit());
   qunsetenv("XAV_FAKE_PING_DOWN");
@@ -53,10 +57,14 @@ BenchEnv::~BenchEnv() {
   qputenv("PATH", oldPath_);
   if (hadXdg_) qputenv("XDG_CONFIG_HOME", oldXdg_);
   else qunsetenv("XDG_CONFIG_HOME");
+  if (hadDataHome_) qputenv("XAV_DATA_HOME", oldDataHome_);
+  else qunsetenv("XAV_DATA_HOME");
   qunsetenv("XAV_FAKE_PING_LOG");
   qunsetenv("XAV_FAKE_PING_DOWN");
   clearBehaviours();
 }
+
+QString BenchEnv::dataDir() const { return config_.filePath(QStringLiteral("data")); }
 
 void BenchEnv::setLoaderBehaviour(const char* variable, const QByteArray& value) {
   const QByteArray name = QByteArray("XAV_BENCH_RUINET_") + variable;

@@ -24,6 +24,9 @@ class BenchEnv {
   QString problem() const { return problem_; }
   QString workDir() const { return work_.path(); }
   QString workFile(const QString& name) const;
+  // The tools' data folder (XAV_DATA_HOME) while the bench lives; not made
+  // until something writes there.
+  QString dataDir() const;
 
   // A simulated module at a loopback address with a bridge name, a
   // Config.csv (none when empty) and the default network settings.
@@ -62,6 +65,8 @@ class BenchEnv {
   QString oldCwd_;
   QByteArray oldPath_, oldXdg_;
   bool hadXdg_ = false;
+  QByteArray oldDataHome_;
+  bool hadDataHome_ = false;
   QString binDir_;
   QString problem_;
 };

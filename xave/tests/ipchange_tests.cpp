@@ -3,6 +3,7 @@
 #include <QFile>
 
 #include "files.h"
+#include "sessions.h"
 #include "window_support.h"
 
 namespace xave::testing {
@@ -162,6 +163,57 @@ TEST_F(XaveWindowTest, AddressesWithLeadingZerosGoOutInNormalForm) {
   const QStringList pinged = env.pingedAddresses();
   ASSERT_FALSE(pinged.isEmpty());
   for (const QString& a : pinged) EXPECT_EQ(a, "127.0.0.27");
+}
+
+}  // namespace
+}  // namespace xave::testing
+
+namespace xave::testing {
+namespace {
+
+// The session under the dialog: it pauses after the fetch with the module's
+// own values, and neither a refused value nor a cancel sends anything; given
+// the values at its start it does not pause.
+TEST_F(XaveWindowTest, AskingIpChangeSendsNothingUntilGoodValuesArrive) {
+  env.addModule("127.0.0.28", "ASKED", makeConfig(gw::kModbusTcp, "10.0.0.9", "40001", "", "T"));
+  const QByteArray settings = env.moduleFile("127.0.0.28", "fs_tcp.ini");
+  gw::UtilityRunner runner;
+  gw::IpChangeSession session(runner, env.workDir());
+  QString shownIp, shownMask;
+  QObject::connect(&session, &gw::IpChangeSession::settingsFetched, [&](const QString& ip, const QString& mask) {
+    shownIp = ip;
+    shownMask = mask;
+  });
+  QList<gw::SessionOutcome> ends;
+  QObject::connect(&session, &gw::Session::finished, [&](const gw::SessionOutcome& o) { ends << o; });
+
+  ASSERT_TRUE(session.startAsking("127.0.0.28"));
+  ASSERT_TRUE(waitFor([&] { return session.isAsking(); }));
+  EXPECT_EQ(shownIp, "127.0.0.28");
+  EXPECT_EQ(shownMask, "255.0.0.0");
+  session.cancel();
+  ASSERT_TRUE(waitFor([&] { return ends.size() == 1; }));
+  EXPECT_EQ(ends[0].failure, gw::SessionFailure::Cancelled);
+  EXPECT_FALSE(ends[0].configurationUnknown()) << "nothing was being sent";
+  session.proceed("127.0.0.45", "");  // too late: the cancel decided
+  QByteArray local;
+  ASSERT_TRUE(xav::readWholeFile(env.workFile("fs_tcp.ini"), &local));
+  EXPECT_EQ(local, settings) << "the fetched file stays as it came";
+
+  ASSERT_TRUE(session.startAsking("127.0.0.28"));
+  ASSERT_TRUE(waitFor([&] { return session.isAsking(); }));
+  session.proceed("127.0.0.300", "");
+  ASSERT_TRUE(waitFor([&] { return ends.size() == 2; }));
+  EXPECT_EQ(ends[1].failure, gw::SessionFailure::InvalidEntries);
+  EXPECT_EQ(env.moduleFile("127.0.0.28", "fs_tcp.ini"), settings);
+  EXPECT_TRUE(env.hasModule("127.0.0.28"));
+
+  // Given the values at the start (a script's way), it goes straight through, keeping the mask.
+  ASSERT_TRUE(session.start("127.0.0.28", "127.0.0.46"));
+  ASSERT_TRUE(waitFor([&] { return ends.size() == 3; }));
+  EXPECT_TRUE(ends[2].succeeded()) << ends[2].message.toStdString();
+  EXPECT_EQ(ends[2].newMask, "255.0.0.0");
+  EXPECT_TRUE(waitFor([&] { return env.hasModule("127.0.0.46"); }));
 }
 
 }  // namespace

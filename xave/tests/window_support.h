@@ -59,6 +59,7 @@ class XaveWindowTest : public ::testing::Test {
   void start() {
     window = std::make_unique<XaveWindow>();
     ASSERT_TRUE(window->Form_Load());
+    settle();  // the first scan
   }
 
   template <typename T>
@@ -82,20 +83,29 @@ class XaveWindowTest : public ::testing::Test {
     return false;
   }
 
+  // The operation a click or pick starts runs on the event loop: these
+  // return once it has ended, as the operator sees the window come back.
+  void settle() {
+    ASSERT_TRUE(waitFor([&] { return !window->isWaiting(); }, 60000)) << "operation still running";
+  }
+
   void click(const char* button) {
+    settle();
     QPushButton* b = get<QPushButton>(button);
     ASSERT_TRUE(b->isEnabled()) << button;
     QTest::mouseClick(b, Qt::LeftButton);
+    settle();
   }
 
   // Clicks the list entry of a module as the operator would.
   void pick(const QString& address) {
-    ASSERT_TRUE(waitFor([&] { return listed(address); })) << address.toStdString();
+    ASSERT_TRUE(waitFor([&] { return listed(address) && !window->isWaiting(); })) << address.toStdString();
     for (int i = 0; i < list()->count(); ++i) {
       QListWidgetItem* item = list()->item(i);
       if (!item->text().startsWith(address + ",")) continue;
       list()->scrollToItem(item);
       QTest::mouseClick(list()->viewport(), Qt::LeftButton, {}, list()->visualItemRect(item).center());
+      settle();
       return;
     }
   }
@@ -108,7 +118,7 @@ class XaveWindowTest : public ::testing::Test {
   }
 
   // Acts on the IP change dialog as soon as it shows (the click that opens it
-  // returns only once it is closed).
+  // returns only once the change has ended).
   void whenDialogShows(std::function<void(IpChangeDialog*)> act) {
     auto* poll = new QTimer(window.get());
     poll->setInterval(30);

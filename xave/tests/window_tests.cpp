@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QFile>
 
+#include <cmath>
+
 #include "colours.h"
 #include "files.h"
 #include "window_support.h"
@@ -342,6 +344,96 @@ TEST_F(XaveWindowTest, CaptionsAreNotCarriedToAModuleThatDidNotAnswer) {
   const QByteArray saved = env.moduleFile("127.0.0.74", "Config.csv");
   EXPECT_EQ(saved, makeConfig(gw::kModbusTcp, "10.0.0.7", "40001", "", "Change this title if desired."));
   EXPECT_FALSE(saved.contains("//RVSIM_Captions"));
+}
+
+}  // namespace
+}  // namespace xave::testing
+
+namespace xave::testing {
+namespace {
+
+// The window follows the user's font and reflows; every field and the list
+// can be reached by its label's mnemonic, and Tab into the protocols lands
+// on the one chosen, so no arrow key is needed to get past them.
+TEST_F(XaveWindowTest, LayoutFollowsTheFontAndTheKeyboardReachesEveryField) {
+  env.addModule("127.0.0.91", "KEYS", makeConfig(gw::kModbusTcp, "10.0.0.9", "40001", "", "T"));
+  start();
+  EXPECT_EQ(window->font().pointSizeF(), QApplication::font().pointSizeF());
+  EXPECT_NE(window->minimumSize(), window->maximumSize()) << "no fixed size";
+
+  QStringList keys;
+  for (const char* name : {"LV1", "txtIPAddress", "txtEIPFile", "txtEIPOff", "txtMBReg", "txtEipPath", "txtTitle"}) {
+    QLabel* label = nullptr;
+    for (QLabel* l : window->findChildren<QLabel*>())
+      if (l->buddy() && l->buddy()->objectName() == QLatin1String(name)) label = l;
+    ASSERT_NE(label, nullptr) << name;
+    const qsizetype amp = label->text().indexOf(u'&');
+    ASSERT_GE(amp, 0) << name;
+    keys << label->text().mid(amp + 1, 1).toUpper();
+  }
+  for (const char* name : {"cmdReScan", "cmdToolbox", "cmdUpdateXAV", "cmdVerify", "cmdExit", "cmdHistory", "cmdCompare",
+                           "cmdServiceLog"}) {
+    const QString text = get<QPushButton>(name)->text();
+    ASSERT_GE(text.indexOf(u'&'), 0) << name;
+    keys << text.mid(text.indexOf(u'&') + 1, 1).toUpper();
+  }
+  keys.removeDuplicates();
+  EXPECT_EQ(keys.size(), 15) << "every mnemonic is its own: " << keys.join(' ').toStdString();
+
+  pick("127.0.0.91");
+  ASSERT_TRUE(option(3)->isChecked());
+  window->activateWindow();
+  get<QPushButton>("cmdToolbox")->setFocus(Qt::TabFocusReason);
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+  EXPECT_EQ(QApplication::focusWidget(), option(3));
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+  EXPECT_EQ(QApplication::focusWidget(), box("txtIPAddress")) << "one Tab stop for the three options";
+  // The arrows still choose among them, and the Tab stop follows the choice.
+  option(3)->setFocus(Qt::TabFocusReason);
+  QTest::keyClick(option(3), Qt::Key_Up);
+  EXPECT_TRUE(option(2)->isChecked());
+  EXPECT_FALSE(box("txtEipPath")->isHidden()) << "the arrow chose CIP as a click would";
+  get<QPushButton>("cmdToolbox")->setFocus(Qt::TabFocusReason);
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+  EXPECT_EQ(QApplication::focusWidget(), option(2));
+}
+
+}  // namespace
+}  // namespace xave::testing
+
+namespace xave::testing {
+namespace {
+
+double luminance(const QColor& c) {
+  auto channel = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+  return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF());
+}
+double contrast(const QColor& a, const QColor& b) {
+  const double la = luminance(a), lb = luminance(b);
+  return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// Under a dark desktop theme the painted validity colours keep black text,
+// and the wait warning picks a red that reads on the dark window.
+TEST_F(XaveWindowTest, DarkThemeKeepsTheEntryBoxesAndTheWaitWarningReadable) {
+  const QPalette before = QApplication::palette();
+  QPalette dark;
+  for (auto role : {QPalette::Window, QPalette::Base, QPalette::Button}) dark.setColor(role, QColor(45, 45, 45));
+  for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText}) dark.setColor(role, QColor(230, 230, 230));
+  QApplication::setPalette(dark);
+  env.addModule("127.0.0.92", "DARK", makeConfig(gw::kModbusTcp, "10.0.0.9", "40001", "", "T"));
+  start();
+  pick("127.0.0.92");
+  for (const char* text : {"10.0.0", "10.0.0.9"}) {
+    type("txtIPAddress", text);
+    const QPalette p = box("txtIPAddress")->palette();
+    EXPECT_GE(contrast(p.color(QPalette::Base), p.color(QPalette::Text)), 4.5) << text;
+  }
+  EXPECT_EQ(box("txtTitle")->palette().color(QPalette::Text), QColor(230, 230, 230)) << "unpainted boxes follow the theme";
+  const QPalette wait = get<QLabel>("lblWait")->palette();
+  EXPECT_GE(contrast(wait.color(QPalette::Window), wait.color(QPalette::WindowText)), 4.5);
+  window.reset();
+  QApplication::setPalette(before);
 }
 
 }  // namespace
