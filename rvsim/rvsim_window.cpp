@@ -58,6 +58,23 @@ class RowsArea : public QScrollArea {
   }
 };
 
+// The whole form scrolls when the screen is smaller than it (large fonts on
+// a small or scaled screen), so no control is ever out of reach; it asks for
+// the form's own size, not the capped one a scroll area asks for.
+class FormArea : public QScrollArea {
+ public:
+  using QScrollArea::QScrollArea;
+  QSize sizeHint() const override {
+    if (!widget()) return QScrollArea::sizeHint();
+    const int frame = 2 * frameWidth();
+    return widget()->sizeHint() + QSize(frame, frame);
+  }
+  QSize minimumSizeHint() const override {
+    const int h = fontMetrics().height();
+    return {16 * h, 10 * h};
+  }
+};
+
 bool askYesNo(QWidget* parent, const QString& question) {
   return QMessageBox::question(parent, parent->windowTitle(), question, QMessageBox::Yes | QMessageBox::No,
                                QMessageBox::No) == QMessageBox::Yes;
@@ -360,7 +377,10 @@ void RvsimWindow::buildLayout() {
   traffic->addStretch(1);
   traffic->addWidget(exitButton_, 0, Qt::AlignRight);
 
-  auto* columns = new QHBoxLayout;
+  auto* form = new QWidget;
+  form->setObjectName(QStringLiteral("formPanel"));
+  auto* columns = new QHBoxLayout(form);
+  columns->setContentsMargins(0, 0, 0, 0);
   columns->addWidget(rowsArea_, 1);
   columns->addLayout(panel);
   columns->addLayout(traffic);
@@ -370,9 +390,16 @@ void RvsimWindow::buildLayout() {
   // A row reached by key (Tab, arrows, Enter in a caption) scrolls into view.
   connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
     if (now && rowsWidget_->isAncestorOf(now)) rowsArea_->ensureWidgetVisible(now, 0, 4);
+    if (now && formArea_->widget()->isAncestorOf(now)) formArea_->ensureWidgetVisible(now, 4, 4);
   });
+  formArea_ = new FormArea(this);
+  formArea_->setObjectName(QStringLiteral("formArea"));
+  formArea_->setWidgetResizable(true);
+  formArea_->setFrameShape(QFrame::NoFrame);
+  formArea_->setFocusPolicy(Qt::NoFocus);
+  formArea_->setWidget(form);
   auto* top = new QVBoxLayout(this);
-  top->addLayout(columns, 1);
+  top->addWidget(formArea_, 1);
   top->addLayout(foot);
 }
 

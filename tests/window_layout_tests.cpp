@@ -182,7 +182,6 @@ const KnownFailure kKnownFailures[] = {
     {"XaveProtocols", "", "issue 18: fixed-coordinate form with a forced 8 pt font, rebuilt with layouts"},
     {"XaveIpDialog", "11pt", kFixedForm},
     {"XaveIpDialog", "14pt", kFixedForm},
-    {"RvsimMain", "14pt", "issue 18: with the monitor on, the minimum width (946 px at 14 pt) exceeds the screen"},
 };
 
 const char* knownFailure(const QString& window, const QString& appearance) {
