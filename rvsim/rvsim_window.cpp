@@ -75,6 +75,13 @@ class FormArea : public QScrollArea {
   }
 };
 
+// The whole box scrolled into view, not only its text cursor (what
+// ensureWidgetVisible() looks after): a request box cut in half is no use.
+void showWhole(QScrollArea* area, QWidget* w) {
+  const QRect r(w->mapTo(area->widget(), QPoint(0, 0)), w->size());
+  area->ensureVisible(r.center().x(), r.center().y(), r.width() / 2 + 4, r.height() / 2 + 4);
+}
+
 bool askYesNo(QWidget* parent, const QString& question) {
   return QMessageBox::question(parent, parent->windowTitle(), question, QMessageBox::Yes | QMessageBox::No,
                                QMessageBox::No) == QMessageBox::Yes;
@@ -389,8 +396,8 @@ void RvsimWindow::buildLayout() {
   foot->addWidget(faultsLabel_);
   // A row reached by key (Tab, arrows, Enter in a caption) scrolls into view.
   connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
-    if (now && rowsWidget_->isAncestorOf(now)) rowsArea_->ensureWidgetVisible(now, 0, 4);
-    if (now && formArea_->widget()->isAncestorOf(now)) formArea_->ensureWidgetVisible(now, 4, 4);
+    if (now && rowsWidget_->isAncestorOf(now)) showWhole(rowsArea_, now);
+    if (now && formArea_->widget()->isAncestorOf(now)) showWhole(formArea_, now);
   });
   formArea_ = new FormArea(this);
   formArea_->setObjectName(QStringLiteral("formArea"));
