@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QLineEdit>
 #include <QFrame>
 #include <QPushButton>
 #include <QRadioButton>
@@ -168,11 +169,13 @@ const WindowCase kWindows[] = {
 };
 
 // Windows known to fail today, switched on once they are rebuilt. An empty
-// appearance means every appearance.
+// appearance means every appearance. With a finding, only problems that
+// contain it are let through; the rest of the window is still checked.
 struct KnownFailure {
   const char* window;
   const char* appearance;
   const char* reason;
+  const char* finding = nullptr;
 };
 constexpr const char* kFixedForm = "issue 18: fixed-coordinate form, rebuilt with layouts";
 const KnownFailure kKnownFailures[] = {
@@ -182,12 +185,15 @@ const KnownFailure kKnownFailures[] = {
     {"XaveProtocols", "", "issue 18: fixed-coordinate form with a forced 8 pt font, rebuilt with layouts"},
     {"XaveIpDialog", "11pt", kFixedForm},
     {"XaveIpDialog", "14pt", kFixedForm},
+    // Its caption is kept byte for byte by the window's own tests, so it
+    // cannot take an '&' yet.
+    {"PolmonMain", "", "issue 18: the duct count's label has no mnemonic", "txtDucts: its label"},
 };
 
-const char* knownFailure(const QString& window, const QString& appearance) {
+const KnownFailure* knownFailure(const QString& window, const QString& appearance) {
   for (const KnownFailure& k : kKnownFailures)
     if (window == QLatin1String(k.window) && (!*k.appearance || appearance == QLatin1String(k.appearance)))
-      return k.reason;
+      return &k;
   return nullptr;
 }
 
@@ -197,12 +203,19 @@ TEST_P(WindowLayout, FitsAndStaysReadable) {
   const WindowCase& window = kWindows[std::get<0>(GetParam())];
   const Appearance appearance = standardAppearances().at(std::get<1>(GetParam()));
   // XAV_LAYOUT_ALL=1 runs the known failures too, to see what they report.
-  if (const char* reason = knownFailure(window.name, appearance.name); reason && !qEnvironmentVariableIsSet("XAV_LAYOUT_ALL"))
-    GTEST_SKIP() << reason;
+  const bool all = qEnvironmentVariableIsSet("XAV_LAYOUT_ALL");
+  const KnownFailure* known = knownFailure(window.name, appearance.name);
+  if (known && !known->finding && !all) GTEST_SKIP() << known->reason;
   ScopedAppearance scoped(appearance);
   QStringList found;
   window.run([&](QWidget* w, const QString& state) {
-    for (const LayoutProblem& p : checkLayout(w)) found << state + ": " + p.toString();
+    LayoutCheckOptions options;
+    options.checkKeyboard = true;
+    for (const LayoutProblem& p : checkLayout(w, options)) {
+      const QString line = state + ": " + p.toString();
+      if (known && known->finding && !all && line.contains(QLatin1String(known->finding))) continue;
+      found << line;
+    }
   });
   EXPECT_TRUE(found.isEmpty()) << window.name << " at " << appearanceLabel(appearance).toStdString() << ", "
                                << found.size() << " problems:\n"
@@ -219,5 +232,55 @@ INSTANTIATE_TEST_SUITE_P(AllWindows, WindowLayout,
                          ::testing::Combine(::testing::Range(0, int(std::size(kWindows))),
                                             ::testing::Range(0, int(standardAppearances().size()))),
                          caseName);
+
+}  // namespace
+
+namespace {
+
+// RVSIM at 900x500 (about 1366x768 at 150 %): every request, caption and
+// button is reached by Tab and scrolled into view, at every font.
+TEST(RvsimAtSmallScreen, EveryControlIsReachedAndShown) {
+  for (const Appearance& a : standardAppearances()) {
+    SCOPED_TRACE(appearanceLabel(a).toStdString());
+    ScopedAppearance scoped(a);
+    xavcfg::testing::ScratchDir scratch;
+    auto sim = rvsimSimulator();
+    rvsim::RvsimWindow w(*sim);
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    named<QCheckBox>(&w, "chkMonitor")->setChecked(true);
+    w.resize(900, 500);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w.size() == QSize(900, 500); }, 5000));
+    EXPECT_EQ(describe(checkKeyboard(&w)).join('\n').toStdString(), "");
+    // The last row and Exit were scrolled to, not merely focused.
+    for (const char* name : {"ReqReg(20)", "CapReg(20)", "cmdExit"}) {
+      auto* control = named<QWidget>(&w, name);
+      control->setFocus(Qt::TabFocusReason);
+      const QRect shown(control->mapTo(&w, QPoint(0, 0)), control->size());
+      EXPECT_TRUE(w.rect().contains(shown)) << name;
+    }
+  }
+}
+
+// The check fails a real window with a planted fixed width, and with a
+// button too narrow for its caption.
+TEST(PlantedFaults, FixedWidthsFailTheCheck) {
+  xavcfg::testing::ScratchDir scratch;
+  auto sim = rvsimSimulator();
+  rvsim::RvsimWindow w(*sim);
+  w.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+  ASSERT_TRUE(checkLayout(&w).isEmpty()) << describe(checkLayout(&w)).join('\n').toStdString();
+  w.setFixedWidth(999);
+  named<QPushButton>(&w, "cmdTraffic")->setFixedWidth(12);
+  bool tooWide = false;
+  bool clipped = false;
+  for (const LayoutProblem& p : checkLayout(&w)) {
+    tooWide |= p.kind == LayoutProblem::Kind::MinimumSize;
+    clipped |= p.kind == LayoutProblem::Kind::TextClipped && p.where.endsWith("cmdTraffic");
+  }
+  EXPECT_TRUE(tooWide);
+  EXPECT_TRUE(clipped);
+}
 
 }  // namespace
