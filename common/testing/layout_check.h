@@ -12,6 +12,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "dark_palette.h"
+
 class QColor;
 class QWidget;
 
@@ -56,9 +58,7 @@ QList<LayoutProblem> checkKeyboard(QWidget* window);
 // WCAG 2 contrast ratio of two opaque colours, 1..21.
 double contrastRatio(const QColor& a, const QColor& b);
 
-// A palette with dark backgrounds and light text, as a dark desktop theme
-// hands to Qt applications.
-QPalette darkPalette();
+// darkPalette(): the palette a dark desktop theme hands to Qt applications.
 
 // One appearance a window must survive: an application font size and a
 // palette. The screen scale cannot be switched inside one process (it is read
