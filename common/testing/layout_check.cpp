@@ -363,6 +363,10 @@ class KeyboardChecker {
     for (QWidget* w : window_->findChildren<QWidget*>()) {
       if (isTabStop(w)) {
         stops_.append(w);
+      } else if (radioGroup(w) && w->window() == window_ && w->isVisible() && w->isEnabled()) {
+        // An option a group leaves out of the Tab chain is reached by the
+        // arrows once Tab reaches the group.
+        arrowOnly_.append(w);
       } else if (w->window() == window_ && w->isVisible() && w->isEnabled() && !(w->focusPolicy() & Qt::TabFocus) &&
                  !w->focusProxy() && !insideComposite(w) &&
                  (qobject_cast<QPushButton*>(w) || qobject_cast<QCheckBox*>(w) || qobject_cast<QRadioButton*>(w))) {
@@ -451,7 +455,7 @@ class KeyboardChecker {
       }
       current = next;
     }
-    for (QWidget* w : stops_) {
+    for (QWidget* w : stops_ + arrowOnly_) {
       const QObject* group = radioGroup(w);
       if (!reached_.contains(w) && !(group && reachedGroups_.contains(group)))
         add(LayoutProblem::Kind::NotReachable, pathOf(w), QStringLiteral("Tab never reaches it"));
@@ -561,6 +565,7 @@ class KeyboardChecker {
   QWidget* window_;
   QList<LayoutProblem>& out_;
   QList<QWidget*> stops_;
+  QList<QWidget*> arrowOnly_;
   QSet<QWidget*> reached_;
   QSet<const QObject*> reachedGroups_;
   QSet<const QObject*> visitedInGroup_;

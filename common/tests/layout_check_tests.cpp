@@ -279,3 +279,50 @@ TEST(LayoutCheck, MnemonicLeadsToItsField) {
   EXPECT_TRUE(has(checkKeyboard(w.get()), LayoutProblem::Kind::Mnemonic, "label"))
       << describe(checkKeyboard(w.get())).join('\n').toStdString();
 }
+
+namespace {
+// Moves a Tab that lands on an unchecked option to the checked one.
+class ToCheckedOption : public QObject {
+ public:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    auto* radio = qobject_cast<QRadioButton*>(watched);
+    if (radio && event->type() == QEvent::FocusIn && !radio->isChecked() &&
+        static_cast<QFocusEvent*>(event)->reason() == Qt::TabFocusReason)
+      for (QRadioButton* other : radio->parentWidget()->findChildren<QRadioButton*>())
+        if (other->isChecked()) other->setFocus(Qt::TabFocusReason);
+    return false;
+  }
+};
+}  // namespace
+
+TEST(LayoutCheck, TabIntoARadioGroupLandsOnTheCheckedOption) {
+  QWidget w;
+  auto* layout = new QVBoxLayout(&w);
+  auto* before = new QLineEdit;
+  auto* label = new QLabel("&Before");
+  label->setBuddy(before);
+  layout->addWidget(label);
+  layout->addWidget(before);
+  auto* box = new QGroupBox("Mode");
+  auto* inner = new QVBoxLayout(box);
+  auto* first = new QRadioButton("&First");
+  first->setObjectName("first");
+  auto* second = new QRadioButton("S&econd");
+  second->setObjectName("second");
+  inner->addWidget(first);
+  inner->addWidget(second);
+  layout->addWidget(box);
+  second->setChecked(true);
+  // Left to itself, Tab lands on the first option: one arrow key changes the mode.
+  EXPECT_TRUE(has(checkKeyboard(&w), LayoutProblem::Kind::NotReachable, "first"));
+  // A window that hands Tab's focus on to the checked option passes.
+  ToCheckedOption toChecked;
+  first->installEventFilter(&toChecked);
+  const QList<LayoutProblem> problems = checkKeyboard(&w);
+  EXPECT_TRUE(problems.isEmpty()) << describe(problems).join('\n').toStdString();
+  // Qt keeps one Tab stop per group: with the first option taken out of the
+  // chain, no option of the group is reached at all.
+  first->removeEventFilter(&toChecked);
+  first->setFocusPolicy(Qt::ClickFocus);
+  EXPECT_TRUE(has(checkKeyboard(&w), LayoutProblem::Kind::NotReachable, "second"));
+}
