@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <algorithm>
 #include <functional>
 #include <memory>
 
@@ -190,11 +191,34 @@ const KnownFailure kKnownFailures[] = {
     {"PolmonMain", "", "issue 18: the duct count's label has no mnemonic", "txtDucts: its label"},
 };
 
+// Keyboard gaps the walk finds in windows being rebuilt: each entry lets
+// through only the problems that contain its finding. Whoever gives the
+// window its mnemonics removes the entry.
+const KnownFailure kKeyboardGaps[] = {
+    {"XavCfgSerialModes", "", "issue 18: fields without mnemonics", "mnemonic: FrmXAV/"},
+    {"XavCfgSerialModes", "", "issue 18: Tab lands on an unchecked option", "Tab lands on an unchecked option"},
+};
+
+bool matches(const KnownFailure& k, const QString& window, const QString& appearance) {
+  return window == QLatin1String(k.window) && (!*k.appearance || appearance == QLatin1String(k.appearance));
+}
+
 const KnownFailure* knownFailure(const QString& window, const QString& appearance) {
   for (const KnownFailure& k : kKnownFailures)
-    if (window == QLatin1String(k.window) && (!*k.appearance || appearance == QLatin1String(k.appearance)))
-      return &k;
+    if (matches(k, window, appearance)) return &k;
   return nullptr;
+}
+
+// The findings let through for a window at an appearance.
+QStringList toleratedFindings(const QString& window, const QString& appearance) {
+  QStringList findings;
+  auto collect = [&](const auto& table) {
+    for (const KnownFailure& k : table)
+      if (k.finding && matches(k, window, appearance)) findings << QLatin1String(k.finding);
+  };
+  collect(kKnownFailures);
+  collect(kKeyboardGaps);
+  return findings;
 }
 
 class WindowLayout : public ::testing::TestWithParam<std::tuple<int, int>> {};
@@ -206,6 +230,7 @@ TEST_P(WindowLayout, FitsAndStaysReadable) {
   const bool all = qEnvironmentVariableIsSet("XAV_LAYOUT_ALL");
   const KnownFailure* known = knownFailure(window.name, appearance.name);
   if (known && !known->finding && !all) GTEST_SKIP() << known->reason;
+  const QStringList tolerated = all ? QStringList() : toleratedFindings(window.name, appearance.name);
   ScopedAppearance scoped(appearance);
   QStringList found;
   window.run([&](QWidget* w, const QString& state) {
@@ -213,7 +238,7 @@ TEST_P(WindowLayout, FitsAndStaysReadable) {
     options.checkKeyboard = true;
     for (const LayoutProblem& p : checkLayout(w, options)) {
       const QString line = state + ": " + p.toString();
-      if (known && known->finding && !all && line.contains(QLatin1String(known->finding))) continue;
+      if (std::any_of(tolerated.begin(), tolerated.end(), [&](const QString& f) { return line.contains(f); })) continue;
       found << line;
     }
   });

@@ -512,6 +512,27 @@ class KeyboardChecker {
     return nullptr;
   }
 
+  // Without a layout (a form of fixed places): the caption just left of the
+  // field on its line.
+  static QLabel* captionLeftOf(QWidget* field) {
+    const QRect f = field->geometry();
+    const int reach = 3 * field->fontMetrics().height();
+    QLabel* best = nullptr;
+    for (QObject* o : field->parentWidget()->children()) {
+      auto* label = qobject_cast<QLabel*>(o);
+      if (!label || !label->isVisible()) continue;
+      const QRect l = label->geometry();
+      const bool sameLine = std::abs(l.center().y() - f.center().y()) <= f.height() / 2;
+      if (sameLine && l.right() < f.left() && f.left() - l.right() <= reach &&
+          (!best || l.right() > best->geometry().right()))
+        best = label;
+    }
+    if (!best) return nullptr;
+    for (QChar c : best->text())
+      if (c.isLetter()) return best;
+    return nullptr;
+  }
+
   void checkMnemonics() {
     QHash<QChar, QWidget*> owners;
     QList<QLabel*> labels;
@@ -540,8 +561,10 @@ class KeyboardChecker {
       }
     }
     for (QWidget* w : stops_) {
-      if (!isField(w) || labelled.contains(w) || !w->parentWidget() || !w->parentWidget()->layout()) continue;
-      if (QLabel* caption = captionBeside(w->parentWidget()->layout(), w); caption && !caption->buddy())
+      if (!isField(w) || labelled.contains(w) || !w->parentWidget()) continue;
+      QLabel* caption = w->parentWidget()->layout() ? captionBeside(w->parentWidget()->layout(), w) : nullptr;
+      if (!caption) caption = captionLeftOf(w);
+      if (caption && !caption->buddy())
         add(LayoutProblem::Kind::Mnemonic, pathOf(w),
             QStringLiteral("its label \"%1\" gives it no mnemonic (no buddy)").arg(caption->text()));
     }
