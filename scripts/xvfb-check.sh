@@ -36,14 +36,15 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# A display of its own (Xvfb picks a free number), no TCP.
-Xvfb -displayfd 3 -screen 0 "${screen_w}x${screen_h}x24" -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+# A display of its own (Xvfb picks a free number), no TCP; no reset when
+# one program ends, or the next one may find no server for a moment.
+Xvfb -displayfd 3 -screen 0 "${screen_w}x${screen_h}x24" -nolisten tcp -noreset 3>"$work/display" 2>"$work/xvfb.log" &
 xvfb_pid=$!
 for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
 [ -s "$work/display" ] || { echo "xvfb-check: Xvfb did not start" >&2; cat "$work/xvfb.log" >&2; exit 2; }
 export DISPLAY=":$(head -n1 "$work/display")"
 unset WAYLAND_DISPLAY
-export QT_QPA_PLATFORM=xcb QT_SCALE_FACTOR=1.5
+export QT_QPA_PLATFORM=xcb QT_SCALE_FACTOR="${XVFB_CHECK_SCALE:-1.5}"  # another scale: to see what breaks
 export XDG_CONFIG_HOME="$work/config" XAV_DATA_HOME="$work/data"
 export PATH="$root/bench/xavcfg/fakebin:$root/bench/xave/fakebin:$PATH"
 
@@ -78,7 +79,8 @@ wait_windows() {
 check() {
   local label=$1 pid=$2 count=$3
   if ! wait_windows "$pid" "$count"; then
-    echo "FAIL $label: $count window(s) expected, $(windows_of "$pid" | wc -l) shown"
+    echo "FAIL $label: $count window(s) expected, $(windows_of "$pid" | wc -l) shown; its output ends:"
+    tail -n 5 "$work/$current.log" | sed 's/^/     /'
     failures=$((failures + 1))
     return
   fi
@@ -116,6 +118,7 @@ start() {
   shift 2
   (cd "$dir" && exec "$@") >"$work/$name.log" 2>&1 &
   started=$!
+  current=$name
   pids+=("$started")
 }
 
