@@ -310,8 +310,9 @@ void RvsimWindow::buildFaultsMenu() {
                                                {4, "4 Server device failure"}, {6, "6 Server device busy"},
                                                {10, "10 Gateway path unavailable"},
                                                {11, "11 Gateway target failed to respond"}};
-  for (const auto& [code, text] : codes) {
-    QAction* a = exception->addAction(QString::fromLatin1(text));
+  for (const auto& entry : codes) {
+    const int code = entry.first;  // a plain variable: older clang cannot capture a structured binding
+    QAction* a = exception->addAction(QString::fromLatin1(entry.second));
     a->setObjectName(QStringLiteral("actException%1").arg(code));
     a->setCheckable(true);
     connect(a, &QAction::triggered, this,
