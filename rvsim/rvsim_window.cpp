@@ -460,7 +460,10 @@ void RvsimWindow::firstActivation() {
   activated_ = true;
   BuildRegisterRows();
   // The rows came after the window took its first size: it grows to hold
-  // them all, as far as the screen allows (else the rows scroll).
+  // them all, as far as the screen allows (else the rows scroll). The scroll
+  // areas do not pass on that their content grew; they are told.
+  rowsArea_->updateGeometry();
+  formArea_->updateGeometry();
   QSize natural = sizeHint();
   if (screen()) natural = natural.boundedTo(screen()->availableGeometry().size() - QSize(16, 48));
   resize(natural.expandedTo(size()));
