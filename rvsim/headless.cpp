@@ -76,18 +76,18 @@ const char* connectionEndName(ConnectionEnd how) {
 HeadlessSession::HeadlessSession(Simulator& simulator, Sink sink, QObject* parent)
     : QObject(parent), simulator_(simulator), sink_(std::move(sink)) {
   connect(&simulator_, &Simulator::connectionAccepted, this,
-          [this](const QString& ip) { event("connected", QStringLiteral("remote"), ip); });
+          [this](const QString& ip) { writeEvent("connected", QStringLiteral("remote"), ip); });
   connect(&simulator_, &Simulator::connectionTurnedAway, this,
-          [this](const QString& ip) { event("turned_away", QStringLiteral("remote"), ip); });
+          [this](const QString& ip) { writeEvent("turned_away", QStringLiteral("remote"), ip); });
   connect(&simulator_, &Simulator::connectionReplaced, this,
-          [this](const QString& ip) { event("replaced", QStringLiteral("remote"), ip); });
+          [this](const QString& ip) { writeEvent("replaced", QStringLiteral("remote"), ip); });
   connect(&simulator_, &Simulator::connectionEnded, this, [this](ConnectionEnd how) {
-    event("closed", QStringLiteral("how"), QString::fromLatin1(connectionEndName(how)));
+    writeEvent("closed", QStringLiteral("how"), QString::fromLatin1(connectionEndName(how)));
   });
   connect(&simulator_, &Simulator::trouble, this,
-          [this](const QString& text) { event("error", QStringLiteral("message"), text); });
+          [this](const QString& text) { writeEvent("error", QStringLiteral("message"), text); });
   connect(&simulator_, &Simulator::notice, this,
-          [this](const QString& text) { event("note", QStringLiteral("message"), text); });
+          [this](const QString& text) { writeEvent("note", QStringLiteral("message"), text); });
   connect(&simulator_, &Simulator::positionsWritten, this, &HeadlessSession::positionsEvent);
 }
 
@@ -98,9 +98,9 @@ void HeadlessSession::announceListening() {
   sink_(compact(o), true);
 }
 
-void HeadlessSession::reportFailure(const QString& text) { event("error", QStringLiteral("message"), text); }
+void HeadlessSession::reportFailure(const QString& text) { writeEvent("error", QStringLiteral("message"), text); }
 
-void HeadlessSession::event(const char* name, const QString& key, const QString& value) {
+void HeadlessSession::writeEvent(const char* name, const QString& key, const QString& value) {
   QJsonObject o{{QStringLiteral("event"), QString::fromLatin1(name)},
                 {QStringLiteral("time"), QString::fromLatin1(eventTime(QDateTime::currentMSecsSinceEpoch()))}};
   if (!key.isEmpty()) o.insert(key, value);

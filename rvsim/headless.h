@@ -51,7 +51,7 @@ class HeadlessSession : public QObject {
   void quitRequested();
 
  private:
-  void event(const char* name, const QString& key = {}, const QString& value = {});
+  void writeEvent(const char* name, const QString& key = {}, const QString& value = {});
   void positionsEvent();
   void answerSet(const QStringList& words);
   void answerGet();

@@ -33,9 +33,9 @@ int runWindow(const rvsim::RunOptions& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  QStringList arguments;
-  for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
-  // Headless runs, answers to --help and mistakes need no display.
+  // Qt's own options (-style, -platform ...) are the application's, not
+  // mistakes; headless runs, answers to --help and mistakes need no display.
+  const QStringList arguments = xav::withoutQtOptions(xav::argumentsOf(argc, argv));
   std::unique_ptr<QCoreApplication> app;
   if (rvsim::needsNoDisplay(arguments)) {
     // Qt's own event loop serves the headless mode with fewer locks and
@@ -47,7 +47,8 @@ int main(int argc, char** argv) {
   }
   QCommandLineParser parser;
   rvsim::addRunOptions(parser);
-  if (const auto end = xav::parseCommandLine(parser, app->arguments())) return *end;
+  // A core application leaves Qt's options in place; they are not ours to refuse.
+  if (const auto end = xav::parseCommandLine(parser, xav::withoutQtOptions(app->arguments()))) return *end;
   rvsim::RunOptions options;
   QString error;
   if (!rvsim::readRunOptions(parser, &options, &error)) {

@@ -58,6 +58,30 @@ class RowsArea : public QScrollArea {
   }
 };
 
+// The whole form scrolls when the screen is smaller than it (large fonts on
+// a small or scaled screen), so no control is ever out of reach; it asks for
+// the form's own size, not the capped one a scroll area asks for.
+class FormArea : public QScrollArea {
+ public:
+  using QScrollArea::QScrollArea;
+  QSize sizeHint() const override {
+    if (!widget()) return QScrollArea::sizeHint();
+    const int frame = 2 * frameWidth();
+    return widget()->sizeHint() + QSize(frame, frame);
+  }
+  QSize minimumSizeHint() const override {
+    const int h = fontMetrics().height();
+    return {16 * h, 10 * h};
+  }
+};
+
+// The whole box scrolled into view, not only its text cursor (what
+// ensureWidgetVisible() looks after): a request box cut in half is no use.
+void showWhole(QScrollArea* area, QWidget* w) {
+  const QRect r(w->mapTo(area->widget(), QPoint(0, 0)), w->size());
+  area->ensureVisible(r.center().x(), r.center().y(), r.width() / 2 + 4, r.height() / 2 + 4);
+}
+
 bool askYesNo(QWidget* parent, const QString& question) {
   return QMessageBox::question(parent, parent->windowTitle(), question, QMessageBox::Yes | QMessageBox::No,
                                QMessageBox::No) == QMessageBox::Yes;
@@ -286,8 +310,9 @@ void RvsimWindow::buildFaultsMenu() {
                                                {4, "4 Server device failure"}, {6, "6 Server device busy"},
                                                {10, "10 Gateway path unavailable"},
                                                {11, "11 Gateway target failed to respond"}};
-  for (const auto& [code, text] : codes) {
-    QAction* a = exception->addAction(QString::fromLatin1(text));
+  for (const auto& entry : codes) {
+    const int code = entry.first;  // a plain variable: older clang cannot capture a structured binding
+    QAction* a = exception->addAction(QString::fromLatin1(entry.second));
     a->setObjectName(QStringLiteral("actException%1").arg(code));
     a->setCheckable(true);
     connect(a, &QAction::triggered, this,
@@ -360,7 +385,10 @@ void RvsimWindow::buildLayout() {
   traffic->addStretch(1);
   traffic->addWidget(exitButton_, 0, Qt::AlignRight);
 
-  auto* columns = new QHBoxLayout;
+  auto* form = new QWidget;
+  form->setObjectName(QStringLiteral("formPanel"));
+  auto* columns = new QHBoxLayout(form);
+  columns->setContentsMargins(0, 0, 0, 0);
   columns->addWidget(rowsArea_, 1);
   columns->addLayout(panel);
   columns->addLayout(traffic);
@@ -369,10 +397,17 @@ void RvsimWindow::buildLayout() {
   foot->addWidget(faultsLabel_);
   // A row reached by key (Tab, arrows, Enter in a caption) scrolls into view.
   connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
-    if (now && rowsWidget_->isAncestorOf(now)) rowsArea_->ensureWidgetVisible(now, 0, 4);
+    if (now && rowsWidget_->isAncestorOf(now)) showWhole(rowsArea_, now);
+    if (now && formArea_->widget()->isAncestorOf(now)) showWhole(formArea_, now);
   });
+  formArea_ = new FormArea(this);
+  formArea_->setObjectName(QStringLiteral("formArea"));
+  formArea_->setWidgetResizable(true);
+  formArea_->setFrameShape(QFrame::NoFrame);
+  formArea_->setFocusPolicy(Qt::NoFocus);
+  formArea_->setWidget(form);
   auto* top = new QVBoxLayout(this);
-  top->addLayout(columns, 1);
+  top->addWidget(formArea_, 1);
   top->addLayout(foot);
 }
 
@@ -425,7 +460,10 @@ void RvsimWindow::firstActivation() {
   activated_ = true;
   BuildRegisterRows();
   // The rows came after the window took its first size: it grows to hold
-  // them all, as far as the screen allows (else the rows scroll).
+  // them all, as far as the screen allows (else the rows scroll). The scroll
+  // areas do not pass on that their content grew; they are told.
+  rowsArea_->updateGeometry();
+  formArea_->updateGeometry();
   QSize natural = sizeHint();
   if (screen()) natural = natural.boundedTo(screen()->availableGeometry().size() - QSize(16, 48));
   resize(natural.expandedTo(size()));

@@ -111,6 +111,7 @@ class RvsimWindow : public QWidget {
   QWidget* rowsWidget_ = nullptr;
   QGridLayout* rowsGrid_ = nullptr;
   QScrollArea* rowsArea_ = nullptr;
+  QScrollArea* formArea_ = nullptr;
   QLabel* heading_ = nullptr;
   QLabel* reqHeading_ = nullptr;
   QLabel* capHeading_ = nullptr;

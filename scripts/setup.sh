@@ -10,6 +10,8 @@ PKGS=(
   libgl-dev libxkbcommon-dev
   libgtest-dev googletest libmodbus-dev
   xvfb xauth fonts-dejavu-core
+  # the Xvfb check (scripts/xvfb-check.sh): window geometry and key presses
+  x11-utils xdotool
   iputils-ping iproute2 procps
   python3
   # build speed (ccache) and the loaded test runs (scripts/stress-tests.sh)

@@ -26,3 +26,14 @@ execute_process(COMMAND ${PROGRAM} -platform offscreen -style Fusion -stylesheet
 if(NOT rc EQUAL 2 OR NOT err MATCHES "Unknown option 'no-such-option'" OR err MATCHES "style|platform")
   message(FATAL_ERROR "Qt's options beside an unknown one: status ${rc}, errors '${err}'")
 endif()
+
+# A program with a headless mode runs it with Qt's options on the line and
+# no display at all: the options are taken, not refused, and need no screen.
+if(HEADLESS)
+  file(WRITE ${SHEET}.in "quit\n")
+  execute_process(COMMAND ${PROGRAM} --headless --port 0 -style Fusion -stylesheet ${SHEET} -platform xcb
+    INPUT_FILE ${SHEET}.in RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err TIMEOUT 30)
+  if(NOT rc EQUAL 0 OR NOT out MATCHES "\"event\":\"listening\"")
+    message(FATAL_ERROR "headless with Qt's options: status ${rc}, output '${out}', errors '${err}'")
+  endif()
+endif()

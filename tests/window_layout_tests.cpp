@@ -5,10 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QLineEdit>
 #include <QFrame>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <algorithm>
 #include <functional>
 #include <memory>
 
@@ -170,25 +172,52 @@ const WindowCase kWindows[] = {
 };
 
 // Windows known to fail today, switched on once they are rebuilt. An empty
-// appearance means every appearance.
+// appearance means every appearance. With a finding, only problems that
+// contain it are let through; the rest of the window is still checked.
 struct KnownFailure {
   const char* window;
   const char* appearance;
   const char* reason;
+  const char* finding = nullptr;
 };
 constexpr const char* kFixedForm = "issue 18: fixed-coordinate form, rebuilt with layouts";
 const KnownFailure kKnownFailures[] = {
     {"XavCfgSerialModes", "11pt", kFixedForm},
     {"XavCfgSerialModes", "14pt", kFixedForm},
     {"XavCfgEthernet", "", kFixedForm},
-    {"RvsimMain", "14pt", "issue 18: with the monitor on, the minimum width (946 px at 14 pt) exceeds the screen"},
+    // Its caption is kept byte for byte by the window's own tests, so it
+    // cannot take an '&' yet.
+    {"PolmonMain", "", "issue 18: the duct count's label has no mnemonic", "txtDucts: its label"},
 };
 
-const char* knownFailure(const QString& window, const QString& appearance) {
+// Keyboard gaps the walk finds in windows being rebuilt: each entry lets
+// through only the problems that contain its finding. Whoever gives the
+// window its mnemonics removes the entry.
+const KnownFailure kKeyboardGaps[] = {
+    {"XavCfgSerialModes", "", "issue 18: fields without mnemonics", "mnemonic: FrmXAV/"},
+    {"XavCfgSerialModes", "", "issue 18: Tab lands on an unchecked option", "Tab lands on an unchecked option"},
+};
+
+bool matches(const KnownFailure& k, const QString& window, const QString& appearance) {
+  return window == QLatin1String(k.window) && (!*k.appearance || appearance == QLatin1String(k.appearance));
+}
+
+const KnownFailure* knownFailure(const QString& window, const QString& appearance) {
   for (const KnownFailure& k : kKnownFailures)
-    if (window == QLatin1String(k.window) && (!*k.appearance || appearance == QLatin1String(k.appearance)))
-      return k.reason;
+    if (matches(k, window, appearance)) return &k;
   return nullptr;
+}
+
+// The findings let through for a window at an appearance.
+QStringList toleratedFindings(const QString& window, const QString& appearance) {
+  QStringList findings;
+  auto collect = [&](const auto& table) {
+    for (const KnownFailure& k : table)
+      if (k.finding && matches(k, window, appearance)) findings << QLatin1String(k.finding);
+  };
+  collect(kKnownFailures);
+  collect(kKeyboardGaps);
+  return findings;
 }
 
 class WindowLayout : public ::testing::TestWithParam<std::tuple<int, int>> {};
@@ -197,12 +226,20 @@ TEST_P(WindowLayout, FitsAndStaysReadable) {
   const WindowCase& window = kWindows[std::get<0>(GetParam())];
   const Appearance appearance = standardAppearances().at(std::get<1>(GetParam()));
   // XAV_LAYOUT_ALL=1 runs the known failures too, to see what they report.
-  if (const char* reason = knownFailure(window.name, appearance.name); reason && !qEnvironmentVariableIsSet("XAV_LAYOUT_ALL"))
-    GTEST_SKIP() << reason;
+  const bool all = qEnvironmentVariableIsSet("XAV_LAYOUT_ALL");
+  const KnownFailure* known = knownFailure(window.name, appearance.name);
+  if (known && !known->finding && !all) GTEST_SKIP() << known->reason;
+  const QStringList tolerated = all ? QStringList() : toleratedFindings(window.name, appearance.name);
   ScopedAppearance scoped(appearance);
   QStringList found;
   window.run([&](QWidget* w, const QString& state) {
-    for (const LayoutProblem& p : checkLayout(w)) found << state + ": " + p.toString();
+    LayoutCheckOptions options;
+    options.checkKeyboard = true;
+    for (const LayoutProblem& p : checkLayout(w, options)) {
+      const QString line = state + ": " + p.toString();
+      if (std::any_of(tolerated.begin(), tolerated.end(), [&](const QString& f) { return line.contains(f); })) continue;
+      found << line;
+    }
   });
   EXPECT_TRUE(found.isEmpty()) << window.name << " at " << appearanceLabel(appearance).toStdString() << ", "
                                << found.size() << " problems:\n"
@@ -219,5 +256,55 @@ INSTANTIATE_TEST_SUITE_P(AllWindows, WindowLayout,
                          ::testing::Combine(::testing::Range(0, int(std::size(kWindows))),
                                             ::testing::Range(0, int(standardAppearances().size()))),
                          caseName);
+
+}  // namespace
+
+namespace {
+
+// RVSIM at 900x500 (about 1366x768 at 150 %): every request, caption and
+// button is reached by Tab and scrolled into view, at every font.
+TEST(RvsimAtSmallScreen, EveryControlIsReachedAndShown) {
+  for (const Appearance& a : standardAppearances()) {
+    SCOPED_TRACE(appearanceLabel(a).toStdString());
+    ScopedAppearance scoped(a);
+    xavcfg::testing::ScratchDir scratch;
+    auto sim = rvsimSimulator();
+    rvsim::RvsimWindow w(*sim);
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    named<QCheckBox>(&w, "chkMonitor")->setChecked(true);
+    w.resize(900, 500);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w.size() == QSize(900, 500); }, 5000));
+    EXPECT_EQ(describe(checkKeyboard(&w)).join('\n').toStdString(), "");
+    // The last row and Exit were scrolled to, not merely focused.
+    for (const char* name : {"ReqReg(20)", "CapReg(20)", "cmdExit"}) {
+      auto* control = named<QWidget>(&w, name);
+      control->setFocus(Qt::TabFocusReason);
+      const QRect shown(control->mapTo(&w, QPoint(0, 0)), control->size());
+      EXPECT_TRUE(w.rect().contains(shown)) << name;
+    }
+  }
+}
+
+// The check fails a real window with a planted fixed width, and with a
+// button too narrow for its caption.
+TEST(PlantedFaults, FixedWidthsFailTheCheck) {
+  xavcfg::testing::ScratchDir scratch;
+  auto sim = rvsimSimulator();
+  rvsim::RvsimWindow w(*sim);
+  w.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+  ASSERT_TRUE(checkLayout(&w).isEmpty()) << describe(checkLayout(&w)).join('\n').toStdString();
+  w.setFixedWidth(999);
+  named<QPushButton>(&w, "cmdTraffic")->setFixedWidth(12);
+  bool tooWide = false;
+  bool clipped = false;
+  for (const LayoutProblem& p : checkLayout(&w)) {
+    tooWide |= p.kind == LayoutProblem::Kind::MinimumSize;
+    clipped |= p.kind == LayoutProblem::Kind::TextClipped && p.where.endsWith("cmdTraffic");
+  }
+  EXPECT_TRUE(tooWide);
+  EXPECT_TRUE(clipped);
+}
 
 }  // namespace

@@ -44,6 +44,9 @@ StatisticsWindow::StatisticsWindow(const PollEngine& engine, QWidget* parent)
   for (int i = 0; i < kRows; ++i) letters << QString(xav::driveLetter(i));
   table_->setVerticalHeaderLabels(letters);
   table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  // A table wraps Tab round its cells for ever; arrows move in it, Tab leaves
+  // for Export and Close.
+  table_->setTabKeyNavigation(false);
   // Widths fixed once from the titles: sizing to the contents would measure
   // every cell again at each refresh.
   for (int c = 0; c < table_->columnCount(); ++c)

@@ -8,7 +8,9 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QButtonGroup>
 #include <QFocusFrame>
+#include <QFormLayout>
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
@@ -17,6 +19,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QScreen>
 #include <QSizeGrip>
 #include <QStyle>
@@ -26,6 +29,9 @@
 #include <QTextEdit>
 #include <QToolButton>
 #include <QWidget>
+#include <QHash>
+#include <QSet>
+#include <algorithm>
 #include <cmath>
 
 namespace xav::testing {
@@ -312,6 +318,282 @@ class Checker {
   QString context_;
 };
 
+// The keyboard's way through a window: Tab stops, their order and view, and
+// the mnemonics of labels.
+class KeyboardChecker {
+ public:
+  KeyboardChecker(QWidget* window, QList<LayoutProblem>& out) : window_(window), out_(out) {}
+
+  void run() {
+    collectStops();
+    if (stops_.isEmpty()) return;
+    window_->activateWindow();
+    if (!QTest::qWaitForWindowActive(window_)) {
+      add(LayoutProblem::Kind::NotReachable, pathOf(window_), QStringLiteral("the window never became active"));
+      return;
+    }
+    walkTab();
+    checkMnemonics();
+  }
+
+ private:
+  void add(LayoutProblem::Kind kind, const QString& where, const QString& detail) {
+    for (const LayoutProblem& p : out_)
+      if (p.kind == kind && p.where == where) return;
+    out_.append({kind, where, detail + QStringLiteral(" (at %1)").arg(sizeText(window_->size()))});
+  }
+
+  // Inner parts of a composite control (a combo box's or spin box's line
+  // edit, a view's editors, scroll bars) go with their owner.
+  bool isTabStop(const QWidget* w) const {
+    if (w->window() != window_ || !w->isVisible() || !w->isEnabled()) return false;
+    if (!(w->focusPolicy() & Qt::TabFocus) || w->focusProxy() || qobject_cast<const QScrollBar*>(w)) return false;
+    return !insideComposite(w);
+  }
+
+  bool insideComposite(const QWidget* w) const {
+    for (const QWidget* p = w->parentWidget(); p && p != window_; p = p->parentWidget())
+      if (qobject_cast<const QComboBox*>(p) || qobject_cast<const QAbstractSpinBox*>(p) ||
+          qobject_cast<const QAbstractItemView*>(p))
+        return true;
+    return false;
+  }
+
+  void collectStops() {
+    for (QWidget* w : window_->findChildren<QWidget*>()) {
+      if (isTabStop(w)) {
+        stops_.append(w);
+      } else if (radioGroup(w) && w->window() == window_ && w->isVisible() && w->isEnabled()) {
+        // An option a group leaves out of the Tab chain is reached by the
+        // arrows once Tab reaches the group.
+        arrowOnly_.append(w);
+      } else if (w->window() == window_ && w->isVisible() && w->isEnabled() && !(w->focusPolicy() & Qt::TabFocus) &&
+                 !w->focusProxy() && !insideComposite(w) &&
+                 (qobject_cast<QPushButton*>(w) || qobject_cast<QCheckBox*>(w) || qobject_cast<QRadioButton*>(w))) {
+        // A button Tab passes over. (Boxes may be left out on purpose: the
+        // displays of a grid that only a click should enter.)
+        add(LayoutProblem::Kind::NotReachable, pathOf(w), QStringLiteral("is not a Tab stop"));
+      }
+    }
+  }
+
+  // Options of one exclusive group share one Tab stop; arrows move inside.
+  static const QObject* radioGroup(const QWidget* w) {
+    auto* radio = qobject_cast<const QRadioButton*>(w);
+    if (!radio) return nullptr;
+    if (radio->group() && radio->group()->exclusive()) return radio->group();
+    return radio->autoExclusive() ? radio->parentWidget() : nullptr;
+  }
+
+  static const QAbstractButton* checkedInGroup(const QObject* group) {
+    if (auto* g = qobject_cast<const QButtonGroup*>(group)) return g->checkedButton();
+    for (QObject* o : group->children())
+      if (auto* r = qobject_cast<QRadioButton*>(o); r && r->autoExclusive() && r->isChecked()) return r;
+    return nullptr;
+  }
+
+  QWidget* stopOf(QWidget* focus) const {
+    for (QWidget* w = focus; w && w != window_; w = w->parentWidget())
+      if (stops_.contains(w)) return w;
+    return focus;
+  }
+
+  // A control with the focus must be in view: whole, or as much of it as the
+  // smallest area around it can show.
+  void checkInView(QWidget* w) {
+    QRect visible(w->mapTo(window_, QPoint(0, 0)), w->size());
+    QSize room = w->size();
+    for (QWidget* p = w->parentWidget(); p; p = p->isWindow() ? nullptr : p->parentWidget()) {
+      visible &= QRect(p == window_ ? QPoint(0, 0) : p->mapTo(window_, QPoint(0, 0)), p->size());
+      room = room.boundedTo(p->size());
+    }
+    if (visible.width() + Slack < room.width() || visible.height() + Slack < room.height())
+      add(LayoutProblem::Kind::NotReachable, pathOf(w),
+          QStringLiteral("has the focus but only %1 of its %2 is in view").arg(sizeText(visible.size()), sizeText(w->size())));
+  }
+
+  void arrived(QWidget* focus) {
+    QWidget* stop = stopOf(focus);
+    reached_.insert(stop);
+    if (const QObject* group = radioGroup(stop)) {
+      reachedGroups_.insert(group);
+      const QAbstractButton* checked = checkedInGroup(group);
+      if (checked && checked != stop && !visitedInGroup_.contains(group))
+        add(LayoutProblem::Kind::NotReachable, pathOf(stop),
+            QStringLiteral("Tab lands on an unchecked option; the checked one is %1").arg(nameOf(checked)));
+      visitedInGroup_.insert(group);
+    }
+    checkInView(stop);
+  }
+
+  void walkTab() {
+    QWidget* start = QApplication::focusWidget();
+    if (!start || start->window() != window_) {
+      stops_.first()->setFocus(Qt::TabFocusReason);
+      start = QApplication::focusWidget();
+      if (!start) return;
+    }
+    QWidget* current = start;
+    // A view that moves between its cells with Tab takes many presses.
+    int limit = 4 * int(stops_.size()) + 40;
+    for (QWidget* w : stops_)
+      if (auto* view = qobject_cast<QAbstractItemView*>(w); view && view->tabKeyNavigation() && view->model())
+        limit += std::min(view->model()->rowCount() * view->model()->columnCount(), 5000);
+    for (int i = 0; i < limit; ++i) {
+      arrived(current);
+      QTest::keyClick(current, Qt::Key_Tab);
+      QWidget* next = QApplication::focusWidget();
+      if (!next || next->window() != window_) {
+        add(LayoutProblem::Kind::NotReachable, pathOf(current), QStringLiteral("Tab from here leaves the window"));
+        break;
+      }
+      if (next == start) break;
+      auto* view = qobject_cast<QAbstractItemView*>(stopOf(next));
+      if (next == current && !(view && view->tabKeyNavigation())) {
+        add(LayoutProblem::Kind::NotReachable, pathOf(current), QStringLiteral("Tab does not leave it"));
+        break;
+      }
+      current = next;
+    }
+    for (QWidget* w : stops_ + arrowOnly_) {
+      const QObject* group = radioGroup(w);
+      if (!reached_.contains(w) && !(group && reachedGroups_.contains(group)))
+        add(LayoutProblem::Kind::NotReachable, pathOf(w), QStringLiteral("Tab never reaches it"));
+    }
+  }
+
+  static QChar mnemonicOf(const QString& text) {
+    for (qsizetype i = 0; i + 1 < text.size(); ++i) {
+      if (text[i] != '&') continue;
+      if (text[i + 1] == '&') {
+        ++i;
+        continue;
+      }
+      return text[i + 1].toUpper();
+    }
+    return {};
+  }
+
+  static bool isField(const QWidget* w) {
+    if (auto* edit = qobject_cast<const QLineEdit*>(w)) return !edit->isReadOnly();
+    if (auto* edit = qobject_cast<const QPlainTextEdit*>(w)) return !edit->isReadOnly();
+    if (auto* edit = qobject_cast<const QTextEdit*>(w)) return !edit->isReadOnly();
+    return qobject_cast<const QComboBox*>(w) || qobject_cast<const QAbstractSpinBox*>(w) ||
+           qobject_cast<const QAbstractItemView*>(w);
+  }
+
+  static QLabel* asCaption(QLayoutItem* item) {
+    auto* label = item ? qobject_cast<QLabel*>(item->widget()) : nullptr;
+    if (!label || !label->isVisible()) return nullptr;
+    for (QChar c : label->text())
+      if (c.isLetter()) return label;
+    return nullptr;  // a number in front of a field is a value, not its name
+  }
+
+  // The caption a reader takes for a field's name: the form's label, the
+  // cell to its left, or the item before it in a row.
+  static QLabel* captionBeside(QLayout* layout, QWidget* field) {
+    const int index = layout->indexOf(field);
+    if (index >= 0) {
+      if (auto* form = qobject_cast<QFormLayout*>(layout)) return qobject_cast<QLabel*>(form->labelForField(field));
+      if (auto* grid = qobject_cast<QGridLayout*>(layout)) {
+        int row, column, rows, columns;
+        grid->getItemPosition(index, &row, &column, &rows, &columns);
+        return column > 0 ? asCaption(grid->itemAtPosition(row, column - 1)) : nullptr;
+      }
+      auto* box = qobject_cast<QBoxLayout*>(layout);
+      if (box && (box->direction() == QBoxLayout::LeftToRight || box->direction() == QBoxLayout::RightToLeft))
+        return index > 0 ? asCaption(box->itemAt(index - 1)) : nullptr;
+      return nullptr;
+    }
+    for (int i = 0; i < layout->count(); ++i)
+      if (QLayout* inner = layout->itemAt(i)->layout())
+        if (QLabel* found = captionBeside(inner, field)) return found;
+    return nullptr;
+  }
+
+  // Without a layout (a form of fixed places): the caption just left of the
+  // field on its line.
+  static QLabel* captionLeftOf(QWidget* field) {
+    const QRect f = field->geometry();
+    const int reach = 3 * field->fontMetrics().height();
+    QLabel* best = nullptr;
+    for (QObject* o : field->parentWidget()->children()) {
+      auto* label = qobject_cast<QLabel*>(o);
+      if (!label || !label->isVisible()) continue;
+      const QRect l = label->geometry();
+      const bool sameLine = std::abs(l.center().y() - f.center().y()) <= f.height() / 2;
+      if (sameLine && l.right() < f.left() && f.left() - l.right() <= reach &&
+          (!best || l.right() > best->geometry().right()))
+        best = label;
+    }
+    if (!best) return nullptr;
+    for (QChar c : best->text())
+      if (c.isLetter()) return best;
+    return nullptr;
+  }
+
+  void checkMnemonics() {
+    QHash<QChar, QWidget*> owners;
+    QList<QLabel*> labels;
+    QSet<QWidget*> labelled;
+    for (QWidget* w : window_->findChildren<QWidget*>()) {
+      if (w->window() != window_ || !w->isVisible()) continue;
+      QChar key;
+      if (auto* label = qobject_cast<QLabel*>(w); label && label->buddy()) {
+        key = mnemonicOf(label->text());
+        labelled.insert(label->buddy());
+        if (key.isNull())
+          add(LayoutProblem::Kind::Mnemonic, pathOf(label),
+              QStringLiteral("\"%1\" names %2 but has no mnemonic").arg(label->text(), nameOf(label->buddy())));
+        else
+          labels.append(label);
+      } else if (auto* button = qobject_cast<QAbstractButton*>(w); button && w->isEnabled()) {
+        key = mnemonicOf(button->text());
+      }
+      if (key.isNull()) continue;
+      if (QWidget* other = owners.value(key)) {
+        add(LayoutProblem::Kind::Mnemonic, pathOf(w), QStringLiteral("Alt+%1 is also %2's").arg(key).arg(pathOf(other)));
+        labels.removeAll(qobject_cast<QLabel*>(w));
+        labels.removeAll(qobject_cast<QLabel*>(other));
+      } else {
+        owners.insert(key, w);
+      }
+    }
+    for (QWidget* w : stops_) {
+      if (!isField(w) || labelled.contains(w) || !w->parentWidget()) continue;
+      QLabel* caption = w->parentWidget()->layout() ? captionBeside(w->parentWidget()->layout(), w) : nullptr;
+      if (!caption) caption = captionLeftOf(w);
+      if (caption && !caption->buddy())
+        add(LayoutProblem::Kind::Mnemonic, pathOf(w),
+            QStringLiteral("its label \"%1\" gives it no mnemonic (no buddy)").arg(caption->text()));
+    }
+    // The mnemonic must really lead to the field, and show it.
+    for (QLabel* label : labels) {
+      QWidget* buddy = label->buddy();
+      if (!buddy->isVisible() || !buddy->isEnabled()) continue;
+      QWidget* from = QApplication::focusWidget() ? QApplication::focusWidget() : window_;
+      QTest::keyClick(from, Qt::Key(mnemonicOf(label->text()).unicode()), Qt::AltModifier);
+      QWidget* now = QApplication::focusWidget();
+      if (!now || (now != buddy && !buddy->isAncestorOf(now) && now->focusProxy() != buddy &&
+                   buddy->focusProxy() != now)) {
+        add(LayoutProblem::Kind::Mnemonic, pathOf(label),
+            QStringLiteral("Alt+%1 does not reach %2").arg(mnemonicOf(label->text())).arg(nameOf(buddy)));
+        continue;
+      }
+      checkInView(buddy);
+    }
+  }
+
+  QWidget* window_;
+  QList<LayoutProblem>& out_;
+  QList<QWidget*> stops_;
+  QList<QWidget*> arrowOnly_;
+  QSet<QWidget*> reached_;
+  QSet<const QObject*> reachedGroups_;
+  QSet<const QObject*> visitedInGroup_;
+};
+
 double luminance(const QColor& c) {
   auto channel = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
   const QColor rgb = c.toRgb();
@@ -321,7 +603,8 @@ double luminance(const QColor& c) {
 }  // namespace
 
 QString LayoutProblem::toString() const {
-  static const char* const names[] = {"text clipped", "overlap", "outside parent", "minimum size", "contrast", "forced font"};
+  static const char* const names[] = {"text clipped", "overlap", "outside parent", "minimum size", "contrast", "forced font",
+                                      "not reachable", "mnemonic"};
   return QStringLiteral("%1: %2: %3").arg(QLatin1String(names[int(kind)]), where, detail);
 }
 
@@ -344,6 +627,7 @@ QList<LayoutProblem> checkLayout(QWidget* window, const LayoutCheckOptions& opti
   checker.setContext(QStringLiteral("at %1").arg(sizeText(window->size())));
   checker.walk(window);
 
+  bool keyboardChecked = !options.checkKeyboard;
   if (options.checkAtSmallestSize) {
     // The size the window gets on the small screen, or its minimum if that is larger.
     const QSize opened = window->size();
@@ -354,11 +638,25 @@ QList<LayoutProblem> checkLayout(QWidget* window, const LayoutCheckOptions& opti
       settle(window);
       checker.setContext(QStringLiteral("at %1").arg(sizeText(window->size())));
       checker.walk(window);
+      if (options.checkKeyboard) KeyboardChecker(window, problems).run();
+      keyboardChecked = true;
       window->resize(opened);
       (void)QTest::qWaitFor([&] { return window->size() == opened; }, 5000);
       settle(window);
     }
   }
+  if (!keyboardChecked) KeyboardChecker(window, problems).run();
+  return problems;
+}
+
+QList<LayoutProblem> checkKeyboard(QWidget* window) {
+  QList<LayoutProblem> problems;
+  if (!window->isVisible()) {
+    window->show();
+    (void)QTest::qWaitForWindowExposed(window);
+  }
+  settle(window);
+  KeyboardChecker(window, problems).run();
   return problems;
 }
 
@@ -366,36 +664,6 @@ double contrastRatio(const QColor& a, const QColor& b) {
   const double la = luminance(a);
   const double lb = luminance(b);
   return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
-}
-
-QPalette darkPalette() {
-  const QColor window(53, 53, 53);
-  const QColor base(35, 35, 35);
-  const QColor text(230, 230, 230);
-  const QColor disabled(127, 127, 127);
-  QPalette p;
-  p.setColor(QPalette::Window, window);
-  p.setColor(QPalette::WindowText, text);
-  p.setColor(QPalette::Base, base);
-  p.setColor(QPalette::AlternateBase, window);
-  p.setColor(QPalette::ToolTipBase, base);
-  p.setColor(QPalette::ToolTipText, text);
-  p.setColor(QPalette::PlaceholderText, disabled);
-  p.setColor(QPalette::Text, text);
-  p.setColor(QPalette::Button, window);
-  p.setColor(QPalette::ButtonText, text);
-  p.setColor(QPalette::BrightText, Qt::red);
-  p.setColor(QPalette::Light, window.lighter(150));
-  p.setColor(QPalette::Midlight, window.lighter(125));
-  p.setColor(QPalette::Mid, window.darker(120));
-  p.setColor(QPalette::Dark, window.darker(150));
-  p.setColor(QPalette::Shadow, Qt::black);
-  p.setColor(QPalette::Link, QColor(42, 130, 218));
-  p.setColor(QPalette::Highlight, QColor(42, 130, 218));
-  p.setColor(QPalette::HighlightedText, Qt::black);
-  for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
-    p.setColor(QPalette::Disabled, role, disabled);
-  return p;
 }
 
 QList<Appearance> standardAppearances() {

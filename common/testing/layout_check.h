@@ -2,7 +2,8 @@
 // Offscreen layout checks for GUI tests: text that does not fit its control,
 // sibling controls that overlap or leave their parent, windows whose minimum
 // size does not fit a small screen, text that is unreadable on a background
-// the code painted, and fonts forced smaller than the user's.
+// the code painted, fonts forced smaller than the user's, and controls the
+// keyboard cannot reach (by Tab, or by the mnemonic of their label).
 
 #include <QFont>
 #include <QList>
@@ -10,6 +11,8 @@
 #include <QSize>
 #include <QString>
 #include <QStringList>
+
+#include "dark_palette.h"
 
 class QColor;
 class QWidget;
@@ -27,11 +30,17 @@ struct LayoutCheckOptions {
   // Also resize the window to the smallest size the screen allows and check
   // again, since that is where fixed widths and overlaps show.
   bool checkAtSmallestSize = true;
+  // Walk the window with Tab (at the smallest size, where one is checked):
+  // every Tab stop is reached and is in view when it has the focus; every
+  // field with a label has a mnemonic there, and it leads to the field.
+  // Off unless asked for: the walk moves the focus, which a window under
+  // test may act on.
+  bool checkKeyboard = false;
 };
 
 // One finding, readable in a test's failure message.
 struct LayoutProblem {
-  enum class Kind { TextClipped, Overlap, OutsideParent, MinimumSize, Contrast, ForcedFont };
+  enum class Kind { TextClipped, Overlap, OutsideParent, MinimumSize, Contrast, ForcedFont, NotReachable, Mnemonic };
   Kind kind;
   QString where;   // object path of the widget(s)
   QString detail;  // what was measured
@@ -43,12 +52,13 @@ struct LayoutProblem {
 QList<LayoutProblem> checkLayout(QWidget* window, const LayoutCheckOptions& options = {});
 QStringList describe(const QList<LayoutProblem>& problems);
 
+// Only the keyboard part of checkLayout(), at the window's current size.
+QList<LayoutProblem> checkKeyboard(QWidget* window);
+
 // WCAG 2 contrast ratio of two opaque colours, 1..21.
 double contrastRatio(const QColor& a, const QColor& b);
 
-// A palette with dark backgrounds and light text, as a dark desktop theme
-// hands to Qt applications.
-QPalette darkPalette();
+// darkPalette(): the palette a dark desktop theme hands to Qt applications.
 
 // One appearance a window must survive: an application font size and a
 // palette. The screen scale cannot be switched inside one process (it is read

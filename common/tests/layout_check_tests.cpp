@@ -8,8 +8,10 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
 #include <QVBoxLayout>
 #include <memory>
 
@@ -183,4 +185,144 @@ TEST(LayoutCheck, FontForcedBelowTheUsersFails) {
   big.setPointSize(18);
   w->setFont(big);
   EXPECT_FALSE(has(checkLayout(w.get()), LayoutProblem::Kind::ForcedFont, "sound"));
+}
+
+TEST(LayoutCheck, KeyboardReachesEveryControlOfASoundWindow) {
+  auto w = soundWindow();
+  EXPECT_TRUE(checkKeyboard(w.get()).isEmpty()) << describe(checkKeyboard(w.get())).join('\n').toStdString();
+  // checkLayout walks it too when asked.
+  LayoutCheckOptions options;
+  options.checkKeyboard = true;
+  EXPECT_TRUE(checkLayout(w.get(), options).isEmpty());
+}
+
+TEST(LayoutCheck, KeyboardTrapsAndMissingMnemonicsFail) {
+  auto w = soundWindow();
+  auto* grid = static_cast<QGridLayout*>(w->layout());
+  // A field with a caption beside it but no buddy: Alt cannot reach it.
+  auto* port = new QLineEdit;
+  port->setObjectName("unnamedField");
+  grid->addWidget(new QLabel("Port"), 4, 0);
+  grid->addWidget(port, 4, 1);
+  // A buddy without a mnemonic, and a mnemonic used twice.
+  auto* title = new QLineEdit;
+  title->setObjectName("titleField");
+  auto* titleLabel = new QLabel("Title");
+  titleLabel->setObjectName("plainLabel");
+  titleLabel->setBuddy(title);
+  grid->addWidget(titleLabel, 5, 0);
+  grid->addWidget(title, 5, 1);
+  auto* twin = new QPushButton("&Send");
+  twin->setObjectName("twin");
+  grid->addWidget(twin, 6, 0);
+  // A button Tab passes over, and a box that keeps Tab for itself.
+  auto* mouseOnly = new QPushButton("Reset");
+  mouseOnly->setObjectName("mouseOnly");
+  mouseOnly->setFocusPolicy(Qt::ClickFocus);
+  grid->addWidget(mouseOnly, 6, 1);
+  auto* trap = new QPlainTextEdit;
+  trap->setObjectName("trap");
+  grid->addWidget(trap, 7, 0, 1, 2);
+  const QList<LayoutProblem> problems = checkKeyboard(w.get());
+  const std::string text = describe(problems).join('\n').toStdString();
+  EXPECT_TRUE(has(problems, LayoutProblem::Kind::Mnemonic, "unnamedField")) << text;
+  EXPECT_TRUE(has(problems, LayoutProblem::Kind::Mnemonic, "plainLabel")) << text;
+  EXPECT_TRUE(has(problems, LayoutProblem::Kind::Mnemonic, "twin")) << text;  // Alt+S is "&Save Config"'s
+  EXPECT_TRUE(has(problems, LayoutProblem::Kind::NotReachable, "mouseOnly")) << text;
+  EXPECT_TRUE(has(problems, LayoutProblem::Kind::NotReachable, "trap")) << text;
+  // Once the box lets Tab go, the controls after it are reached again.
+  trap->setTabChangesFocus(true);
+  EXPECT_FALSE(has(checkKeyboard(w.get()), LayoutProblem::Kind::NotReachable, "trap"));
+}
+
+TEST(LayoutCheck, FocusedControlOutOfViewFails) {
+  // A form cut by a fixed-size panel: Tab reaches the far button, but it
+  // stays hidden; in a scroll area it is scrolled into view.
+  QWidget w;
+  w.setObjectName("cut");
+  auto* layout = new QVBoxLayout(&w);
+  auto* panel = new QWidget;
+  panel->setFixedSize(200, 60);
+  auto* near = new QPushButton("&Near", panel);
+  near->setGeometry(0, 0, 80, 30);
+  auto* far = new QPushButton("&Far", panel);
+  far->setObjectName("far");
+  far->setGeometry(180, 0, 80, 30);
+  layout->addWidget(panel);
+  EXPECT_TRUE(has(checkKeyboard(&w), LayoutProblem::Kind::NotReachable, "far"));
+
+  QWidget scrolled;
+  auto* area = new QScrollArea;
+  auto* content = new QWidget;
+  content->setMinimumSize(600, 60);
+  auto* left = new QPushButton("&Left", content);
+  left->setGeometry(0, 0, 80, 30);
+  auto* right = new QPushButton("&Right", content);
+  right->setObjectName("right");
+  right->setGeometry(500, 0, 80, 30);
+  area->setWidget(content);
+  area->setFixedSize(200, 100);
+  (new QVBoxLayout(&scrolled))->addWidget(area);
+  EXPECT_FALSE(has(checkKeyboard(&scrolled), LayoutProblem::Kind::NotReachable, "right"))
+      << describe(checkKeyboard(&scrolled)).join('\n').toStdString();
+}
+
+TEST(LayoutCheck, MnemonicLeadsToItsField) {
+  auto w = soundWindow();
+  auto* edit = w->findChild<QLineEdit*>();
+  edit->setObjectName("number");
+  auto* label = w->findChild<QLabel*>();
+  EXPECT_FALSE(has(checkKeyboard(w.get()), LayoutProblem::Kind::Mnemonic, label->objectName()));
+  // A buddy that cannot take the focus is named in vain.
+  edit->setFocusPolicy(Qt::NoFocus);
+  label->setObjectName("label");
+  EXPECT_TRUE(has(checkKeyboard(w.get()), LayoutProblem::Kind::Mnemonic, "label"))
+      << describe(checkKeyboard(w.get())).join('\n').toStdString();
+}
+
+namespace {
+// Moves a Tab that lands on an unchecked option to the checked one.
+class ToCheckedOption : public QObject {
+ public:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    auto* radio = qobject_cast<QRadioButton*>(watched);
+    if (radio && event->type() == QEvent::FocusIn && !radio->isChecked() &&
+        static_cast<QFocusEvent*>(event)->reason() == Qt::TabFocusReason)
+      for (QRadioButton* other : radio->parentWidget()->findChildren<QRadioButton*>())
+        if (other->isChecked()) other->setFocus(Qt::TabFocusReason);
+    return false;
+  }
+};
+}  // namespace
+
+TEST(LayoutCheck, TabIntoARadioGroupLandsOnTheCheckedOption) {
+  QWidget w;
+  auto* layout = new QVBoxLayout(&w);
+  auto* before = new QLineEdit;
+  auto* label = new QLabel("&Before");
+  label->setBuddy(before);
+  layout->addWidget(label);
+  layout->addWidget(before);
+  auto* box = new QGroupBox("Mode");
+  auto* inner = new QVBoxLayout(box);
+  auto* first = new QRadioButton("&First");
+  first->setObjectName("first");
+  auto* second = new QRadioButton("S&econd");
+  second->setObjectName("second");
+  inner->addWidget(first);
+  inner->addWidget(second);
+  layout->addWidget(box);
+  second->setChecked(true);
+  // Left to itself, Tab lands on the first option: one arrow key changes the mode.
+  EXPECT_TRUE(has(checkKeyboard(&w), LayoutProblem::Kind::NotReachable, "first"));
+  // A window that hands Tab's focus on to the checked option passes.
+  ToCheckedOption toChecked;
+  first->installEventFilter(&toChecked);
+  const QList<LayoutProblem> problems = checkKeyboard(&w);
+  EXPECT_TRUE(problems.isEmpty()) << describe(problems).join('\n').toStdString();
+  // Qt keeps one Tab stop per group: with the first option taken out of the
+  // chain, no option of the group is reached at all.
+  first->removeEventFilter(&toChecked);
+  first->setFocusPolicy(Qt::ClickFocus);
+  EXPECT_TRUE(has(checkKeyboard(&w), LayoutProblem::Kind::NotReachable, "second"));
 }
