@@ -46,13 +46,18 @@ class EntryKeyFilter : public QObject {
   Kind kind_;
 };
 
-void checkAddress(QLineEdit* box, QString* plcIp) {
-  const bool ok = isValidPlcAddress(box->text());
-  paintValidity(box, ok);
-  if (ok && plcIp) *plcIp = box->text();
-}
+constexpr Entries::Field kColouredFields[] = {Entries::Field::PlcAddress, Entries::Field::FileNumber,
+                                             Entries::Field::BaseElement, Entries::Field::StartRegister};
 
-void checkBox(QLineEdit* box, bool (*rule)(const QString&)) { paintValidity(box, rule(box->text())); }
+// Re-colours one field's box from the pane's entries; a valid address is
+// also the window's kept PLC address.
+void paintField(const EthernetPane& pane, Entries::Field field) {
+  QLineEdit* box = fieldBox(pane, field);
+  if (!box) return;
+  const bool ok = paneEntries(pane).isValid(field);
+  paintValidity(box, ok);
+  if (field == Entries::Field::PlcAddress && ok && pane.plcIp) *pane.plcIp = box->text();
+}
 
 }  // namespace
 
@@ -60,9 +65,57 @@ void paintValidity(QLineEdit* box, bool valid) {
   if (!box) return;
   QPalette p = box->palette();
   const QColor want = QColor::fromRgb(valid ? xav::colours::White : xav::colours::LightRed);
-  if (p.color(QPalette::Base) == want) return;
-  p.setColor(QPalette::Base, want);
+  const QColor ink(Qt::black);  // both backgrounds are light
+  if (p.color(QPalette::Base) == want && p.color(QPalette::Text) == ink) return;
+  for (QPalette::ColorGroup g : {QPalette::Active, QPalette::Inactive}) {
+    p.setColor(g, QPalette::Base, want);
+    p.setColor(g, QPalette::Text, ink);
+  }
   box->setPalette(p);
+}
+
+QLineEdit* fieldBox(const EthernetPane& pane, Entries::Field field) {
+  switch (field) {
+    case Entries::Field::PlcAddress: return pane.txtIPAddress;
+    case Entries::Field::FileNumber: return pane.txtEIPFile;
+    case Entries::Field::BaseElement: return pane.txtEIPOff;
+    case Entries::Field::Slot: return pane.txtEipPath;
+    case Entries::Field::StartRegister: return pane.txtMBReg;
+    case Entries::Field::Title: return pane.txtTitle;
+  }
+  return nullptr;
+}
+
+Entries paneEntries(const EthernetPane& pane) {
+  Entries e;
+  e.protocol = selectedProtocol(pane);
+  if (pane.txtTitle) e.title = pane.txtTitle->text();
+  if (pane.txtIPAddress) e.plcAddress = pane.txtIPAddress->text();
+  if (pane.txtEIPFile) e.fileNumber = pane.txtEIPFile->text();
+  if (pane.txtEIPOff) e.baseElement = pane.txtEIPOff->text();
+  if (pane.txtEipPath) e.slot = pane.txtEipPath->text();
+  if (pane.txtMBReg) e.startRegister = pane.txtMBReg->text();
+  return e;
+}
+
+void paintFromEntries(const EthernetPane& pane) {
+  for (Entries::Field f : kColouredFields) paintField(pane, f);
+}
+
+void showEntries(const EthernetPane& pane, const Entries& entries) {
+  setText(pane.txtTitle, entries.title);
+  setText(pane.txtEIPFile, entries.fileNumber);
+  setText(pane.txtEIPOff, entries.baseElement);
+  setText(pane.txtEipPath, entries.slot);
+  setText(pane.txtMBReg, entries.startRegister);
+  if (entries.protocol >= kPccc && entries.protocol <= kModbusTcp) {
+    selectProtocol(pane, entries.protocol);
+  } else {
+    ClearModes(pane);
+    DisableEthernetEntry(pane);
+  }
+  setText(pane.txtIPAddress, entries.plcAddress);
+  paintFromEntries(pane);
 }
 
 bool isWhite(const QLineEdit* box) {
@@ -71,25 +124,18 @@ bool isWhite(const QLineEdit* box) {
 
 void revalidate(const EthernetPane& pane, QLineEdit* box) {
   if (!box) return;
-  if (box == pane.txtIPAddress) checkAddress(box, pane.plcIp);
-  else if (box == pane.txtMBReg) checkBox(box, isValidStartRegister);
-  else if (box == pane.txtEIPFile) checkBox(box, isValidFileNumber);
-  else if (box == pane.txtEIPOff) checkBox(box, isValidBaseElement);
+  for (Entries::Field f : kColouredFields)
+    if (fieldBox(pane, f) == box) paintField(pane, f);
 }
 
 void installEntryRules(const EthernetPane& pane) {
-  if (QLineEdit* box = pane.txtIPAddress) {
-    QString* plcIp = pane.plcIp;
-    QObject::connect(box, &QLineEdit::textChanged, box, [box, plcIp] { checkAddress(box, plcIp); });
-    // An empty address is not a legal one, also before the first change.
-    paintValidity(box, isValidPlcAddress(box->text()));
-  }
-  const std::pair<QLineEdit*, bool (*)(const QString&)> numbers[] = {
-      {pane.txtMBReg, isValidStartRegister}, {pane.txtEIPFile, isValidFileNumber}, {pane.txtEIPOff, isValidBaseElement}};
-  for (const auto& [box, rule] : numbers) {
+  for (Entries::Field f : kColouredFields) {
+    QLineEdit* box = fieldBox(pane, f);
     if (!box) continue;
-    QObject::connect(box, &QLineEdit::textChanged, box, [box, rule] { checkBox(box, rule); });
-    checkBox(box, rule);
+    // The pane is a set of pointers to the window's widgets: a copy outlives nothing.
+    QObject::connect(box, &QLineEdit::textChanged, box, [pane, f] { paintField(pane, f); });
+    // An empty address is not a legal one, also before the first change.
+    paintField(pane, f);
   }
   if (pane.txtTitle) pane.txtTitle->installEventFilter(new EntryKeyFilter(pane.txtTitle, EntryKeyFilter::Title));
   if (pane.txtEipPath) pane.txtEipPath->installEventFilter(new EntryKeyFilter(pane.txtEipPath, EntryKeyFilter::Slot));
@@ -220,20 +266,7 @@ ReadBackResult applyReadBack(const EthernetPane& pane, const CurrentConfig& cfg,
   return result;
 }
 
-ConfigEntries collectEntries(const EthernetPane& pane) {
-  ConfigEntries e;
-  e.protocol = selectedProtocol(pane);
-  if (pane.txtTitle) e.title = pane.txtTitle->text();
-  if (pane.txtIPAddress) e.plcAddress = pane.txtIPAddress->text();
-  e.plcAddressValid = isWhite(pane.txtIPAddress);
-  if (pane.txtEIPFile) e.fileNumber = pane.txtEIPFile->text();
-  e.fileNumberValid = !pane.txtEIPFile || isWhite(pane.txtEIPFile);
-  if (pane.txtEIPOff) e.baseElement = pane.txtEIPOff->text();
-  e.baseElementValid = !pane.txtEIPOff || isWhite(pane.txtEIPOff);
-  if (pane.txtEipPath) e.slot = pane.txtEipPath->text();
-  if (pane.txtMBReg) e.startRegister = pane.txtMBReg->text();
-  return e;
-}
+ConfigEntries collectEntries(const EthernetPane& pane) { return paneEntries(pane).toConfigEntries(); }
 
 bool saveEthernetConfiguration(const EthernetPane& pane, const QString& workDir, const QString& moduleIp,
                                const QString& captionsTail, QWidget* parent, SaveOutcome* outcome) {

@@ -10,6 +10,7 @@
 #include <QString>
 #include <QTime>
 
+#include "entries.h"
 #include "profiles.h"
 #include "readback.h"
 #include "utility_runner.h"
@@ -39,9 +40,23 @@ struct EthernetPane {
   QString* plcIp = nullptr;  // the window's kept PlcIP; set while the address box turns valid
 };
 
-// Validity colours: white valid, light red invalid. The save reads the colours.
+// Validity colours: white valid, light red invalid, each with black text
+// so the box reads under a dark theme. The colours are painted from the
+// entries' validity (paneEntries(pane).isValid(field)); nothing reads them
+// back to decide.
 void paintValidity(QLineEdit* box, bool valid);
 bool isWhite(const QLineEdit* box);
+
+// The pane's boxes and options as one entries value.
+Entries paneEntries(const EthernetPane& pane);
+// The box that shows a field (nullptr when the window has none).
+QLineEdit* fieldBox(const EthernetPane& pane, Entries::Field field);
+// Paints each coloured box (address, file, base, register) from the
+// validity its field has in paneEntries(pane).
+void paintFromEntries(const EthernetPane& pane);
+// Puts entries into the pane: the protocol selected with its fields shown
+// (none when the entries name none), every box's text, the colours.
+void showEntries(const EthernetPane& pane, const Entries& entries);
 
 // Connects the entry rules: every change of the address, register, file and
 // base boxes re-colours the box; the title refuses the comma key; a key in
@@ -88,7 +103,8 @@ enum class ReadBackResult { Restored, UnknownProtocol, Unreadable };
 ReadBackResult applyReadBack(const EthernetPane& pane, const CurrentConfig& cfg, QString* captionsTail,
                              QWidget* parent);
 
-// The operator's entries as the save reads them (texts and colours).
+// The operator's entries as the save reads them: paneEntries(pane) with the
+// validity of each field by the entry rules.
 ConfigEntries collectEntries(const EthernetPane& pane);
 
 // What a save handed to the loader and how the loader ended: for the

@@ -137,6 +137,67 @@ TEST(EthernetPaneRules, ProtocolChoiceShowsOnlyItsFields) {
   EXPECT_TRUE(w.pane.optEthMode[3]->isEnabled());
 }
 
+// Every box's colour is the validity its field has in the pane's entries,
+// for texts on both sides of each rule; the slot and title boxes are never
+// painted. The text is black on both colours, whatever the theme.
+TEST(EthernetPaneRules, ColourAndValidityAgreeForEveryField) {
+  PaneWindow w;
+  using F = gw::Entries::Field;
+  const std::pair<F, QStringList> cases[] = {
+      {F::PlcAddress, {"", "1.2.3", "1.2.3.4", "0.0.0.0", "255.255.255.255", "1.2.3.256", "1..2.3", "-1.2.3.4"}},
+      {F::FileNumber, {"", "6", "6.5", "6.6", "7", "255", "255.5", "256", "x"}},
+      {F::BaseElement, {"", "-1", "0", "214", "214.5", "215", "1e2"}},
+      {F::StartRegister, {"", "40000", "40000.5", "40001", "465514", "465515", "abc"}},
+  };
+  for (const auto& [field, texts] : cases) {
+    QLineEdit* box = gw::fieldBox(w.pane, field);
+    ASSERT_NE(box, nullptr);
+    for (const QString& text : texts) {
+      box->setText(text);
+      const bool valid = gw::paneEntries(w.pane).isValid(field);
+      EXPECT_EQ(gw::isWhite(box), valid) << box->objectName().toStdString() << " '" << text.toStdString() << "'";
+      EXPECT_EQ(box->palette().color(QPalette::Text), QColor(Qt::black));
+    }
+  }
+  const QColor slotBase = w.pane.txtEipPath->palette().color(QPalette::Base);
+  w.pane.txtEipPath->setText("abcd");
+  w.pane.txtTitle->setText("a,b");
+  EXPECT_TRUE(gw::paneEntries(w.pane).isValid(F::Slot));
+  EXPECT_EQ(w.pane.txtEipPath->palette().color(QPalette::Base), slotBase);
+
+  // Entries put into the pane come out the same, painted the same way.
+  gw::Entries e;
+  e.protocol = gw::kPccc;
+  e.plcAddress = "10.1.2.3";
+  e.fileNumber = "300";
+  e.baseElement = "5";
+  e.slot = "2";
+  e.startRegister = "40100";
+  e.title = "Press";
+  gw::showEntries(w.pane, e);
+  EXPECT_EQ(gw::paneEntries(w.pane), e);
+  EXPECT_FALSE(gw::isWhite(w.pane.txtEIPFile));
+  EXPECT_TRUE(gw::isWhite(w.pane.txtIPAddress));
+  EXPECT_TRUE(w.shown(w.pane.txtEIPFile));
+  EXPECT_FALSE(w.shown(w.pane.txtMBReg));
+}
+
+// The save judges the entries, not the paint: a box painted white over an
+// invalid text is still refused.
+TEST(EthernetPaneSave, RefusesFromValidityNotFromColour) {
+  PaneWindow w;
+  xav::MessageRecorder rec;
+  QTemporaryDir dir;
+  gw::selectProtocol(w.pane, gw::kPccc);
+  w.pane.txtIPAddress->setText("10.1.2.3");
+  w.pane.txtEIPFile->setText("256");
+  gw::paintValidity(w.pane.txtEIPFile, true);
+  EXPECT_FALSE(gw::collectEntries(w.pane).fileNumberValid);
+  EXPECT_FALSE(gw::saveEthernetConfiguration(w.pane, dir.path(), "127.0.0.9", QString(), &w.window));
+  EXPECT_EQ(rec.lastText(), "Correct File or Base Register Number");
+  EXPECT_FALSE(QFile::exists(dir.filePath("Config.csv")));
+}
+
 gw::CurrentConfig config(int code, QStringList fields, const char* title) {
   gw::CurrentConfig c;
   c.readable = true;
