@@ -30,11 +30,14 @@ QString GetModuleTitle(NetworkHost& host, const QString& address) {
   return titleFromConfig(data);
 }
 
-QStringList answeringModules(NetworkHost& host) {
+QStringList answeringModules(NetworkHost& host, QMap<QString, QString>* hardwareAddresses) {
   host.broadcastPing();
   if (host.interrupted()) return {};
   const QString table = host.addressTable();
   if (host.interrupted()) return {};
+  if (hardwareAddresses)
+    for (const gw::ModuleEntry& m : gw::moduleCandidatesInAddressTable(table))
+      hardwareAddresses->insert(m.address, m.hardwareAddress);
   QStringList listing;
   for (const QString& address : modulesInAddressTable(table)) {
     const bool answered = host.answersPing(address);

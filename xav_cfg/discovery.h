@@ -7,6 +7,7 @@
 // The texts' rules are the configuration core's (module_discovery.h).
 
 #include <QByteArray>
+#include <QMap>
 #include <QString>
 #include <QStringList>
 
@@ -74,7 +75,8 @@ QString GetModuleTitle(NetworkHost& host, const QString& address);
 // The first half of the discovery: broadcast ping, address table, one ping
 // per candidate; the addresses that answered, in table order. Stops at an
 // interrupted step (host.interrupted()) with what it has found so far.
-QStringList answeringModules(NetworkHost& host);
+// *hardwareAddresses (when given) gets each candidate's hardware address.
+QStringList answeringModules(NetworkHost& host, QMap<QString, QString>* hardwareAddresses = nullptr);
 
 // DiscoverModules without the list box: the entries of LV1, in order; it
 // stops at an interrupted step like answeringModules.

@@ -11,12 +11,18 @@
 #include <QPushButton>
 #include <QTime>
 
+#include "busy_guard.h"
+#include "connection_type_dialog.h"
+#include "files.h"
+#include "history_window.h"
 #include "message_boxes.h"
+#include "operation_record.h"
 #include "processes.h"
 #include "profiles.h"
 #include "readback.h"
-#include "utility_wait_panel.h"
+#include "sessions.h"
 #include "verify.h"
+#include "wait_panel.h"
 #include "xav_cfg_window.h"
 
 namespace xavcfg {
@@ -27,13 +33,13 @@ QString timeNow() { return QTime::currentTime().toString(QStringLiteral("HH:mm:s
 }  // namespace
 
 void XavCfgWindow::DiscoverModules() {
-  Operation operation(*this);
-  const QStringList listing = answeringModules(*network_);
+  gw::BusyGuard guard(*busy_);
+  hardwareAddresses_.clear();
+  const QStringList listing = answeringModules(*network_, &hardwareAddresses_);
   if (stopIfInterrupted()) return;
   // The old entries go before the titles are fetched, so none of them can
   // be taken for a module of this run.
   moduleList_->clear();
-  moduleList_->repaint();
   for (const QString& address : listing) {
     const QString title = GetModuleTitle(*network_, address);
     if (stopIfInterrupted(address)) return;
@@ -46,15 +52,29 @@ void XavCfgWindow::DiscoverModules() {
 }
 
 void XavCfgWindow::LV1_Click() {
-  Operation operation(*this);
+  gw::BusyGuard guard(*busy_);
   QListWidgetItem* item = moduleList_->currentItem();
   if (!item) return;
   optionFrames_[7]->show();
   saveButton_->setEnabled(true);
-  const QString picked = addressOfEntry(item->text());
-  const bool newModule = picked != ModuleIP;
-  ModuleIP = picked;
+  ModuleIP = addressOfEntry(item->text());
   verifyButton_->setEnabled(!uploadedTo_.isEmpty() && uploadedTo_ == ModuleIP);
+  historyButton_->setEnabled(true);
+  readBack();
+}
+
+// Fetches the picked module's Config.csv and puts it into the pane; the
+// read-back is kept in the history.
+void XavCfgWindow::readBack() {
+  gw::BusyGuard guard(*busy_);
+  const bool newModule = readBackOf_ != ModuleIP;
+  readBackOf_ = ModuleIP;
+  readBackFile_.clear();
+  compareButton_->setEnabled(false);
+  gw::SessionOutcome o;
+  o.operation = QStringLiteral("read");
+  o.moduleAddress = ModuleIP;
+  o.startedAt = QDateTime::currentDateTime();
   // A file of an earlier fetch must not restore another module's settings.
   gw::deleteConfigCsv(workDir());
   network_->fetchConfiguration(ModuleIP);
@@ -62,9 +82,24 @@ void XavCfgWindow::LV1_Click() {
   const gw::CurrentConfig current = interrupted ? gw::CurrentConfig{} : gw::readCurrentConfig(workDir());
   const bool restorable =
       current.readable && current.protocolCode >= gw::kPccc && current.protocolCode <= gw::kModbusTcp;
+  if (restorable) xav::readWholeFile(QDir(workDir()).filePath(QStringLiteral("Config.csv")), &readBackFile_);
+  compareButton_->setEnabled(!readBackFile_.isEmpty());
   // What the window shows of the module picked before must not be saved to
   // this one: without its own settings, this module starts from nothing.
   if (newModule && !restorable) resetEthernetEntries();
+  o.configRead = readBackFile_;
+  o.title = current.title;
+  o.summaryLine = gw::configLines(readBackFile_).value(0);
+  if (interrupted) {
+    o.failure = gw::SessionFailure::Cancelled;
+    o.message = gw::sharedUtilityRunner().lastResult().describe();
+  } else if (!restorable) {
+    o.failure = current.readable ? gw::SessionFailure::CorruptFile : gw::SessionFailure::FetchFailed;
+    o.message = QStringLiteral("Current Config file is corrupt.");
+  } else {
+    o.message = o.summaryLine;
+  }
+  recordOutcome(o);
   if (stopIfInterrupted(ModuleIP)) return;
   gw::applyReadBack(pane_, current, &CaptionsTail, this);
 }
@@ -85,6 +120,7 @@ bool XavCfgWindow::saveEthernet() {
     return false;
   }
   gw::SaveOutcome saved;
+  const QDateTime started = QDateTime::currentDateTime();
   if (!gw::saveEthernetConfiguration(pane_, workDir(), ModuleIP, CaptionsTail, this, &saved)) return false;
   if (saved.upload.outcome != gw::RunOutcome::NotStarted && saved.upload.outcome != gw::RunOutcome::Busy) {
     // What went to the module, for Verify; also after a failure or a
@@ -95,6 +131,25 @@ bool XavCfgWindow::saveEthernet() {
     verifyButton_->setEnabled(true);
   }
   reportUpload(saved.upload, saved.finishedAt);
+  gw::SessionOutcome o;
+  o.operation = QStringLiteral("save");
+  o.moduleAddress = saved.moduleAddress.isEmpty() ? ModuleIP : saved.moduleAddress;
+  o.startedAt = started;
+  o.configSent = saved.sent;
+  o.title = gw::configTitle(saved.sent);
+  o.summaryLine = gw::configLines(saved.sent).value(0);
+  o.lastRun = saved.upload;
+  o.message = gw::uploadStatusLine(QStringLiteral("Config.csv"), ModuleIP, saved.upload, saved.finishedAt);
+  if (saved.upload.interrupted()) {
+    o.failure = saved.upload.outcome == gw::RunOutcome::TimedOut ? gw::SessionFailure::TimedOut
+                                                                  : gw::SessionFailure::Cancelled;
+    o.sending = true;
+  } else if (saved.upload.outcome == gw::RunOutcome::NotStarted) {
+    o.failure = gw::SessionFailure::UtilityNotStarted;
+  } else if (!saved.upload.succeeded()) {
+    o.failure = gw::SessionFailure::LoaderFailed;
+  }
+  recordOutcome(o);
   return saved.upload.succeeded();
 }
 
@@ -132,25 +187,78 @@ void XavCfgWindow::reportInterruption(const gw::RunResult& run, const QString& m
 }
 
 // Fetches the saved module's Config.csv again and compares it with what
-// was loaded.
+// was loaded (serial: asks the module for its settings again).
 void XavCfgWindow::cmdVerify_Click() {
-  if (uploadedTo_.isEmpty()) return;
-  Operation operation(*this);
-  const gw::VerifyResult result =
-      gw::verifyModuleConfig(gw::sharedUtilityRunner(), workDir(), uploadedTo_, uploadedFile_);
-  if (result.kind == gw::VerifyResult::Kind::Cancelled) {
-    reportInterruption(gw::sharedUtilityRunner().lastResult(), uploadedTo_);
+  if (ConnectionType != ConnectionTypeDialog::kEthernet) {
+    verifySerial();
     return;
   }
-  setStatus(QStringLiteral("Verify of %1 at %2: %3").arg(uploadedTo_, timeNow(), result.message()));
-  xav::showMessage(this, result.identical() ? xav::MessageIcon::Information : xav::MessageIcon::Exclamation,
-                   QString(), result.message());
+  if (uploadedTo_.isEmpty() || busy_->isBusy()) return;
+  if (!verifySession_) {
+    verifySession_ = new gw::VerifySession(gw::sharedUtilityRunner(), workDir(), this);
+    connect(verifySession_, &gw::Session::finished, this, &XavCfgWindow::onVerifyFinished);
+  }
+  if (!verifySession_->start(uploadedTo_, uploadedFile_)) return;
+  busy_->holdWhile(*verifySession_);
+}
+
+void XavCfgWindow::onVerifyFinished(const gw::SessionOutcome& outcome) {
+  recordOutcome(outcome);
+  if (outcome.interrupted()) {
+    reportInterruption(outcome.lastRun, uploadedTo_);
+  } else {
+    const bool fetched = outcome.failure != gw::SessionFailure::UtilityNotStarted &&
+                         outcome.failure != gw::SessionFailure::NotAnAddress;
+    const QString message = fetched ? outcome.verify.message() : outcome.message;
+    setStatus(QStringLiteral("Verify of %1 at %2: %3").arg(uploadedTo_, timeNow(), message));
+    xav::showMessage(this, outcome.verified ? xav::MessageIcon::Information : xav::MessageIcon::Exclamation,
+                     QString(), message);
+  }
+  emit verifyEnded(outcome.verified);
 }
 
 void XavCfgWindow::cmdReScan_Click() { DiscoverModules(); }
 
+void XavCfgWindow::recordOutcome(gw::SessionOutcome outcome) {
+  outcome.finishedAt = QDateTime::currentDateTime();
+  if (outcome.hardwareAddress.isEmpty()) outcome.hardwareAddress = hardwareAddresses_.value(outcome.moduleAddress);
+  recorder_->record(outcome);
+}
+
+// The picked module's history; a restore that went through is read back,
+// so the window shows what the module now holds.
+void XavCfgWindow::cmdHistory_Click() {
+  if (ModuleIP.isEmpty()) return;
+  if (!historyWindow_) {
+    historyWindow_ = new gw::HistoryWindow(*recorder_, gw::sharedUtilityRunner(), workDir(), this);
+    connect(historyWindow_, &gw::HistoryWindow::restoreFinished, this, [this](const gw::SessionOutcome& o) {
+      if (o.succeeded() && gw::normalAddress(o.moduleAddress) == gw::normalAddress(ModuleIP)) readBack();
+    });
+  }
+  historyWindow_->showModule(ModuleIP, readBackFile_);
+  historyWindow_->show();
+  historyWindow_->raise();
+  historyWindow_->activateWindow();
+}
+
+// What a Save would change on the picked module: the file read back against
+// the one the entries would make. It never stands in the Save's way.
+void XavCfgWindow::cmdCompare_Click() {
+  if (ModuleIP.isEmpty()) return;
+  const gw::GeneratedConfig gen = gw::generateConfig(gw::collectEntries(pane_), CaptionsTail);
+  if (gen.refusal != gw::Refusal::None) {
+    xav::showMessage(this, xav::MessageIcon::Exclamation, QString(), gw::refusalMessage(gen.refusal));
+    return;
+  }
+  gw::showSaveComparison(this, ModuleIP, readBackFile_, gen.bytes);
+}
+
+void XavCfgWindow::cmdServiceLog_Click() { gw::showServiceLog(this, *recorder_); }
+
+// The outside toolbox runs from its own directory, beside the window (the
+// window takes no input meanwhile); the discovery follows once it has ended.
 void XavCfgWindow::cmdToolbox_Click() {
-  Operation operation(*this);
+  if (busy_->isBusy()) return;
   const QString home = workDir();
   const QString toolboxDir = QDir(home).filePath(QStringLiteral("Toolbox"));
   const QString program = QDir(toolboxDir).filePath(QStringLiteral("FieldServerToolbox.exe"));
@@ -160,14 +268,22 @@ void XavCfgWindow::cmdToolbox_Click() {
                          QStringLiteral("\r\n\r\nThe configuration tool goes on without it."));
     return;
   }
+  gw::UtilityRunner& runner = gw::sharedUtilityRunner();
+  // The runner takes the directory a run starts from at its start.
   QDir::setCurrent(toolboxDir);
-  const gw::RunResult run = gw::ShellAndWait(toolboxCommand(toolboxDir), gw::kNormalFocus);
+  const bool started = runner.start(toolboxCommand(toolboxDir), gw::kNormalFocus);
   QDir::setCurrent(home);
-  if (run.interrupted()) {
-    reportInterruption(run, QString());
-    return;
-  }
-  DiscoverModules();
+  if (!started) return;
+  busy_->enter();
+  connect(
+      &runner, &gw::UtilityRunner::finished, this,
+      [this](const gw::RunResult& run) {
+        busy_->leave();
+        if (run.interrupted()) reportInterruption(run, QString());
+        else DiscoverModules();
+        emit toolboxEnded();
+      },
+      Qt::SingleShotConnection);
 }
 
 }  // namespace xavcfg

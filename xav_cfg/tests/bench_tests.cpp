@@ -418,7 +418,9 @@ TEST(EthernetBench, VerifySaysWhetherTheModuleHoldsWhatWasSent) {
   w.cmdUpdateXAV_Click();
   ASSERT_TRUE(verify->isVisible());
   ASSERT_TRUE(verify->isEnabled());
+  QSignalSpy verified(&w, &XavCfgWindow::verifyEnded);
   QTest::mouseClick(verify, Qt::LeftButton);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return verified.size() == 1; }, 20000));
   ASSERT_EQ(rig.messages.messages().size(), 1u);
   EXPECT_EQ(rig.messages.messages()[0].icon, xav::MessageIcon::Information);
   EXPECT_EQ(rig.messages.lastText(), QStringLiteral("Module holds the configuration sent"));
@@ -429,6 +431,7 @@ TEST(EthernetBench, VerifySaysWhetherTheModuleHoldsWhatWasSent) {
   rig.messages.clear();
   w.cmdUpdateXAV_Click();
   QTest::mouseClick(verify, Qt::LeftButton);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return verified.size() == 2; }, 20000));
   ASSERT_EQ(rig.messages.messages().size(), 1u);
   EXPECT_EQ(rig.messages.messages()[0].icon, xav::MessageIcon::Exclamation);
   EXPECT_TRUE(rig.messages.lastText().contains(QLatin1String("line 4 differs"))) << qPrintable(rig.messages.lastText());

@@ -35,31 +35,40 @@ T* control(const QWidget& window, const char* array, int index) {
   return control<T>(window, QStringLiteral("%1_%2").arg(QLatin1String(array)).arg(index));
 }
 
-// Makes a temporary directory the working directory and the config folder
-// ($XDG_CONFIG_HOME) for the life of the object.
+// Makes a temporary directory the working directory, the config folder
+// ($XDG_CONFIG_HOME) and the data folder ($XAV_DATA_HOME: history and
+// service log) for the life of the object.
 class ScratchDir {
  public:
-  ScratchDir() : oldCwd_(QDir::currentPath()), oldXdg_(qgetenv("XDG_CONFIG_HOME")) {
+  ScratchDir()
+      : oldCwd_(QDir::currentPath()), oldXdg_(qgetenv("XDG_CONFIG_HOME")), oldData_(qgetenv("XAV_DATA_HOME")) {
     QDir().mkpath(dir_.filePath(QStringLiteral("work")));
     QDir::setCurrent(work());
     qputenv("XDG_CONFIG_HOME", dir_.filePath(QStringLiteral("config")).toLocal8Bit());
+    qputenv("XAV_DATA_HOME", data().toLocal8Bit());
   }
   ~ScratchDir() {
     QDir::setCurrent(oldCwd_);
-    if (oldXdg_.isNull()) qunsetenv("XDG_CONFIG_HOME");
-    else qputenv("XDG_CONFIG_HOME", oldXdg_);
+    restore("XDG_CONFIG_HOME", oldXdg_);
+    restore("XAV_DATA_HOME", oldData_);
   }
   QString work() const { return dir_.filePath(QStringLiteral("work")); }
   QString path(const QString& name) const { return dir_.filePath(name); }
   QString config() const { return dir_.filePath(QStringLiteral("config")); }
+  QString data() const { return dir_.filePath(QStringLiteral("data")); }
   void writeWork(const QString& name, const QByteArray& data) const {
     xav::writeWholeFile(QDir(work()).filePath(name), data);
   }
 
  private:
+  static void restore(const char* name, const QByteArray& old) {
+    if (old.isNull()) qunsetenv(name);
+    else qputenv(name, old);
+  }
   QTemporaryDir dir_;
   QString oldCwd_;
   QByteArray oldXdg_;
+  QByteArray oldData_;
 };
 
 // A file as the loader leaves it: summary line, Bridge heading, title row.

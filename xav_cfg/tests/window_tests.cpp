@@ -594,8 +594,10 @@ TEST(FrmXAVEthernet, ToolboxIsStartedFromItsDirectoryOrReportedMissing) {
   xav::writeWholeFile(program, "#!/bin/sh\npwd > ran.txt\n");
   QFile::setPermissions(program, QFile::permissions(program) | QFile::ExeOwner);
   const QString home = QDir::currentPath();
+  QSignalSpy toolboxEnded(r.w.get(), &XavCfgWindow::toolboxEnded);
   r.w->cmdToolbox_Click();
   EXPECT_EQ(QDir::currentPath(), home);
+  ASSERT_TRUE(toolboxEnded.wait(10000));
   QByteArray ran;
   ASSERT_TRUE(xav::readWholeFile(QStringLiteral("Toolbox/ran.txt"), &ran));
   EXPECT_EQ(ran.trimmed(), QDir(QStringLiteral("Toolbox")).absolutePath().toLocal8Bit());
