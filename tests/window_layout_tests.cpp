@@ -176,9 +176,6 @@ struct KnownFailure {
 };
 constexpr const char* kFixedForm = "issue 18: fixed-coordinate form, rebuilt with layouts";
 const KnownFailure kKnownFailures[] = {
-    {"XavCfgSerialModes", "11pt", kFixedForm},
-    {"XavCfgSerialModes", "14pt", kFixedForm},
-    {"XavCfgEthernet", "", kFixedForm},
     {"XaveProtocols", "", "issue 18: fixed-coordinate form with a forced 8 pt font, rebuilt with layouts"},
     {"XaveIpDialog", "11pt", kFixedForm},
     {"XaveIpDialog", "14pt", kFixedForm},

@@ -127,6 +127,7 @@ bool XavCfgWindow::Form_Load() {
 // ---------------------------------------------------------------- layouts
 
 void XavCfgWindow::SetSerialConfiguration() {
+  keepPlacesOf(false);
   HideAllFrames();
   moduleListFrame_->hide();
   serialModeFrame_->show();
@@ -139,6 +140,7 @@ void XavCfgWindow::SetSerialConfiguration() {
 }
 
 void XavCfgWindow::SetEthernetConfiguration() {
+  keepPlacesOf(true);
   serialModeFrame_->hide();
   show();
   HideAllFrames();

@@ -146,6 +146,7 @@ class XavCfgWindow : public QWidget {
   void buildWaitAndStatus();
   void connectPane();
   void setTabOrders();
+  void keepPlacesOf(bool ethernet);
   void setStatusHeight();
 
   // Serial side.

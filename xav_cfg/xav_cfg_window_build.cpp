@@ -27,12 +27,27 @@ const char* const kProtocolCaptions[4] = {"", "Ethernet/IP PCCC - (Micrologix, S
                                           "Ethernet/IP  - (Compactlogix and Controllogix processors.)",
                                           "Modbus/TCP - (Universal)"};
 
-// Hidden, it keeps its place in the layout.
-void keepPlace(QWidget* w) {
+// A label that wraps its text, sized for the given width at least: the
+// layout then needs no height-for-width, which would make the window's
+// minimum height its natural height.
+void wrapWithin(QLabel* label, int minimumWidth) {
+  label->setWordWrap(true);
+  label->setMinimumWidth(minimumWidth);
+  const int height = label->heightForWidth(minimumWidth);
+  if (height > 0) label->setMinimumHeight(height);
+  QSizePolicy p = label->sizePolicy();
+  p.setHeightForWidth(false);
+  label->setSizePolicy(p);
+}
+
+// Hidden, it keeps its place in the layout (or, off, gives it up).
+void keepPlace(QWidget* w, bool on = true) {
   QSizePolicy p = w->sizePolicy();
-  p.setRetainSizeWhenHidden(true);
+  p.setRetainSizeWhenHidden(on);
   w->setSizePolicy(p);
 }
+
+int textWidth(const QWidget* w, int characters) { return w->fontMetrics().averageCharWidth() * characters; }
 
 QLabel* makeLabel(const QString& text, const char* name = nullptr) {
   auto* l = new QLabel(text);
@@ -120,21 +135,26 @@ void XavCfgWindow::buildWindow() {
   right->addLayout(frames);
   buildDistributorCount();
   buildBottomRow();
-  auto* titleRow = new QHBoxLayout;
-  titleRow->addWidget(titleLabel_);
-  titleRow->addWidget(titleBox_, 1);
+  // The title (Ethernet) and the distributor count (serial scanner modes)
+  // are never shown in the same run: they share a row.
+  auto* titleRow = new QGridLayout;
+  titleRow->addWidget(titleLabel_, 0, 0);
+  titleRow->addWidget(titleBox_, 0, 1, 1, 2);
+  titleRow->addWidget(distributorCountLabel_, 0, 0);
+  titleRow->addWidget(distributorCountBox_, 0, 1);
+  titleRow->setColumnStretch(2, 1);
   right->addLayout(titleRow);
-  auto* countRow = new QHBoxLayout;
-  countRow->addWidget(distributorCountLabel_);
-  countRow->addWidget(distributorCountBox_);
-  countRow->addStretch(1);
-  right->addLayout(countRow);
-  right->addWidget(loaderWaitLabel_);
   right->addStretch(1);
 
   buildWaitAndStatus();
-  main->addWidget(statusLabel_);
+  // The loader's wait label beside the status line, where it is seen
+  // without taking a row of its own.
+  auto* statusRow = new QHBoxLayout;
+  statusRow->addWidget(statusLabel_, 1);
+  statusRow->addWidget(loaderWaitLabel_, 1);
+  main->addLayout(statusRow);
   auto* buttons = new QHBoxLayout;
+  buttons->addWidget(toolboxButton_);
   buttons->addStretch(1);
   buttons->addWidget(saveButton_);
   buttons->addWidget(verifyButton_);
@@ -147,6 +167,19 @@ void XavCfgWindow::buildWindow() {
   setStatusHeight();
   setTabOrders();
   connectPane();
+}
+
+// Only the controls of the run's connection type keep their place while
+// hidden; the other type's never show and take no room.
+void XavCfgWindow::keepPlacesOf(bool ethernet) {
+  for (int i = 1; i <= 6; ++i) keepPlace(optionFrames_[i], !ethernet);
+  keepPlace(optionFrames_[7], ethernet);
+  for (QWidget* w : {static_cast<QWidget*>(portLabel_), static_cast<QWidget*>(portBox_),
+                     static_cast<QWidget*>(connectButton_), static_cast<QWidget*>(distributorCountLabel_),
+                     static_cast<QWidget*>(distributorCountBox_)})
+    keepPlace(w, !ethernet);
+  countdownLabel_->setVisible(!ethernet);
+  keepPlace(loaderWaitLabel_, ethernet);
 }
 
 // Top to bottom, left column first, as the controls are grouped.
@@ -219,7 +252,7 @@ void XavCfgWindow::buildModuleListColumn() {
   moduleList_ = new QListWidget;
   moduleList_->setObjectName(QStringLiteral("LV1"));
   moduleListHint_ = labelFor(moduleList_, QStringLiteral("Select IP &address of XAV module to configure."), "Label1_1");
-  moduleListHint_->setWordWrap(true);
+  wrapWithin(moduleListHint_, textWidth(moduleListHint_, 24));
   box->addWidget(moduleListHint_);
   box->addWidget(moduleList_, 1);
   connect(moduleList_, &QListWidget::itemClicked, this, [this] { LV1_Click(); });
@@ -230,7 +263,6 @@ void XavCfgWindow::buildModuleListColumn() {
   toolboxButton_ = makeButton<QPushButton>(QStringLiteral("&Discover/Change Ethernet Module Address"),
                                            QStringLiteral("cmdToolbox"));
   connect(toolboxButton_, &QPushButton::clicked, this, &XavCfgWindow::cmdToolbox_Click);
-  box->addWidget(toolboxButton_);
   historyButton_ = makeButton<QPushButton>(QStringLiteral("&History"), QStringLiteral("cmdHistory"));
   historyButton_->setToolTip(QStringLiteral("What was read from, saved to and restored on the picked module"));
   historyButton_->setEnabled(false);
@@ -293,7 +325,7 @@ void XavCfgWindow::buildDigitalSwitchFrame() {
   QLabel* help = makeLabel(QStringLiteral("Slave mode allows multiple XAVs to be 'daisy-chained' so that descrete "
                                           "switches beyond the 11 available on a single XAV may be used.\n\n"
                                           "To 'daisy-chain' a XAV, connect terminals 3-3, 4-4 and 6-6."));
-  help->setWordWrap(true);
+  wrapWithin(help, textWidth(help, 48));
   help->setAlignment(Qt::AlignTop | Qt::AlignLeft);
   grid->addWidget(help, 2, 0, 1, 3);
   grid->setRowStretch(3, 1);
@@ -410,7 +442,7 @@ void XavCfgWindow::buildEthernetPaneBoxes() {
   cipTagsLabel_ = makeLabel(QStringLiteral("Uses Tag names TVR_POS and TVR_REQ, each created as Integer (16 Bit) x 20 "
                                            "element registers."),
                             "lblEipCipDesc");
-  cipTagsLabel_->setWordWrap(true);
+  wrapWithin(cipTagsLabel_, textWidth(cipTagsLabel_, 48));
   cipSlotBox_ = makeBox("txtEipPath", QStringLiteral("0"));
   cipSlotLabel_ = labelFor(cipSlotBox_, QStringLiteral("Processor S&lot"), "lblEipPath");
   modbusTcpRegisterBox_ = makeBox("txtMBReg", QStringLiteral("40001"));
@@ -439,7 +471,7 @@ void XavCfgWindow::buildBottomRow() {
   titleLabel_->hide();
 
   loaderWaitLabel_ = makeLabel(QStringLiteral("Please wait - this operation may take up to 1 minute."), "lblWait");
-  loaderWaitLabel_->setWordWrap(true);
+  wrapWithin(loaderWaitLabel_, textWidth(loaderWaitLabel_, 30));
   keepPlace(loaderWaitLabel_);
   loaderWaitLabel_->hide();
 
@@ -460,7 +492,7 @@ void XavCfgWindow::buildBottomRow() {
 // area: its Cancel stays usable while the rest of the window refuses input.
 void XavCfgWindow::buildWaitAndStatus() {
   statusLabel_ = makeLabel(QString(), "lblStatus");
-  statusLabel_->setWordWrap(true);
+  wrapWithin(statusLabel_, textWidth(statusLabel_, 40));
   statusLabel_->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
   statusLabel_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   waitPanel_ = new gw::WaitPanel(gw::sharedUtilityRunner(), gw::WaitPanel::Names{}, this);
