@@ -238,7 +238,9 @@ void XavCfgWindow::cmdUpdateXAV_Click() {
     // the line, and only for a selected mode.
     if (!saveSerial(mode)) return;
   } else if (mode == 7) {
-    if (!saveEthernet()) return;
+    // The closing steps follow once the loader has ended (onSaveFinished).
+    saveEthernet();
+    return;
   }
   closingSteps();
 }

@@ -40,6 +40,7 @@ class QTime;
 namespace gw {
 class BusyState;
 class HistoryWindow;
+class SaveSession;
 class VerifySession;
 class OperationRecorder;
 class WaitPanel;
@@ -106,6 +107,8 @@ class XavCfgWindow : public QWidget {
   bool querying() const;
   // Whether a serial Verify is asking the module.
   bool verifying() const;
+  // Whether an Ethernet save is under way (it ends with saveEnded).
+  bool saving() const { return saving_; }
   gw::OperationRecorder& recorder() const { return *recorder_; }
 
   // Program-wide and window values.
@@ -119,6 +122,8 @@ class XavCfgWindow : public QWidget {
  signals:
   // The exchange of Connect ended (after its messages).
   void queryEnded(bool replied);
+  // An Ethernet save ended (after its messages and closing steps).
+  void saveEnded(bool succeeded);
   // The toolbox ended and the discovery after it has run.
   void toolboxEnded();
   // A Verify ended (after its message); serialVerifyEnded for the serial one.
@@ -167,6 +172,7 @@ class XavCfgWindow : public QWidget {
   void readBack();
   bool saveEthernet();
   void onVerifyFinished(const gw::SessionOutcome& outcome);
+  void onSaveFinished(const gw::SessionOutcome& outcome);
   void reportUpload(const gw::RunResult& upload, const QTime& at);
   void resetEthernetEntries();
   bool stopIfInterrupted(const QString& moduleAddress = QString());
@@ -209,6 +215,8 @@ class XavCfgWindow : public QWidget {
   QString readBackOf_;
   QPointer<gw::HistoryWindow> historyWindow_;
   gw::VerifySession* verifySession_ = nullptr;
+  gw::SaveSession* saveSession_ = nullptr;
+  bool saving_ = false;
   QMap<QString, QString> hardwareAddresses_;  // module address -> hardware address, from discovery
 
   // Every control but the wait panel, so that input can be refused while a

@@ -112,6 +112,8 @@ void XavCfgWindow::resetEthernetEntries() {
   CaptionsTail.clear();
 }
 
+// Starts the Ethernet save of the pane's entries to the picked module; the
+// rest follows in onSaveFinished. False when it did not start.
 bool XavCfgWindow::saveEthernet() {
   if (ModuleIP.isEmpty()) {
     // Save is enabled from the start dialog on, before any module is picked.
@@ -119,38 +121,59 @@ bool XavCfgWindow::saveEthernet() {
                      QStringLiteral("No XAV module is selected.\r\n\r\nSelect the module in the list, then save again."));
     return false;
   }
-  gw::SaveOutcome saved;
-  const QDateTime started = QDateTime::currentDateTime();
-  if (!gw::saveEthernetConfiguration(pane_, workDir(), ModuleIP, CaptionsTail, this, &saved)) return false;
-  if (saved.upload.outcome != gw::RunOutcome::NotStarted && saved.upload.outcome != gw::RunOutcome::Busy) {
+  if (!saveSession_) {
+    saveSession_ = new gw::SaveSession(gw::sharedUtilityRunner(), workDir(), this);
+    connect(saveSession_, &gw::Session::finished, this, &XavCfgWindow::onSaveFinished);
+    // The wait label is up while the loader sends.
+    connect(saveSession_, &gw::Session::stateChanged, this,
+            [this](gw::Session::State state) { loaderWaitLabel_->setVisible(state == gw::Session::State::Loading); });
+  }
+  if (!saveSession_->start(ModuleIP, gw::paneEntries(pane_), CaptionsTail)) return false;
+  saving_ = true;
+  busy_->holdWhile(*saveSession_);
+  return true;
+}
+
+void XavCfgWindow::onSaveFinished(const gw::SessionOutcome& outcome) {
+  saving_ = false;
+  loaderWaitLabel_->hide();
+  // A blank title was replaced by the default, in the file and in the box.
+  if (!outcome.entries.title.isEmpty() && outcome.entries.title != titleBox_->text())
+    titleBox_->setText(outcome.entries.title);
+  switch (outcome.failure) {
+    case gw::SessionFailure::InvalidEntries:
+      xav::showMessage(this, xav::MessageIcon::None, QString(), outcome.message);
+      emit saveEnded(false);
+      return;
+    case gw::SessionFailure::NotAnAddress:
+      xav::showMessage(this, xav::MessageIcon::Exclamation, QString(), outcome.message);
+      emit saveEnded(false);
+      return;
+    case gw::SessionFailure::WriteFailed:
+      xav::showMessage(this, xav::MessageIcon::Exclamation, QString(),
+                       QString(outcome.message).replace(QStringLiteral("written: "), QStringLiteral("written:\r\n")));
+      emit saveEnded(false);
+      return;
+    default:
+      break;
+  }
+  if (const QString plc = gw::normalAddress(plcAddressBox_->text()); !plc.isEmpty()) PlcIP = plc;
+  const int protocol = gw::selectedProtocol(pane_);
+  if (protocol == gw::kPccc) pcccFileNumberBox_->setFocus();
+  if (protocol == gw::kModbusTcp) modbusTcpRegisterBox_->setFocus();
+  const gw::RunResult& upload = outcome.lastRun;
+  if (upload.outcome != gw::RunOutcome::NotStarted && upload.outcome != gw::RunOutcome::Busy) {
     // What went to the module, for Verify; also after a failure or a
     // cancel, when the module's state is what the operator must find out.
     uploadedTo_ = ModuleIP;
-    uploadedFile_ = saved.sent;
+    uploadedFile_ = outcome.configSent;
     verifyButton_->show();
     verifyButton_->setEnabled(true);
   }
-  reportUpload(saved.upload, saved.finishedAt);
-  gw::SessionOutcome o;
-  o.operation = QStringLiteral("save");
-  o.moduleAddress = saved.moduleAddress.isEmpty() ? ModuleIP : saved.moduleAddress;
-  o.startedAt = started;
-  o.configSent = saved.sent;
-  o.title = gw::configTitle(saved.sent);
-  o.summaryLine = gw::configLines(saved.sent).value(0);
-  o.lastRun = saved.upload;
-  o.message = gw::uploadStatusLine(QStringLiteral("Config.csv"), ModuleIP, saved.upload, saved.finishedAt);
-  if (saved.upload.interrupted()) {
-    o.failure = saved.upload.outcome == gw::RunOutcome::TimedOut ? gw::SessionFailure::TimedOut
-                                                                  : gw::SessionFailure::Cancelled;
-    o.sending = true;
-  } else if (saved.upload.outcome == gw::RunOutcome::NotStarted) {
-    o.failure = gw::SessionFailure::UtilityNotStarted;
-  } else if (!saved.upload.succeeded()) {
-    o.failure = gw::SessionFailure::LoaderFailed;
-  }
-  recordOutcome(o);
-  return saved.upload.succeeded();
+  reportUpload(upload, QTime::currentTime());
+  recordOutcome(outcome);
+  if (outcome.succeeded()) closingSteps();
+  emit saveEnded(outcome.succeeded());
 }
 
 // The status line after an upload, and a box when it did not succeed: a

@@ -239,6 +239,7 @@ TEST(EthernetBench, ModulesAreListedWithTitlesAndASaveUploadsTheGeneratedFile) {
   control<QLineEdit>(w, "txtIPAddress")->setText(QStringLiteral("127.0.0.005"));
   control<QLineEdit>(w, "txtTitle")->setText(QStringLiteral("Kiln 2"));
   w.cmdUpdateXAV_Click();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !w.saving(); }, 30000));  // the save runs on
   EXPECT_TRUE(messages.messages().empty()) << qPrintable(messages.lastText());
 
   gw::ConfigEntries same;
@@ -358,6 +359,7 @@ TEST(EthernetBench, CancelEndsAHungLoaderAndLeavesTheWindowUsable) {
   });
   control<QLineEdit>(w, "txtTitle")->setText(QStringLiteral("Kiln 3"));
   w.cmdUpdateXAV_Click();  // returns once the wait has ended
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !w.saving(); }, 30000));  // the save runs on
 
   EXPECT_TRUE(shown.startsWith(QStringLiteral("Waiting for ruinet (module 127.0.0.41): "))) << qPrintable(shown);
   EXPECT_TRUE(shown.endsWith(QStringLiteral(" s")));
@@ -379,6 +381,7 @@ TEST(EthernetBench, CancelEndsAHungLoaderAndLeavesTheWindowUsable) {
   qunsetenv("XAV_BENCH_RUINET_HANG");
   rig.messages.clear();
   w.cmdUpdateXAV_Click();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !w.saving(); }, 30000));  // the save runs on
   EXPECT_TRUE(rig.messages.messages().empty()) << qPrintable(rig.messages.lastText());
   EXPECT_TRUE(rig.stored().contains(QLatin1String("Kiln 3")));
 }
@@ -390,6 +393,7 @@ TEST(EthernetBench, TheStatusLineSaysWhatWasLoadedWhereAndAFailedLoaderIsNoSucce
   EXPECT_TRUE(rig.status().isEmpty());
   EXPECT_FALSE(control<QPushButton>(w, "cmdVerify")->isVisible());
   w.cmdUpdateXAV_Click();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !w.saving(); }, 30000));  // the save runs on
   EXPECT_TRUE(rig.messages.messages().empty()) << qPrintable(rig.messages.lastText());
   EXPECT_TRUE(rig.status().startsWith(QStringLiteral("Config.csv loaded to 127.0.0.41 at "))) << qPrintable(rig.status());
   EXPECT_TRUE(rig.status().contains(kStatusTime));
@@ -399,6 +403,7 @@ TEST(EthernetBench, TheStatusLineSaysWhatWasLoadedWhereAndAFailedLoaderIsNoSucce
   ASSERT_TRUE(xav::bench::removeModule(QStringLiteral("127.0.0.41"), &error)) << qPrintable(error);
   control<QLineEdit>(w, "txtTitle")->setText(QStringLiteral("Gone"));
   w.cmdUpdateXAV_Click();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !w.saving(); }, 30000));  // the save runs on
   EXPECT_TRUE(rig.status().startsWith(QStringLiteral("Config.csv NOT loaded to 127.0.0.41 at "))) << qPrintable(rig.status());
   EXPECT_TRUE(rig.status().endsWith(QStringLiteral("ruinet ended with exit status 1."))) << qPrintable(rig.status());
   ASSERT_EQ(rig.messages.messages().size(), 1u);
@@ -416,6 +421,7 @@ TEST(EthernetBench, VerifySaysWhetherTheModuleHoldsWhatWasSent) {
   EXPECT_EQ(verify->text(), QStringLiteral("&Verify"));
   control<QLineEdit>(w, "txtTitle")->setText(QStringLiteral("Kiln 4"));
   w.cmdUpdateXAV_Click();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !w.saving(); }, 30000));  // the save runs on
   ASSERT_TRUE(verify->isVisible());
   ASSERT_TRUE(verify->isEnabled());
   QSignalSpy verified(&w, &XavCfgWindow::verifyEnded);
@@ -430,6 +436,7 @@ TEST(EthernetBench, VerifySaysWhetherTheModuleHoldsWhatWasSent) {
   qputenv("XAV_BENCH_RUINET_ALTER_LINE", "4");
   rig.messages.clear();
   w.cmdUpdateXAV_Click();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !w.saving(); }, 30000));  // the save runs on
   QTest::mouseClick(verify, Qt::LeftButton);
   ASSERT_TRUE(QTest::qWaitFor([&] { return verified.size() == 2; }, 20000));
   ASSERT_EQ(rig.messages.messages().size(), 1u);

@@ -176,6 +176,7 @@ TEST(FrmXAVHistory, ReadBackAndSaveLeaveEntriesAndLogLinesWithTheHardwareAddress
 
   control<QLineEdit>(w, "txtTitle")->setText(QStringLiteral("Press 8"));
   w.cmdUpdateXAV_Click();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !w.saving(); }, 30000));  // the save runs on
   const QByteArray sent = xavcfg::testing::uploadedTo(QStringLiteral("127.0.0.21"));
   ASSERT_FALSE(sent.isEmpty());
   entries = w.recorder().history().entries(QStringLiteral("127.0.0.21"));
@@ -228,6 +229,7 @@ TEST(FrmXAVHistory, AnUnwritableDataFolderIsToldOnceAndTheSaveStillGoesThrough) 
 
   control<QLineEdit>(w, "txtTitle")->setText(QStringLiteral("Press 9"));
   w.cmdUpdateXAV_Click();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !w.saving(); }, 30000));  // the save runs on
   EXPECT_TRUE(r.messages.messages().empty()) << qPrintable(r.messages.lastText());
   EXPECT_TRUE(xavcfg::testing::uploadedTo(QStringLiteral("127.0.0.21")).contains("Press 9"));
   EXPECT_TRUE(problems.isEmpty());  // told once, not at every operation

@@ -425,6 +425,7 @@ TEST(FrmXAVEthernet, SingleModuleIsPickedAndReadBackAndSaveUploadsTheGeneratedFi
 
   r.host.calls.clear();
   w.cmdUpdateXAV_Click();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !w.saving(); }, 30000));  // the save runs on
   EXPECT_EQ(xavcfg::testing::uploadedTo(QStringLiteral("127.0.0.21")), file);
   EXPECT_TRUE(r.messages.messages().empty());
   EXPECT_TRUE(r.link.writes.isEmpty());
@@ -448,6 +449,7 @@ TEST(FrmXAVEthernet, ClosingWhileTheLoaderRunsWaitsForItToEnd) {
   QFile::setPermissions(loader, QFile::permissions(loader) | QFile::ExeOwner);
   QTimer::singleShot(200, &w, [&] { w.close(); });  // the operator closes the window mid-upload
   w.cmdUpdateXAV_Click();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !w.saving(); }, 30000));  // the save runs on
   QByteArray uploaded;
   EXPECT_TRUE(xav::readWholeFile(QStringLiteral("uploaded.csv"), &uploaded));
   EXPECT_TRUE(uploaded.startsWith("//3-MODBUS/TCP, 127.0.0.1, 40001\r\n"));
@@ -478,6 +480,7 @@ TEST(FrmXAVEthernet, TwoModulesAreListedNoneChosenAndSaveNeedsAModule) {
   w.optEthMode_Click(3);
   control<QLineEdit>(w, "txtIPAddress")->setText(QStringLiteral("127.0.0.1"));
   w.cmdUpdateXAV_Click();  // enabled by the start dialog, but no module chosen yet
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !w.saving(); }, 30000));  // the save runs on
   EXPECT_TRUE(xavcfg::testing::uploadedTo(QStringLiteral("127.0.0.21")).isEmpty());
   EXPECT_TRUE(r.messages.lastText().contains(QLatin1String("No XAV module is selected")));
 
@@ -497,6 +500,7 @@ TEST(FrmXAVEthernet, TwoModulesAreListedNoneChosenAndSaveNeedsAModule) {
   control<QLineEdit>(w, "txtTitle")->clear();
   control<QLineEdit>(w, "txtIPAddress")->setText(QStringLiteral("1.2.3"));
   w.cmdUpdateXAV_Click();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !w.saving(); }, 30000));  // the save runs on
   EXPECT_EQ(r.messages.lastText(), QStringLiteral("Enter a legal IP Address"));
   EXPECT_EQ(control<QLineEdit>(w, "txtTitle")->text(), QStringLiteral("Change this title if desired."));
   EXPECT_TRUE(xavcfg::testing::uploadedTo(QStringLiteral("127.0.0.21")).isEmpty());
@@ -550,6 +554,7 @@ TEST(FrmXAVEthernet, FailedReadBackOfANewlyPickedModuleLeavesNothingOfTheModuleB
   // Save sends nothing to C until a protocol is chosen.
   control<QLineEdit>(w, "txtIPAddress")->setText(QStringLiteral("10.1.2.3"));
   w.cmdUpdateXAV_Click();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !w.saving(); }, 30000));  // the save runs on
   EXPECT_EQ(r.messages.lastText(), QStringLiteral("Select a protocol before saving."));
   EXPECT_TRUE(xavcfg::testing::uploadedTo(QStringLiteral("127.0.0.23")).isEmpty());
   EXPECT_TRUE(control<QPushButton>(w, "cmdUpdateXAV")->isEnabled());
