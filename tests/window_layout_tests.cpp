@@ -46,15 +46,15 @@ void xavCfgStartDialog(const Check& check) {
   check(&dialog, "start dialog");
 }
 
-std::unique_ptr<xavcfg::XavCfgWindow> openXavCfg(int type, FakeSerialLink& link, xavcfg::testing::FakeNetworkHost& host,
+std::unique_ptr<xavcfg::XavCfgWindow> openXavCfg(int type, FakeSerialLink& link, xavcfg::testing::FakeNetworkHost&,
                                                  const xavcfg::testing::ScratchDir& scratch) {
   xavcfg::testing::writeRecordingLoader(scratch.work());
   xavcfg::XavCfgWindowOptions o;
   o.link = &link;
-  o.network = &host;
   o.chooseConnectionType = [type](QWidget*) { return type; };
   auto w = std::make_unique<xavcfg::XavCfgWindow>(o);
   EXPECT_TRUE(w->Form_Load());
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !w->busy(); }, 30000));
   return w;
 }
 

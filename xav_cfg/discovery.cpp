@@ -6,7 +6,6 @@
 
 #include "commands.h"
 #include "files.h"
-#include "processes.h"
 #include "profiles.h"
 
 namespace xavcfg {
@@ -30,14 +29,11 @@ QString GetModuleTitle(NetworkHost& host, const QString& address) {
   return titleFromConfig(data);
 }
 
-QStringList answeringModules(NetworkHost& host, QMap<QString, QString>* hardwareAddresses) {
+QStringList answeringModules(NetworkHost& host) {
   host.broadcastPing();
   if (host.interrupted()) return {};
   const QString table = host.addressTable();
   if (host.interrupted()) return {};
-  if (hardwareAddresses)
-    for (const gw::ModuleEntry& m : gw::moduleCandidatesInAddressTable(table))
-      hardwareAddresses->insert(m.address, m.hardwareAddress);
   QStringList listing;
   for (const QString& address : modulesInAddressTable(table)) {
     const bool answered = host.answersPing(address);
@@ -57,33 +53,6 @@ QStringList DiscoverModules(NetworkHost& host) {
     entries << moduleEntry(address, title);
   }
   return entries;
-}
-
-void SystemNetworkHost::run(const QString& command) {
-  interrupted_ = gw::ShellAndWait(command, gw::kHidden).interrupted();
-}
-
-void SystemNetworkHost::broadcastPing() { run(broadcastPingCommand()); }
-
-QString SystemNetworkHost::addressTable() {
-  run(addressTableCommand(workDir()));
-  return gw::takeAddressTable(workDir());
-}
-
-bool SystemNetworkHost::answersPing(const QString& address) {
-  const QString command = gw::pingCommand(workDir(), address);
-  interrupted_ = false;
-  if (command.isEmpty()) return false;  // only dotted addresses reach a command line
-  run(command);
-  return gw::takePingReport(workDir());
-}
-
-bool SystemNetworkHost::fetchConfiguration(const QString& address) {
-  const QString command = gw::fetchConfigurationCommand(workDir(), address);
-  interrupted_ = false;
-  if (command.isEmpty()) return false;
-  run(command);
-  return true;
 }
 
 }  // namespace xavcfg

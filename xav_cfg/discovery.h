@@ -7,7 +7,6 @@
 // The texts' rules are the configuration core's (module_discovery.h).
 
 #include <QByteArray>
-#include <QMap>
 #include <QString>
 #include <QStringList>
 
@@ -52,21 +51,6 @@ class NetworkHost {
   virtual bool interrupted() const { return false; }
 };
 
-// The real one: runs the commands in the working directory, each waited for
-// while the window refuses input, and reads and deletes their report files.
-class SystemNetworkHost : public NetworkHost {
- public:
-  void broadcastPing() override;
-  QString addressTable() override;
-  bool answersPing(const QString& address) override;
-  bool fetchConfiguration(const QString& address) override;
-  bool interrupted() const override { return interrupted_; }
-
- private:
-  void run(const QString& command);
-  bool interrupted_ = false;
-};
-
 // Fetches the module's configuration and gives its title; empty when none
 // can be read (or the fetch was interrupted). A Config.csv of an earlier fetch is removed first so that it
 // cannot lend this module its title.
@@ -75,8 +59,7 @@ QString GetModuleTitle(NetworkHost& host, const QString& address);
 // The first half of the discovery: broadcast ping, address table, one ping
 // per candidate; the addresses that answered, in table order. Stops at an
 // interrupted step (host.interrupted()) with what it has found so far.
-// *hardwareAddresses (when given) gets each candidate's hardware address.
-QStringList answeringModules(NetworkHost& host, QMap<QString, QString>* hardwareAddresses = nullptr);
+QStringList answeringModules(NetworkHost& host);
 
 // DiscoverModules without the list box: the entries of LV1, in order; it
 // stops at an interrupted step like answeringModules.

@@ -51,11 +51,6 @@ XavCfgWindow::XavCfgWindow(XavCfgWindowOptions options, QWidget* parent)
     ownLink_ = std::make_unique<xav::QtSerialLink>();
     link = ownLink_.get();
   }
-  network_ = options_.network;
-  if (!network_) {
-    ownNetwork_ = std::make_unique<SystemNetworkHost>();
-    network_ = ownNetwork_.get();
-  }
   serial_ = new SerialRoutines(link, this);
   connect(serial_, &SerialRoutines::countdown, this,
           [this](int left) { countdownLabel_->setText(QString::number(left)); });
@@ -90,6 +85,8 @@ XavCfgWindow::~XavCfgWindow() {
 }
 
 bool XavCfgWindow::querying() const { return serial_->busy() && !serialVerifier_->busy(); }
+
+bool XavCfgWindow::busy() const { return busy_->isBusy() || gw::sharedUtilityRunner().isBusy(); }
 
 bool XavCfgWindow::verifying() const { return serialVerifier_->busy(); }
 

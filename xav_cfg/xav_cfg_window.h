@@ -40,6 +40,8 @@ class QTime;
 namespace gw {
 class BusyState;
 class HistoryWindow;
+class AddressTableSession;
+class ModulePickSession;
 class SaveSession;
 class VerifySession;
 class OperationRecorder;
@@ -58,8 +60,6 @@ struct SerialVerifyResult;
 struct XavCfgWindowOptions {
   // The serial port; a real one when null.
   xav::SerialLink* link = nullptr;
-  // Ping, address table and loader; the system's when null.
-  NetworkHost* network = nullptr;
   // Shows the start dialog and gives the connection type, or
   // ConnectionTypeDialog::kEndProgram. The real dialog when empty.
   std::function<int(QWidget* owner)> chooseConnectionType;
@@ -109,6 +109,8 @@ class XavCfgWindow : public QWidget {
   bool verifying() const;
   // Whether an Ethernet save is under way (it ends with saveEnded).
   bool saving() const { return saving_; }
+  // Whether an operation runs (discovery, read-back, save, verify, toolbox).
+  bool busy() const;
   gw::OperationRecorder& recorder() const { return *recorder_; }
 
   // Program-wide and window values.
@@ -122,6 +124,8 @@ class XavCfgWindow : public QWidget {
  signals:
   // The exchange of Connect ended (after its messages).
   void queryEnded(bool replied);
+  // A read-back of the picked module ended (after its messages).
+  void readBackEnded(bool restored);
   // An Ethernet save ended (after its messages and closing steps).
   void saveEnded(bool succeeded);
   // The toolbox ended and the discovery after it has run.
@@ -173,9 +177,10 @@ class XavCfgWindow : public QWidget {
   bool saveEthernet();
   void onVerifyFinished(const gw::SessionOutcome& outcome);
   void onSaveFinished(const gw::SessionOutcome& outcome);
+  void onDiscoveryFinished(const gw::SessionOutcome& outcome);
+  void onReadBackFinished(const gw::SessionOutcome& outcome);
   void reportUpload(const gw::RunResult& upload, const QTime& at);
   void resetEthernetEntries();
-  bool stopIfInterrupted(const QString& moduleAddress = QString());
   void reportInterruption(const gw::RunResult& run, const QString& moduleAddress);
   // Keeps an Ethernet operation in the history and the service log.
   void recordOutcome(gw::SessionOutcome outcome);
@@ -190,8 +195,6 @@ class XavCfgWindow : public QWidget {
 
   XavCfgWindowOptions options_;
   std::unique_ptr<xav::SerialLink> ownLink_;
-  std::unique_ptr<NetworkHost> ownNetwork_;
-  NetworkHost* network_ = nullptr;
   SerialRoutines* serial_ = nullptr;
   SerialVerifier* serialVerifier_ = nullptr;
   gw::OperationRecorder* recorder_ = nullptr;
@@ -216,6 +219,9 @@ class XavCfgWindow : public QWidget {
   QPointer<gw::HistoryWindow> historyWindow_;
   gw::VerifySession* verifySession_ = nullptr;
   gw::SaveSession* saveSession_ = nullptr;
+  gw::AddressTableSession* discoverySession_ = nullptr;
+  gw::ModulePickSession* pickSession_ = nullptr;
+  bool listCleared_ = false;
   bool saving_ = false;
   QMap<QString, QString> hardwareAddresses_;  // module address -> hardware address, from discovery
 

@@ -32,19 +32,36 @@ QString workDir() { return QDir::currentPath(); }
 QString timeNow() { return QTime::currentTime().toString(QStringLiteral("HH:mm:ss")); }
 }  // namespace
 
+// The discovery by broadcast ping and address table; the list is emptied
+// before the titles are fetched and filled as each module's title comes.
 void XavCfgWindow::DiscoverModules() {
-  gw::BusyGuard guard(*busy_);
-  hardwareAddresses_.clear();
-  const QStringList listing = answeringModules(*network_, &hardwareAddresses_);
-  if (stopIfInterrupted()) return;
-  // The old entries go before the titles are fetched, so none of them can
-  // be taken for a module of this run.
-  moduleList_->clear();
-  for (const QString& address : listing) {
-    const QString title = GetModuleTitle(*network_, address);
-    if (stopIfInterrupted(address)) return;
-    moduleList_->addItem(moduleEntry(address, title));
+  if (!discoverySession_) {
+    discoverySession_ = new gw::AddressTableSession(gw::sharedUtilityRunner(), workDir(), this);
+    connect(discoverySession_, &gw::Session::stateChanged, this, [this](gw::Session::State state) {
+      // The old entries go before the titles are fetched, so none of them
+      // can be taken for a module of this run.
+      if (state == gw::Session::State::FetchingTitle && !listCleared_) {
+        moduleList_->clear();
+        listCleared_ = true;
+      }
+    });
+    connect(discoverySession_, &gw::AddressTableSession::moduleListed, this,
+            [this](const gw::ModuleEntry& m) { moduleList_->addItem(moduleEntry(m.address, m.title)); });
+    connect(discoverySession_, &gw::Session::finished, this, &XavCfgWindow::onDiscoveryFinished);
   }
+  if (!discoverySession_->start()) return;
+  listCleared_ = false;
+  busy_->holdWhile(*discoverySession_);
+}
+
+void XavCfgWindow::onDiscoveryFinished(const gw::SessionOutcome& outcome) {
+  for (const gw::ModuleEntry& m : outcome.modules) hardwareAddresses_.insert(m.address, m.hardwareAddress);
+  if (outcome.interrupted()) {
+    reportInterruption(outcome.lastRun, waitPanel_->lastWait().moduleAddress);
+    return;
+  }
+  moduleList_->clear();
+  for (const gw::ModuleEntry& m : outcome.modules) moduleList_->addItem(moduleEntry(m.address, m.title));
   if (moduleList_->count() == 1) {
     moduleList_->setCurrentRow(0);
     LV1_Click();
@@ -52,7 +69,6 @@ void XavCfgWindow::DiscoverModules() {
 }
 
 void XavCfgWindow::LV1_Click() {
-  gw::BusyGuard guard(*busy_);
   QListWidgetItem* item = moduleList_->currentItem();
   if (!item) return;
   optionFrames_[7]->show();
@@ -63,45 +79,38 @@ void XavCfgWindow::LV1_Click() {
   readBack();
 }
 
-// Fetches the picked module's Config.csv and puts it into the pane; the
-// read-back is kept in the history.
+// Fetches the picked module's Config.csv (no ping: the list holds modules
+// that answered) and puts it into the pane in onReadBackFinished.
 void XavCfgWindow::readBack() {
-  gw::BusyGuard guard(*busy_);
-  const bool newModule = readBackOf_ != ModuleIP;
-  readBackOf_ = ModuleIP;
+  if (!pickSession_) {
+    pickSession_ = new gw::ModulePickSession(gw::sharedUtilityRunner(), workDir(), this);
+    connect(pickSession_, &gw::Session::finished, this, &XavCfgWindow::onReadBackFinished);
+  }
+  if (!pickSession_->start(ModuleIP, false, gw::paneEntries(pane_))) return;
   readBackFile_.clear();
   compareButton_->setEnabled(false);
-  gw::SessionOutcome o;
-  o.operation = QStringLiteral("read");
-  o.moduleAddress = ModuleIP;
-  o.startedAt = QDateTime::currentDateTime();
-  // A file of an earlier fetch must not restore another module's settings.
-  gw::deleteConfigCsv(workDir());
-  network_->fetchConfiguration(ModuleIP);
-  const bool interrupted = network_->interrupted();
-  const gw::CurrentConfig current = interrupted ? gw::CurrentConfig{} : gw::readCurrentConfig(workDir());
-  const bool restorable =
-      current.readable && current.protocolCode >= gw::kPccc && current.protocolCode <= gw::kModbusTcp;
-  if (restorable) xav::readWholeFile(QDir(workDir()).filePath(QStringLiteral("Config.csv")), &readBackFile_);
-  compareButton_->setEnabled(!readBackFile_.isEmpty());
+  busy_->holdWhile(*pickSession_);
+}
+
+void XavCfgWindow::onReadBackFinished(const gw::SessionOutcome& outcome) {
+  const bool newModule = readBackOf_ != ModuleIP;
+  readBackOf_ = ModuleIP;
+  const bool restorable = outcome.succeeded();
+  if (restorable) readBackFile_ = outcome.configRead;
+  compareButton_->setEnabled(restorable);
+  gw::SessionOutcome kept = outcome;
+  if (outcome.failure == gw::SessionFailure::CorruptFile || outcome.failure == gw::SessionFailure::FetchFailed)
+    kept.message = QStringLiteral("Current Config file is corrupt.");
+  recordOutcome(kept);
   // What the window shows of the module picked before must not be saved to
   // this one: without its own settings, this module starts from nothing.
   if (newModule && !restorable) resetEthernetEntries();
-  o.configRead = readBackFile_;
-  o.title = current.title;
-  o.summaryLine = gw::configLines(readBackFile_).value(0);
-  if (interrupted) {
-    o.failure = gw::SessionFailure::Cancelled;
-    o.message = gw::sharedUtilityRunner().lastResult().describe();
-  } else if (!restorable) {
-    o.failure = current.readable ? gw::SessionFailure::CorruptFile : gw::SessionFailure::FetchFailed;
-    o.message = QStringLiteral("Current Config file is corrupt.");
+  if (outcome.interrupted()) {
+    reportInterruption(outcome.lastRun, ModuleIP);
   } else {
-    o.message = o.summaryLine;
+    gw::applyReadBack(pane_, outcome.current, &CaptionsTail, this);
   }
-  recordOutcome(o);
-  if (stopIfInterrupted(ModuleIP)) return;
-  gw::applyReadBack(pane_, current, &CaptionsTail, this);
+  emit readBackEnded(restorable);
 }
 
 // The protocol pane as at start: no protocol, no address, the numbers'
@@ -191,16 +200,6 @@ void XavCfgWindow::reportUpload(const gw::RunResult& upload, const QTime& at) {
                      QStringLiteral("Config.csv was NOT loaded to ") + ModuleIP + QStringLiteral(": ") +
                          upload.describe() + QStringLiteral("\r\n\r\nCheck the module, then save again."));
   }
-}
-
-// After a step of the network host: when the operator cancelled it, says
-// so and tells the caller to stop. The module is the one the step named
-// unless the caller knows better.
-bool XavCfgWindow::stopIfInterrupted(const QString& moduleAddress) {
-  if (!network_->interrupted()) return false;
-  reportInterruption(gw::sharedUtilityRunner().lastResult(),
-                     moduleAddress.isEmpty() ? waitPanel_->lastWait().moduleAddress : moduleAddress);
-  return true;
 }
 
 void XavCfgWindow::reportInterruption(const gw::RunResult& run, const QString& moduleAddress) {

@@ -37,7 +37,6 @@ struct VerifyRig {
   VerifyRig() {
     xavcfg::testing::writeRecordingLoader(scratch.work());
     XavCfgWindowOptions o;
-    o.network = &host;
     o.chooseConnectionType = [](QWidget*) { return ConnectionTypeDialog::kSerial; };
     w = std::make_unique<XavCfgWindow>(o);
   }
@@ -54,7 +53,7 @@ struct VerifyRig {
     control<QLineEdit>(*w, "txtBaseReg")->setText(QStringLiteral("40025"));
     control<QLineEdit>(*w, "txtSlave")->setText(QStringLiteral("7"));
     w->cmdUpdateXAV_Click();
-    return sim.waitFor(QStringLiteral("RECORD"), 5000);
+    return sim.waitFor(QStringLiteral("RECORD"), 5000) && QTest::qWaitFor([&] { return !w->busy(); }, 30000);
   }
   // Clicks Verify and waits for its end; whether the module held the record.
   bool verify() {

@@ -43,12 +43,15 @@ struct Rig {
     xavcfg::testing::writeRecordingLoader(scratch.work());
     XavCfgWindowOptions o;
     o.link = &link;
-    o.network = &host;
     o.dataFolder = dataFolder;
     o.chooseConnectionType = [type](QWidget*) { return type; };
     w = std::make_unique<XavCfgWindow>(o);
   }
-  bool load() { return w->Form_Load(); }
+  // The load, and the discovery and read-back it starts.
+  bool load() {
+    const bool loaded = w->Form_Load();
+    return QTest::qWaitFor([&] { return !w->busy(); }, 30000) && loaded;
+  }
   // One module at 127.0.0.21 holding a Modbus/TCP configuration.
   void oneModule() {
     host.setTable({QStringLiteral("  127.0.0.21  00-50-4e-00-00-01  dynamic")});
@@ -176,7 +179,7 @@ TEST(FrmXAVHistory, ReadBackAndSaveLeaveEntriesAndLogLinesWithTheHardwareAddress
 
   control<QLineEdit>(w, "txtTitle")->setText(QStringLiteral("Press 8"));
   w.cmdUpdateXAV_Click();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return !w.saving(); }, 30000));  // the save runs on
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !w.busy(); }, 30000));  // the operation runs on
   const QByteArray sent = xavcfg::testing::uploadedTo(QStringLiteral("127.0.0.21"));
   ASSERT_FALSE(sent.isEmpty());
   entries = w.recorder().history().entries(QStringLiteral("127.0.0.21"));
@@ -229,7 +232,7 @@ TEST(FrmXAVHistory, AnUnwritableDataFolderIsToldOnceAndTheSaveStillGoesThrough) 
 
   control<QLineEdit>(w, "txtTitle")->setText(QStringLiteral("Press 9"));
   w.cmdUpdateXAV_Click();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return !w.saving(); }, 30000));  // the save runs on
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !w.busy(); }, 30000));  // the operation runs on
   EXPECT_TRUE(r.messages.messages().empty()) << qPrintable(r.messages.lastText());
   EXPECT_TRUE(xavcfg::testing::uploadedTo(QStringLiteral("127.0.0.21")).contains("Press 9"));
   EXPECT_TRUE(problems.isEmpty());  // told once, not at every operation
@@ -245,6 +248,7 @@ TEST(FrmXAVSerialVerify, ASilentModuleIsToldToPressTheBlackButtonAgain) {
   XavCfgWindow& w = *r.w;
   r.connectWith("6");
   w.cmdUpdateXAV_Click();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !w.busy(); }, 30000));  // the closing steps' discovery
   ASSERT_TRUE(control<QPushButton>(w, "cmdVerify")->isEnabled());
   r.messages.clear();
   QSignalSpy ended(&w, &XavCfgWindow::serialVerifyEnded);
