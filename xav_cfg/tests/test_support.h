@@ -81,14 +81,12 @@ inline QByteArray configWithTitle(const QString& summary, const QString& title, 
   return out;
 }
 
-// Ping, address table and loader answered from tables; records the calls.
-// Two ways in: as a NetworkHost (the discovery functions call it), and as
-// stand-ins for what the window's sessions run: "ping" and "ip" first on
-// PATH while it lives, and the Config.csv the working directory's loader
-// (writeRecordingLoader) fetches. Either way calls reads "broadcast",
-// "table", "ping <address>" and "fetch <address>"; interruptAt cancels the
-// named call (the runner's run, or interrupted() for the NetworkHost way).
-class FakeNetworkHost : public NetworkHost {
+// Ping, address table and loader answered from tables, for what the
+// sessions run: "ping" and "ip" first on PATH while it lives, and the
+// Config.csv the working directory's loader (writeRecordingLoader) fetches.
+// calls reads "broadcast", "table", "ping <address>" and "fetch <address>";
+// interruptAt cancels the run of the named call as the operator would.
+class FakeNetworkHost {
  public:
   FakeNetworkHost() : oldPath_(qgetenv("PATH")), oldServed_(qgetenv("XAV_FAKE_SERVED")) {
     script("ping",
@@ -103,28 +101,12 @@ class FakeNetworkHost : public NetworkHost {
     QObject::connect(&gw::sharedUtilityRunner(), &gw::UtilityRunner::waitingFor, &context_,
                      [this](const gw::UtilityWait& wait) { onUtility(wait); });
   }
-  ~FakeNetworkHost() override {
+  ~FakeNetworkHost() {
     qputenv("PATH", oldPath_);
     if (oldServed_.isNull()) qunsetenv("XAV_FAKE_SERVED");
     else qputenv("XAV_FAKE_SERVED", oldServed_);
   }
 
-  void broadcastPing() override { calls << QStringLiteral("broadcast"); }
-  QString addressTable() override {
-    calls << QStringLiteral("table");
-    return table;
-  }
-  bool answersPing(const QString& address) override {
-    calls << QStringLiteral("ping ") + address;
-    return answering.contains(address);
-  }
-  bool fetchConfiguration(const QString& address) override {
-    calls << QStringLiteral("fetch ") + address;
-    if (onFetch) onFetch();
-    if (configs.contains(address)) xav::writeWholeFile(QDir::current().filePath(QStringLiteral("Config.csv")), configs[address]);
-    return true;
-  }
-  bool interrupted() const override { return !interruptAt.isEmpty() && !calls.isEmpty() && calls.last() == interruptAt; }
   // An "arp -a" listing of the given lines after three heading lines.
   void setTable(const QStringList& lines) {
     table = QStringLiteral("\r\nInterface: 127.0.0.1 --- 0x1\r\n  Internet Address      Physical Address      Type\r\n") +
