@@ -19,6 +19,7 @@
 
 #include "connection_type_dialog.h"
 #include "fake_serial_link.h"
+#include "history_window.h"
 #include "messages.h"
 #include "operation_record.h"
 #include "test_support.h"
@@ -265,4 +266,48 @@ TEST(FrmXAVSerialVerify, ASilentModuleIsToldToPressTheBlackButtonAgain) {
   ASSERT_EQ(lines.size(), 2);
   EXPECT_EQ(lines[1].operation, QStringLiteral("serial-verify"));
   EXPECT_FALSE(lines[1].succeeded);
+}
+
+TEST(FrmXAVHistory, AVerifyIsKeptAndARestoreThatWentThroughIsReadBack) {
+  Rig r(ConnectionTypeDialog::kEthernet);
+  r.oneModule();
+  ASSERT_TRUE(r.load());
+  XavCfgWindow& w = *r.w;
+  control<QLineEdit>(w, "txtTitle")->setText(QStringLiteral("Press 8"));
+  w.cmdUpdateXAV_Click();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !w.busy(); }, 30000));
+  // The stand-in module still serves its old file: Verify finds the title row changed.
+  QSignalSpy verified(&w, &XavCfgWindow::verifyEnded);
+  w.cmdVerify_Click();
+  ASSERT_TRUE(verified.wait(30000));
+  EXPECT_FALSE(verified.at(0).at(0).toBool());
+  const QList<gw::HistoryEntry> entries = w.recorder().history().entries(QStringLiteral("127.0.0.21"));
+  ASSERT_FALSE(entries.isEmpty());
+  EXPECT_EQ(entries[0].operation, gw::HistoryOperation::Verify);
+  EXPECT_FALSE(entries[0].succeeded);
+  EXPECT_EQ(entries[0].config, r.host.configs[QStringLiteral("127.0.0.21")]);  // what the module holds
+  const QList<gw::ServiceLogLine> lines = w.recorder().log().read();
+  ASSERT_FALSE(lines.isEmpty());
+  EXPECT_EQ(lines.last().operation, QStringLiteral("verify"));
+  EXPECT_TRUE(lines.last().reason.contains(QLatin1String("differs"))) << qPrintable(lines.last().reason);
+
+  control<QPushButton>(w, "cmdHistory")->click();
+  auto* history = w.findChild<gw::HistoryWindow*>();
+  ASSERT_NE(history, nullptr);
+  r.host.calls.clear();
+  r.host.configs[QStringLiteral("127.0.0.21")] = xavcfg::testing::configWithTitle(
+      QStringLiteral("//1-ETHERNET/IP-PCCC, 127.0.0.2, 9, 20"), QStringLiteral("Restored"));
+  gw::SessionOutcome failed;
+  failed.operation = QStringLiteral("restore");
+  failed.moduleAddress = QStringLiteral("127.0.0.21");
+  failed.failure = gw::SessionFailure::VerifyMismatch;
+  emit history->restoreFinished(failed);
+  EXPECT_TRUE(r.host.calls.isEmpty());  // nothing to read back after a failed restore
+  gw::SessionOutcome restored = failed;
+  restored.failure = gw::SessionFailure::None;
+  emit history->restoreFinished(restored);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !w.busy(); }, 30000));
+  EXPECT_EQ(r.host.calls, QStringList{QStringLiteral("fetch 127.0.0.21")});
+  EXPECT_EQ(control<QLineEdit>(w, "txtTitle")->text(), QStringLiteral("Restored"));
+  EXPECT_TRUE(control<QRadioButton>(w, "optEthMode", 1)->isChecked());
 }
