@@ -203,8 +203,8 @@ class XavCfgWindow : public QWidget {
   QString pendingProblem_;  // the data folder's problem, for the next status line
   bool closeHandled_ = false;
   bool slaveRangeChosen_ = true;  // false after a reply naming an unknown range
-  // Handlers running utilities, nested: a close that comes meanwhile waits
-  // until the outermost one has ended (see closeEvent).
+  // Busy while a session or a handler running utilities is under way: a
+  // close that comes meanwhile waits until it has ended (see closeEvent).
   gw::BusyState* busy_ = nullptr;
   bool closeWanted_ = false;  // a close came while one ran
   QPointer<QWidget> focusBeforeWait_;

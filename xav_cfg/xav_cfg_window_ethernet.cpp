@@ -1,6 +1,8 @@
-// XavCfgWindow, Ethernet connection type: the discovery into the module
-// list, the read-back of a picked module, the Ethernet Save with its status
-// line, Verify, and the outside toolbox. Every utility runs on the shared
+// XavCfgWindow, Ethernet connection type: a view of the configuration
+// sessions. The discovery fills the module list, a pick reads the module
+// back, Save and Verify map their outcomes to the described boxes and the
+// status line, the toolbox runs beside the window; each finished read-back,
+// save and verify is kept in the history. Every utility runs on the shared
 // runner; an operation whose utility was cancelled stops there.
 #include <QDir>
 #include <QFileInfo>

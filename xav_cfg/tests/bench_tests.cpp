@@ -360,7 +360,7 @@ TEST(EthernetBench, CancelEndsAHungLoaderAndLeavesTheWindowUsable) {
     });
   });
   control<QLineEdit>(w, "txtTitle")->setText(QStringLiteral("Kiln 3"));
-  w.cmdUpdateXAV_Click();  // returns once the wait has ended
+  w.cmdUpdateXAV_Click();  // the Cancel above ends the wait
   ASSERT_TRUE(QTest::qWaitFor([&] { return !w.busy(); }, 30000));  // the operation runs on
 
   EXPECT_TRUE(shown.startsWith(QStringLiteral("Waiting for ruinet (module 127.0.0.41): "))) << qPrintable(shown);
