@@ -16,6 +16,7 @@
 #include <QVBoxLayout>
 
 #include "entry_rules.h"
+#include "sessions.h"
 #include "window_building.h"
 #include "wait_panel.h"
 #include "xav_cfg_window.h"
@@ -338,6 +339,16 @@ void XavCfgWindow::buildWaitAndStatus() {
   statusLabel_->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
   statusLabel_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   waitPanel_ = new gw::WaitPanel(gw::sharedUtilityRunner(), gw::WaitPanel::Names{}, this);
+  // Cancel ends the session that waits, so it finishes as cancelled and
+  // says what that left behind; a lone run (the toolbox) is ended itself.
+  waitPanel_->setCancelAction([this] {
+    for (gw::Session* s : std::initializer_list<gw::Session*>{discoverySession_, pickSession_, saveSession_, verifySession_})
+      if (s && s->isActive()) {
+        s->cancel();
+        return;
+      }
+    gw::sharedUtilityRunner().cancel();
+  });
   waitPanel_->hide();
 }
 
