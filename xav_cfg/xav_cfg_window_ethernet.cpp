@@ -15,7 +15,6 @@
 
 #include "busy_guard.h"
 #include "connection_type_dialog.h"
-#include "files.h"
 #include "history_window.h"
 #include "message_boxes.h"
 #include "operation_record.h"
