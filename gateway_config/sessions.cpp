@@ -219,6 +219,7 @@ void AddressTableSession::fetchTitle(int index) {
   }
   const QString command = fetchConfigurationCommand(workDir(), outcome_.modules[index].address);
   if (command.isEmpty()) {
+    emit moduleListed(outcome_.modules[index]);
     fetchTitle(index + 1);
     return;
   }
@@ -228,6 +229,7 @@ void AddressTableSession::fetchTitle(int index) {
     bool present = false;
     const QByteArray file = readFile(workDir(), QStringLiteral("Config.csv"), &present);
     if (present) outcome_.modules[index].title = configTitle(file);
+    emit moduleListed(outcome_.modules[index]);
     fetchTitle(index + 1);
   });
 }

@@ -181,6 +181,11 @@ class AddressTableSession : public Session {
   using Session::Session;
   bool start();
 
+ signals:
+  // A module that answered, once its title has been fetched, in list order
+  // (a window lists it at once).
+  void moduleListed(const gw::ModuleEntry& module);
+
  private:
   void pingNext(int index);
   void fetchTitle(int index);

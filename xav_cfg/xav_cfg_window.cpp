@@ -12,16 +12,16 @@
 #include <QRadioButton>
 #include <QTimer>
 
+#include "busy_guard.h"
 #include "connection_type_dialog.h"
 #include "message_boxes.h"
+#include "operation_record.h"
 #include "processes.h"
 #include "serial_routines.h"
+#include "serial_verify.h"
 #include "utility_runner.h"
-#include "window_geometry.h"
 
 namespace xavcfg {
-
-using namespace geometry;
 
 namespace {
 
@@ -51,22 +51,44 @@ XavCfgWindow::XavCfgWindow(XavCfgWindowOptions options, QWidget* parent)
     ownLink_ = std::make_unique<xav::QtSerialLink>();
     link = ownLink_.get();
   }
-  network_ = options_.network;
-  if (!network_) {
-    ownNetwork_ = std::make_unique<SystemNetworkHost>();
-    network_ = ownNetwork_.get();
-  }
   serial_ = new SerialRoutines(link, this);
   connect(serial_, &SerialRoutines::countdown, this,
           [this](int left) { countdownLabel_->setText(QString::number(left)); });
+  // Connected before the verifier, so a Verify's exchange is seen here as
+  // the verifier's and never taken for a Connect.
   connect(serial_, &SerialRoutines::queryFinished, this, &XavCfgWindow::onQueryFinished);
+  serialVerifier_ = new SerialVerifier(*serial_, this);
+  connect(serialVerifier_, &SerialVerifier::finished, this, &XavCfgWindow::onSerialVerifyFinished);
+  busy_ = new gw::BusyState(this);
+  connect(busy_, &gw::BusyState::busyChanged, this, [this](bool busy) {
+    if (!busy && !gw::sharedUtilityRunner().isBusy()) operationEnded();
+  });
+  recorder_ = new gw::OperationRecorder(QStringLiteral("XAV_Cfg"),
+                                        options_.dataFolder.isEmpty() ? gw::dataFolder() : options_.dataFolder, this);
+  // A data folder that cannot be written never stops an operation; the
+  // status line says so once.
+  connect(recorder_, &gw::OperationRecorder::problem, this, [this](const QString& message) {
+    pendingProblem_ = message;
+    // After the status line of the operation it belongs to.
+    QTimer::singleShot(0, this, [this] {
+      if (!pendingProblem_.isEmpty()) setStatus(statusLabel_->text());
+    });
+  });
   buildWindow();
   connect(&gw::sharedUtilityRunner(), &gw::UtilityRunner::busyChanged, this, &XavCfgWindow::onRunnerBusy);
 }
 
-XavCfgWindow::~XavCfgWindow() { serial_->cancel(); }
+XavCfgWindow::~XavCfgWindow() {
+  disconnect(serialVerifier_, nullptr, this, nullptr);
+  serialVerifier_->cancel();
+  serial_->cancel();
+}
 
-bool XavCfgWindow::querying() const { return serial_->busy(); }
+bool XavCfgWindow::querying() const { return serial_->busy() && !serialVerifier_->busy(); }
+
+bool XavCfgWindow::busy() const { return busy_->isBusy() || gw::sharedUtilityRunner().isBusy(); }
+
+bool XavCfgWindow::verifying() const { return serialVerifier_->busy(); }
 
 // ---------------------------------------------------------------- start-up
 
@@ -102,9 +124,11 @@ bool XavCfgWindow::Form_Load() {
 // ---------------------------------------------------------------- layouts
 
 void XavCfgWindow::SetSerialConfiguration() {
+  keepPlacesOf(false);
   HideAllFrames();
   moduleListFrame_->hide();
   serialModeFrame_->show();
+  toolboxButton_->hide();
   ListComPorts();
   show();
   DisableEthernetEntry();
@@ -113,14 +137,15 @@ void XavCfgWindow::SetSerialConfiguration() {
 }
 
 void XavCfgWindow::SetEthernetConfiguration() {
+  keepPlacesOf(true);
   serialModeFrame_->hide();
   show();
   HideAllFrames();
   moduleListFrame_->show();
-  placeFrame(optionFrames_[7]);
-  titleBox_->setGeometry(kFrameLeft, optionFrames_[7]->y() + optionFrames_[7]->height(), kFrameWidth, 24);
+  toolboxButton_->show();
+  optionFrames_[7]->show();
+  titleLabel_->show();
   titleBox_->show();
-  repaint();
   DiscoverModules();
 }
 
@@ -131,15 +156,10 @@ void XavCfgWindow::HideAllFrames() {
   showPortControls(false);
 }
 
-void XavCfgWindow::placeFrame(QGroupBox* frame) {
-  frame->move(kFrameLeft, kFrameTop);
-  frame->resize(kFrameWidth, frame->height());
-  frame->show();
-}
-
 // The port box and Connect are one control group: a box beside a hidden
 // Connect (or the reverse) offers a step that cannot be taken.
 void XavCfgWindow::showPortControls(bool on) {
+  portLabel_->setVisible(on);
   portBox_->setVisible(on);
   connectButton_->setVisible(on);
 }
@@ -171,7 +191,7 @@ int XavCfgWindow::selectedMode() const {
 void XavCfgWindow::optMode_Click(int index) {
   if (index < 1 || index > 6) return;
   HideAllFrames();
-  placeFrame(optionFrames_[index]);
+  optionFrames_[index]->show();
   if (modeCaption(index).toLower().contains(QLatin1String("scan"))) {
     distributorCountBox_->show();
     distributorCountLabel_->show();
@@ -207,7 +227,7 @@ bool XavCfgWindow::eventFilter(QObject* watched, QEvent* event) {
 // ---------------------------------------------------------------- Save
 
 void XavCfgWindow::cmdUpdateXAV_Click() {
-  Operation operation(*this);
+  gw::BusyGuard guard(*busy_);
   const int mode = selectedMode();
   if (titleBox_->text().trimmed().isEmpty()) titleBox_->setText(QStringLiteral("Change this title if desired."));
   if (ConnectionType != ConnectionTypeDialog::kEthernet) {
@@ -215,7 +235,9 @@ void XavCfgWindow::cmdUpdateXAV_Click() {
     // the line, and only for a selected mode.
     if (!saveSerial(mode)) return;
   } else if (mode == 7) {
-    if (!saveEthernet()) return;
+    // The closing steps follow once the loader has ended (onSaveFinished).
+    saveEthernet();
+    return;
   }
   closingSteps();
 }
@@ -231,8 +253,13 @@ void XavCfgWindow::closingSteps() {
 }
 
 void XavCfgWindow::setStatus(const QString& text) {
-  statusLabel_->setText(text);
-  statusLabel_->setToolTip(text);
+  QString shown = text;
+  if (!pendingProblem_.isEmpty()) {
+    shown += (shown.isEmpty() ? QString() : QStringLiteral("\n")) + pendingProblem_;
+    pendingProblem_.clear();
+  }
+  statusLabel_->setText(shown);
+  statusLabel_->setToolTip(shown);
 }
 
 // ---------------------------------------------------------------- waits
@@ -251,7 +278,7 @@ void XavCfgWindow::onRunnerBusy(bool busy) {
   QWidget* focused = focusWidget();
   const bool focusInside = focused && inputArea_->isAncestorOf(focused);
   if (focusBeforeWait_ && !focusInside && focusBeforeWait_->isVisible()) focusBeforeWait_->setFocus();
-  if (operations_ == 0) operationEnded();
+  if (!busy_->isBusy()) operationEnded();
 }
 
 void XavCfgWindow::operationEnded() {
@@ -267,13 +294,14 @@ void XavCfgWindow::Command4_Click() { close(); }
 void XavCfgWindow::closeHandling() {
   if (closeHandled_) return;
   closeHandled_ = true;
+  serialVerifier_->cancel();
   serial_->cancel();
   gw::deleteConfigCsv(workDir());
   serial_->sendEndMarker();
 }
 
 void XavCfgWindow::closeEvent(QCloseEvent* event) {
-  if (operations_ > 0 || gw::sharedUtilityRunner().isBusy()) {
+  if (busy_->isBusy() || gw::sharedUtilityRunner().isBusy()) {
     // A utility is running and input is refused until it ends; closing now
     // would delete Config.csv under the loader. Close once it has ended.
     closeWanted_ = true;

@@ -12,8 +12,11 @@
 // The platform's utilities run on the shared utility runner. While one runs
 // the window takes no input (it disables its own controls); after 5 s it
 // shows what it waits for, with a Cancel; a cancelled operation stops there.
+// Every read-back, save, verify and serial record is kept in the module
+// history and the service log of the data folder.
 
 #include <QByteArray>
+#include <QMap>
 #include <QPointer>
 #include <QWidget>
 #include <functional>
@@ -35,23 +38,33 @@ class QRadioButton;
 class QTime;
 
 namespace gw {
+class BusyState;
+class HistoryWindow;
+class AddressTableSession;
+class ModulePickSession;
+class SaveSession;
+class VerifySession;
+class OperationRecorder;
+class WaitPanel;
 struct RunResult;
+struct SessionOutcome;
 struct UtilityWait;
 }  // namespace gw
 
 namespace xavcfg {
 
 class SerialRoutines;
-class UtilityWaitPanel;
+class SerialVerifier;
+struct SerialVerifyResult;
 
 struct XavCfgWindowOptions {
   // The serial port; a real one when null.
   xav::SerialLink* link = nullptr;
-  // Ping, address table and loader; the system's when null.
-  NetworkHost* network = nullptr;
   // Shows the start dialog and gives the connection type, or
   // ConnectionTypeDialog::kEndProgram. The real dialog when empty.
   std::function<int(QWidget* owner)> chooseConnectionType;
+  // Where the history and the service log are kept; gw::dataFolder() when empty.
+  QString dataFolder;
 };
 
 class XavCfgWindow : public QWidget {
@@ -85,10 +98,20 @@ class XavCfgWindow : public QWidget {
   void cmdVerify_Click();
   void cmdReScan_Click();
   void cmdToolbox_Click();
+  void cmdHistory_Click();
+  void cmdCompare_Click();
+  void cmdServiceLog_Click();
   void Command4_Click();
 
   SerialRoutines* serial() const { return serial_; }
   bool querying() const;
+  // Whether a serial Verify is asking the module.
+  bool verifying() const;
+  // Whether an Ethernet save is under way (it ends with saveEnded).
+  bool saving() const { return saving_; }
+  // Whether an operation runs (discovery, read-back, save, verify, toolbox).
+  bool busy() const;
+  gw::OperationRecorder& recorder() const { return *recorder_; }
 
   // Program-wide and window values.
   int ConnectionType = 0;
@@ -101,27 +124,21 @@ class XavCfgWindow : public QWidget {
  signals:
   // The exchange of Connect ended (after its messages).
   void queryEnded(bool replied);
+  // A read-back of the picked module ended (after its messages).
+  void readBackEnded(bool restored);
+  // An Ethernet save ended (after its messages and closing steps).
+  void saveEnded(bool succeeded);
+  // The toolbox ended and the discovery after it has run.
+  void toolboxEnded();
+  // A Verify ended (after its message); serialVerifyEnded for the serial one.
+  void verifyEnded(bool holds);
+  void serialVerifyEnded(bool holds);
 
  protected:
   void closeEvent(QCloseEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  // Marks a handler that may run utilities: a close that comes meanwhile
-  // waits until the outermost one has ended (see closeEvent).
-  class Operation {
-   public:
-    explicit Operation(XavCfgWindow& window) : window_(window) { ++window_.operations_; }
-    ~Operation() {
-      if (--window_.operations_ == 0) window_.operationEnded();
-    }
-    Operation(const Operation&) = delete;
-    Operation& operator=(const Operation&) = delete;
-
-   private:
-    XavCfgWindow& window_;
-  };
-
   // Builders, one per group of controls.
   void buildWindow();
   void buildBanner();
@@ -137,10 +154,12 @@ class XavCfgWindow : public QWidget {
   void buildBottomRow();
   void buildWaitAndStatus();
   void connectPane();
+  void setTabOrders();
+  void keepPlacesOf(bool ethernet);
+  void setStatusHeight();
 
   // Serial side.
   void showPortControls(bool on);
-  void placeFrame(QGroupBox* frame);
   void ListComPorts();
   void QueryModule();
   void onQueryFinished(bool replied);
@@ -148,15 +167,24 @@ class XavCfgWindow : public QWidget {
   void Df1DisplayUpdate();
   bool handleDf1FileNumberFocusOut(QFocusEvent* event);
   bool saveSerial(int mode);
-  bool sendRecord(const QByteArray& record);
+  bool sendRecord(const QByteArray& record, int mode);
+  void verifySerial();
+  void onSerialVerifyFinished(const SerialVerifyResult& result);
   int selectedMode() const;
 
   // Ethernet side.
+  void readBack();
   bool saveEthernet();
+  void onVerifyFinished(const gw::SessionOutcome& outcome);
+  void onSaveFinished(const gw::SessionOutcome& outcome);
+  void onDiscoveryFinished(const gw::SessionOutcome& outcome);
+  void onReadBackFinished(const gw::SessionOutcome& outcome);
   void reportUpload(const gw::RunResult& upload, const QTime& at);
   void resetEthernetEntries();
-  bool stopIfInterrupted(const QString& moduleAddress = QString());
   void reportInterruption(const gw::RunResult& run, const QString& moduleAddress);
+  // Keeps an Ethernet operation in the history and the service log.
+  void recordOutcome(gw::SessionOutcome outcome);
+  QString hardwareAddressOf(const QString& moduleAddress) const;
 
   // Both.
   void closingSteps();
@@ -167,24 +195,40 @@ class XavCfgWindow : public QWidget {
 
   XavCfgWindowOptions options_;
   std::unique_ptr<xav::SerialLink> ownLink_;
-  std::unique_ptr<NetworkHost> ownNetwork_;
-  NetworkHost* network_ = nullptr;
   SerialRoutines* serial_ = nullptr;
+  SerialVerifier* serialVerifier_ = nullptr;
+  gw::OperationRecorder* recorder_ = nullptr;
+  QByteArray sentRecord_;  // the last serial record sent, for Verify
+  QString sentRecordPort_;
+  QString pendingProblem_;  // the data folder's problem, for the next status line
   bool closeHandled_ = false;
   bool slaveRangeChosen_ = true;  // false after a reply naming an unknown range
-  int operations_ = 0;            // handlers running utilities, nested
-  bool closeWanted_ = false;      // a close came while one ran
+  // Busy while a session or a handler running utilities is under way: a
+  // close that comes meanwhile waits until it has ended (see closeEvent).
+  gw::BusyState* busy_ = nullptr;
+  bool closeWanted_ = false;  // a close came while one ran
   QPointer<QWidget> focusBeforeWait_;
   gw::EthernetPane pane_;  // the protocol pane shared with the Ethernet tool
 
   // What the last Ethernet save loaded, for Verify.
   QString uploadedTo_;
   QByteArray uploadedFile_;
+  // The picked module's Config.csv as last read back, for History and Compare.
+  QByteArray readBackFile_;
+  QString readBackOf_;
+  QPointer<gw::HistoryWindow> historyWindow_;
+  gw::VerifySession* verifySession_ = nullptr;
+  gw::SaveSession* saveSession_ = nullptr;
+  gw::AddressTableSession* discoverySession_ = nullptr;
+  gw::ModulePickSession* pickSession_ = nullptr;
+  bool listCleared_ = false;
+  bool saving_ = false;
+  QMap<QString, QString> hardwareAddresses_;  // module address -> hardware address, from discovery
 
   // Every control but the wait panel, so that input can be refused while a
   // utility runs without touching the panel's Cancel.
   QWidget* inputArea_ = nullptr;
-  UtilityWaitPanel* waitPanel_ = nullptr;
+  gw::WaitPanel* waitPanel_ = nullptr;
   QLabel* statusLabel_ = nullptr;
 
   QLabel* bannerLabel_ = nullptr;
@@ -192,6 +236,7 @@ class XavCfgWindow : public QWidget {
   QGroupBox* serialModeFrame_ = nullptr;
   QRadioButton* modeOptions_[9] = {};  // 1..6 and 8
   QButtonGroup* modeGroup_ = nullptr;
+  QLabel* portLabel_ = nullptr;
   QComboBox* portBox_ = nullptr;
   QPushButton* connectButton_ = nullptr;
   QLabel* countdownLabel_ = nullptr;
@@ -216,6 +261,9 @@ class XavCfgWindow : public QWidget {
   QListWidget* moduleList_ = nullptr;
   QPushButton* rescanButton_ = nullptr;
   QPushButton* toolboxButton_ = nullptr;
+  QPushButton* historyButton_ = nullptr;
+  QPushButton* compareButton_ = nullptr;
+  QPushButton* serviceLogButton_ = nullptr;
   // Ethernet: the protocol pane.
   QRadioButton* protocolOptions_[4] = {};  // 1..3
   QButtonGroup* protocolGroup_ = nullptr;
@@ -230,6 +278,7 @@ class XavCfgWindow : public QWidget {
   QLineEdit* cipSlotBox_ = nullptr;
   QLabel* modbusTcpRegisterLabel_ = nullptr;
   QLineEdit* modbusTcpRegisterBox_ = nullptr;
+  QLabel* titleLabel_ = nullptr;
   QLineEdit* titleBox_ = nullptr;
   QLabel* loaderWaitLabel_ = nullptr;
   // Bottom row.

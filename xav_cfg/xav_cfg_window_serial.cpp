@@ -13,7 +13,9 @@
 #include "entry_rules.h"
 #include "message_boxes.h"
 #include "platform.h"
+#include "operation_record.h"
 #include "serial_routines.h"
+#include "serial_verify.h"
 #include "xav_cfg_window.h"
 
 namespace xavcfg {
@@ -49,6 +51,8 @@ void XavCfgWindow::QueryModule() {
 }
 
 void XavCfgWindow::onQueryFinished(bool replied) {
+  // A Verify asks with the same exchange; its answer is the verifier's.
+  if (serialVerifier_->busy()) return;
   if (!replied) {
     countdownLabel_->setText(QStringLiteral(" "));
     xav::showMessage(this, xav::MessageIcon::None, QString(),
@@ -173,15 +177,22 @@ bool XavCfgWindow::saveSerial(int mode) {
     }
     return false;
   }
-  return sendRecord(r.record);
+  return sendRecord(r.record, mode);
 }
 
 // Sends the record and says in the status line what went where; a port
 // that is gone or fails during the write is a failure, never "sent".
-bool XavCfgWindow::sendRecord(const QByteArray& record) {
+bool XavCfgWindow::sendRecord(const QByteArray& record, int mode) {
   const QString port = portBox_->currentText();
   const QString at = QTime::currentTime().toString(QStringLiteral("HH:mm:ss"));
+  // The module's PLC address, for the service log: the slave (mode 4) or
+  // node address (mode 5) the record carries.
+  const QString plc = mode == 4 || mode == 5 ? QString::number(replyField(record, 8, 2)) : QString();
+  auto keep = [&](bool sent, const QString& reason) {
+    recorder_->recordSerialRecord(port, modeCaption(mode), plc, QString(), sent, reason);
+  };
   if (!serial_->portOpen()) {
+    keep(false, QStringLiteral("the port is no longer open."));
     setStatus(QStringLiteral("Record NOT sent on %1 at %2: the port is no longer open.").arg(port, at));
     xav::showMessage(this, xav::MessageIcon::Exclamation, QString(),
                      QStringLiteral("The serial port ") + port +
@@ -192,6 +203,7 @@ bool XavCfgWindow::sendRecord(const QByteArray& record) {
   serial_->ModuleRecord = record;
   if (!serial_->SendToModule(record + '\r')) {
     const QString reason = serial_->lastWriteFailure();
+    keep(false, reason);
     setStatus(QStringLiteral("Record NOT sent on %1 at %2: %3").arg(port, at, reason));
     xav::showMessage(this, xav::MessageIcon::Exclamation, QString(),
                      QStringLiteral("The record could not be sent on ") + port + QStringLiteral(": ") + reason +
@@ -199,8 +211,40 @@ bool XavCfgWindow::sendRecord(const QByteArray& record) {
                                         "then close the tool, start it again and read the module back."));
     return false;
   }
+  keep(true, QString());
   setStatus(QStringLiteral("Record sent on %1 at %2").arg(port, at));
+  sentRecord_ = record;
+  sentRecordPort_ = port;
+  verifyButton_->show();
+  verifyButton_->setEnabled(true);
   return true;
+}
+
+// Asks the module again, as Connect does, and compares its answer with the
+// record sent. The Verify button stays off until the exchange has ended.
+void XavCfgWindow::verifySerial() {
+  if (sentRecord_.isEmpty() || serialVerifier_->busy()) return;
+  if (!serialVerifier_->start(sentRecord_)) {
+    xav::showMessage(this, xav::MessageIcon::Exclamation, QString(),
+                     QStringLiteral("The serial port ") + sentRecordPort_ +
+                         QStringLiteral(" is no longer open.\r\n\r\nClose the tool and start it again to check the module."));
+    return;
+  }
+  verifyButton_->setEnabled(false);
+  setStatus(QStringLiteral("Verifying the record on %1...").arg(sentRecordPort_));
+}
+
+void XavCfgWindow::onSerialVerifyFinished(const SerialVerifyResult& result) {
+  countdownLabel_->setText(QStringLiteral(" "));
+  if (result.kind == SerialVerifyResult::Kind::Cancelled) return;  // the window is closing
+  verifyButton_->setEnabled(true);
+  const QString message = result.message(sentRecordPort_);
+  const QString at = QTime::currentTime().toString(QStringLiteral("HH:mm:ss"));
+  recorder_->recordSerialVerify(sentRecordPort_, result.holds(), result.holds() ? QString() : message);
+  setStatus(QStringLiteral("Verify on %1 at %2: %3").arg(sentRecordPort_, at, message));
+  xav::showMessage(this, result.holds() ? xav::MessageIcon::Information : xav::MessageIcon::Exclamation, QString(),
+                   message);
+  emit serialVerifyEnded(result.holds());
 }
 
 }  // namespace xavcfg

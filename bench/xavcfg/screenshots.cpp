@@ -6,6 +6,7 @@
 #include <QCommandLineParser>
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QListWidget>
@@ -24,25 +25,33 @@
 
 namespace {
 
-class ShowcaseNetwork : public xavcfg::NetworkHost {
- public:
-  void broadcastPing() override {}
-  QString addressTable() override {
-    return QStringLiteral(
-        "\r\nInterface: (neighbour table)\r\n  Internet Address      Physical Address      Type\r\n"
-        "  127.0.0.21            00-50-4e-00-00-01     dynamic\r\n"
-        "  127.0.0.22            00-40-9d-00-00-02     dynamic\r\n");
-  }
-  bool answersPing(const QString&) override { return true; }
-  bool fetchConfiguration(const QString& address) override {
+// Stand-ins for what the window runs, in the working directory and first on
+// PATH: two modules that answer, each with a Modbus/TCP configuration.
+// Nothing is sent anywhere.
+void writeShowcaseUtilities(const QString& dir) {
+  auto script = [&](const QString& name, const QByteArray& text) {
+    const QString path = QDir(dir).filePath(name);
+    xav::writeWholeFile(path, text);
+    QFile::setPermissions(path, QFile::permissions(path) | QFile::ExeOwner);
+  };
+  script(QStringLiteral("ping"), "#!/bin/sh\necho \"1 packets transmitted, 1 received, 0% packet loss\"\n");
+  script(QStringLiteral("ip"),
+         "#!/bin/sh\necho \"127.0.0.21 dev lo lladdr 00:50:4e:00:00:01 REACHABLE\"\n"
+         "echo \"127.0.0.22 dev lo lladdr 00:40:9d:00:00:02 REACHABLE\"\n");
+  for (const char* address : {"127.0.0.21", "127.0.0.22"}) {
     gw::ConfigEntries e;
     e.protocol = gw::kModbusTcp;
     e.plcAddress = QStringLiteral("127.0.0.1");
     e.plcAddressValid = true;
-    e.title = address.endsWith(QLatin1String("21")) ? QStringLiteral("Press line 4") : QStringLiteral("Kiln conveyor");
-    return xav::writeWholeFile(QDir::current().filePath(QStringLiteral("Config.csv")), gw::generateConfig(e, {}).bytes);
+    e.title = QLatin1String(address).endsWith(QLatin1String("21")) ? QStringLiteral("Press line 4")
+                                                                    : QStringLiteral("Kiln conveyor");
+    xav::writeWholeFile(QDir(dir).filePath(QStringLiteral("served-%1.csv").arg(QLatin1String(address))),
+                        gw::generateConfig(e, {}).bytes);
   }
-};
+  script(QStringLiteral("ruinet.exe"),
+         "#!/bin/sh\ncase \"$*\" in *-u1*) cp \"served-$2.csv\" Config.csv ;; esac\nexit 0\n");
+  qputenv("PATH", dir.toLocal8Bit() + ':' + qgetenv("PATH"));
+}
 
 void waitUntil(const std::function<bool()>& done, int ms) {
   QElapsedTimer t;
@@ -76,7 +85,7 @@ int main(int argc, char** argv) {
   QDir().mkpath(out);
   QTemporaryDir work;
   QDir::setCurrent(work.path());
-  xav::writeWholeFile(QDir(work.path()).filePath(QStringLiteral("ruinet.exe")), "stand-in");
+  writeShowcaseUtilities(work.path());
   xav::MessageRecorder quiet;
   bool ok = true;
 
@@ -88,10 +97,9 @@ int main(int argc, char** argv) {
   }
   {
     xav::testing::FakeSerialLink link;
-    ShowcaseNetwork net;
     xavcfg::XavCfgWindowOptions o;
     o.link = &link;
-    o.network = &net;
+    o.dataFolder = QDir(work.path()).filePath(QStringLiteral("data"));  // no history of the pictures' modules
     o.chooseConnectionType = [](QWidget*) { return xavcfg::ConnectionTypeDialog::kSerial; };
     xavcfg::XavCfgWindow w(o);
     if (!w.Form_Load()) return 1;
@@ -105,15 +113,16 @@ int main(int argc, char** argv) {
   }
   {
     xav::testing::FakeSerialLink link;
-    ShowcaseNetwork net;
     xavcfg::XavCfgWindowOptions o;
     o.link = &link;
-    o.network = &net;
+    o.dataFolder = QDir(work.path()).filePath(QStringLiteral("data"));  // no history of the pictures' modules
     o.chooseConnectionType = [](QWidget*) { return xavcfg::ConnectionTypeDialog::kEthernet; };
     xavcfg::XavCfgWindow w(o);
     if (!w.Form_Load()) return 1;
+    waitUntil([&] { return !w.busy(); }, 10000);
     w.findChild<QListWidget*>(QStringLiteral("LV1"))->setCurrentRow(0);
     w.LV1_Click();
+    waitUntil([&] { return !w.busy(); }, 10000);
     QCoreApplication::processEvents();
     ok &= save(w, QDir(out).filePath(QStringLiteral("xav_cfg_ethernet.png")));
   }

@@ -47,7 +47,6 @@ struct SerialRig {
 
   SerialRig() {
     XavCfgWindowOptions o;
-    o.network = &host;
     o.chooseConnectionType = [](QWidget*) { return ConnectionTypeDialog::kSerial; };
     w = std::make_unique<XavCfgWindow>(o);
   }
@@ -224,6 +223,7 @@ TEST(EthernetBench, ModulesAreListedWithTitlesAndASaveUploadsTheGeneratedFile) {
   o.chooseConnectionType = [](QWidget*) { return ConnectionTypeDialog::kEthernet; };
   XavCfgWindow w(o);
   ASSERT_TRUE(w.Form_Load());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !w.busy(); }, 30000));
   ASSERT_EQ(control<QListWidget>(w, "LV1")->count(), 1);
   EXPECT_EQ(control<QListWidget>(w, "LV1")->item(0)->text(), QStringLiteral("127.0.0.41 : Press line"));
   EXPECT_EQ(control<QListWidget>(w, "LV1")->currentRow(), 0);  // the only module is picked and read back
@@ -239,6 +239,7 @@ TEST(EthernetBench, ModulesAreListedWithTitlesAndASaveUploadsTheGeneratedFile) {
   control<QLineEdit>(w, "txtIPAddress")->setText(QStringLiteral("127.0.0.005"));
   control<QLineEdit>(w, "txtTitle")->setText(QStringLiteral("Kiln 2"));
   w.cmdUpdateXAV_Click();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !w.busy(); }, 30000));  // the operation runs on
   EXPECT_TRUE(messages.messages().empty()) << qPrintable(messages.lastText());
 
   gw::ConfigEntries same;
@@ -259,6 +260,7 @@ TEST(EthernetBench, ModulesAreListedWithTitlesAndASaveUploadsTheGeneratedFile) {
   ASSERT_TRUE(xav::bench::addModule(QStringLiteral("127.0.0.42"), QStringLiteral("KILN42"),
                                     xav::bench::defaultConfig(QStringLiteral("Kiln")), &error));
   w.cmdReScan_Click();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !w.busy(); }, 30000));  // the operation runs on
   ASSERT_EQ(control<QListWidget>(w, "LV1")->count(), 2);
   EXPECT_EQ(control<QListWidget>(w, "LV1")->item(0)->text(), QStringLiteral("127.0.0.41 : Kiln 2"));
   EXPECT_EQ(control<QListWidget>(w, "LV1")->item(1)->text(), QStringLiteral("127.0.0.42 : Kiln"));
@@ -309,7 +311,8 @@ struct EthernetBenchRig {
     gw::sharedUtilityRunner().setLongWaitThreshold(oldLongWait);
   }
   bool loaded() {
-    return w->Form_Load() && control<QListWidget>(*w, "LV1")->currentRow() == 0 && w->ModuleIP == QLatin1String("127.0.0.41");
+    return w->Form_Load() && QTest::qWaitFor([&] { return !w->busy(); }, 30000) &&
+           control<QListWidget>(*w, "LV1")->currentRow() == 0 && w->ModuleIP == QLatin1String("127.0.0.41");
   }
   QString status() const { return control<QLabel>(*w, "lblStatus")->text(); }
   QString stored() const {
@@ -357,7 +360,8 @@ TEST(EthernetBench, CancelEndsAHungLoaderAndLeavesTheWindowUsable) {
     });
   });
   control<QLineEdit>(w, "txtTitle")->setText(QStringLiteral("Kiln 3"));
-  w.cmdUpdateXAV_Click();  // returns once the wait has ended
+  w.cmdUpdateXAV_Click();  // the Cancel above ends the wait
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !w.busy(); }, 30000));  // the operation runs on
 
   EXPECT_TRUE(shown.startsWith(QStringLiteral("Waiting for ruinet (module 127.0.0.41): "))) << qPrintable(shown);
   EXPECT_TRUE(shown.endsWith(QStringLiteral(" s")));
@@ -379,6 +383,7 @@ TEST(EthernetBench, CancelEndsAHungLoaderAndLeavesTheWindowUsable) {
   qunsetenv("XAV_BENCH_RUINET_HANG");
   rig.messages.clear();
   w.cmdUpdateXAV_Click();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !w.busy(); }, 30000));  // the operation runs on
   EXPECT_TRUE(rig.messages.messages().empty()) << qPrintable(rig.messages.lastText());
   EXPECT_TRUE(rig.stored().contains(QLatin1String("Kiln 3")));
 }
@@ -390,6 +395,7 @@ TEST(EthernetBench, TheStatusLineSaysWhatWasLoadedWhereAndAFailedLoaderIsNoSucce
   EXPECT_TRUE(rig.status().isEmpty());
   EXPECT_FALSE(control<QPushButton>(w, "cmdVerify")->isVisible());
   w.cmdUpdateXAV_Click();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !w.busy(); }, 30000));  // the operation runs on
   EXPECT_TRUE(rig.messages.messages().empty()) << qPrintable(rig.messages.lastText());
   EXPECT_TRUE(rig.status().startsWith(QStringLiteral("Config.csv loaded to 127.0.0.41 at "))) << qPrintable(rig.status());
   EXPECT_TRUE(rig.status().contains(kStatusTime));
@@ -399,6 +405,7 @@ TEST(EthernetBench, TheStatusLineSaysWhatWasLoadedWhereAndAFailedLoaderIsNoSucce
   ASSERT_TRUE(xav::bench::removeModule(QStringLiteral("127.0.0.41"), &error)) << qPrintable(error);
   control<QLineEdit>(w, "txtTitle")->setText(QStringLiteral("Gone"));
   w.cmdUpdateXAV_Click();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !w.busy(); }, 30000));  // the operation runs on
   EXPECT_TRUE(rig.status().startsWith(QStringLiteral("Config.csv NOT loaded to 127.0.0.41 at "))) << qPrintable(rig.status());
   EXPECT_TRUE(rig.status().endsWith(QStringLiteral("ruinet ended with exit status 1."))) << qPrintable(rig.status());
   ASSERT_EQ(rig.messages.messages().size(), 1u);
@@ -416,9 +423,12 @@ TEST(EthernetBench, VerifySaysWhetherTheModuleHoldsWhatWasSent) {
   EXPECT_EQ(verify->text(), QStringLiteral("&Verify"));
   control<QLineEdit>(w, "txtTitle")->setText(QStringLiteral("Kiln 4"));
   w.cmdUpdateXAV_Click();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !w.busy(); }, 30000));  // the operation runs on
   ASSERT_TRUE(verify->isVisible());
   ASSERT_TRUE(verify->isEnabled());
+  QSignalSpy verified(&w, &XavCfgWindow::verifyEnded);
   QTest::mouseClick(verify, Qt::LeftButton);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return verified.size() == 1; }, 20000));
   ASSERT_EQ(rig.messages.messages().size(), 1u);
   EXPECT_EQ(rig.messages.messages()[0].icon, xav::MessageIcon::Information);
   EXPECT_EQ(rig.messages.lastText(), QStringLiteral("Module holds the configuration sent"));
@@ -428,7 +438,9 @@ TEST(EthernetBench, VerifySaysWhetherTheModuleHoldsWhatWasSent) {
   qputenv("XAV_BENCH_RUINET_ALTER_LINE", "4");
   rig.messages.clear();
   w.cmdUpdateXAV_Click();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !w.busy(); }, 30000));  // the operation runs on
   QTest::mouseClick(verify, Qt::LeftButton);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return verified.size() == 2; }, 20000));
   ASSERT_EQ(rig.messages.messages().size(), 1u);
   EXPECT_EQ(rig.messages.messages()[0].icon, xav::MessageIcon::Exclamation);
   EXPECT_TRUE(rig.messages.lastText().contains(QLatin1String("line 4 differs"))) << qPrintable(rig.messages.lastText());

@@ -2,13 +2,40 @@
 
 #include <QDir>
 #include <QFile>
+#include <QSignalSpy>
 
 #include "discovery.h"
+#include "sessions.h"
 #include "test_support.h"
 
 using namespace xavcfg;
 using xavcfg::testing::FakeNetworkHost;
 using xavcfg::testing::ScratchDir;
+
+namespace {
+
+// The window's discovery run to its end: the entries it listed (each once
+// its title came) and the modules that answered the ping.
+struct Discovered {
+  QStringList entries;
+  QStringList answering;
+};
+
+Discovered discover() {
+  gw::AddressTableSession session(gw::sharedUtilityRunner(), QDir::currentPath());
+  Discovered d;
+  QObject::connect(&session, &gw::AddressTableSession::moduleListed,
+                   [&](const gw::ModuleEntry& m) { d.entries << moduleEntry(m.address, m.title); });
+  QSignalSpy done(&session, &gw::Session::finished);
+  if (!session.start() || !done.wait(30000)) return d;
+  for (const gw::ModuleEntry& m : session.outcome().modules) d.answering << m.address;
+  return d;
+}
+
+QStringList DiscoverModules(FakeNetworkHost&) { return discover().entries; }
+QStringList answeringModules(FakeNetworkHost&) { return discover().answering; }
+
+}  // namespace
 
 TEST(AddressTable, PrefixedEntriesFromTheFourthLineOnGiveTheirAddresses) {
   const QString listing = QStringLiteral(
@@ -57,6 +84,7 @@ TEST(Discovery, ReportsTitlesAndEntries) {
 
 TEST(Discovery, PingsEachCandidateOnceAndFetchesTitlesOfTheAnsweringOnes) {
   ScratchDir scratch;
+  xavcfg::testing::writeRecordingLoader(scratch.work());
   FakeNetworkHost host;
   host.setTable({QStringLiteral("  127.0.0.11  00-50-4e-00-00-01  dynamic"),
                  QStringLiteral("  127.0.0.12  00-50-4e-00-00-02  dynamic"),
@@ -76,6 +104,7 @@ TEST(Discovery, PingsEachCandidateOnceAndFetchesTitlesOfTheAnsweringOnes) {
 
 TEST(Discovery, StopsAtAStepTheOperatorCancelled) {
   ScratchDir scratch;
+  xavcfg::testing::writeRecordingLoader(scratch.work());
   FakeNetworkHost host;
   host.setTable({QStringLiteral("  127.0.0.11  00-50-4e-00-00-01  dynamic"),
                  QStringLiteral("  127.0.0.12  00-50-4e-00-00-02  dynamic"),

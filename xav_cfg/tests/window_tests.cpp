@@ -42,11 +42,14 @@ struct Rig {
     xavcfg::testing::writeRecordingLoader(scratch.work());
     XavCfgWindowOptions o;
     o.link = &link;
-    o.network = &host;
     o.chooseConnectionType = [type](QWidget*) { return type; };
     w = std::make_unique<XavCfgWindow>(o);
   }
-  bool load() { return w->Form_Load(); }
+  // The load, and the discovery and read-back it starts.
+  bool load() {
+    const bool loaded = w->Form_Load();
+    return QTest::qWaitFor([&] { return !w->busy(); }, 30000) && loaded;
+  }
 
   // Connect, then answer the first query with the reply.
   void connectWith(const QByteArray& reply) {
@@ -280,7 +283,6 @@ TEST(FrmXAVStart, TheStartDialogTakesTheCaptionAndSetsTheConnectionType) {
   xav::MessageRecorder messages;
   XavCfgWindowOptions o;
   o.link = &link;
-  o.network = &host;
   XavCfgWindow w(o);  // no chooser: the real modal dialog
   QString caption;
   QTimer::singleShot(0, [&] {
@@ -290,6 +292,7 @@ TEST(FrmXAVStart, TheStartDialogTakesTheCaptionAndSetsTheConnectionType) {
     dialog->findChild<QPushButton*>(QStringLiteral("cmdEthernet"))->click();
   });
   ASSERT_TRUE(w.Form_Load());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !w.busy(); }, 30000));
   EXPECT_EQ(caption, QStringLiteral("XAV Configuration V2.04"));
   EXPECT_EQ(w.ConnectionType, ConnectionTypeDialog::kEthernet);
   EXPECT_TRUE(control<QPushButton>(w, "cmdUpdateXAV")->isEnabled());
@@ -340,7 +343,7 @@ TEST(FrmXAVEntryRules, Df1BaseRegisterFileNumberAndDistributorCount) {
   control<QLineEdit>(w, "txtFileNo")->setText(QStringLiteral("256"));
   QTest::keyClick(control<QLineEdit>(w, "txtFileNo"), Qt::Key_Tab);
   EXPECT_EQ(control<QLineEdit>(w, "txtFileNo")->text(), QStringLiteral("256"));
-  QCoreApplication::processEvents();  // an accepted number queues no refocus
+  QTest::qWait(0);  // an accepted number queues no refocus
   EXPECT_FALSE(control<QLineEdit>(w, "txtFileNo")->hasFocus());
 
   control<QLineEdit>(w, "txtDistScanCnt")->setFocus();
@@ -425,6 +428,7 @@ TEST(FrmXAVEthernet, SingleModuleIsPickedAndReadBackAndSaveUploadsTheGeneratedFi
 
   r.host.calls.clear();
   w.cmdUpdateXAV_Click();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !w.busy(); }, 30000));  // the operation runs on
   EXPECT_EQ(xavcfg::testing::uploadedTo(QStringLiteral("127.0.0.21")), file);
   EXPECT_TRUE(r.messages.messages().empty());
   EXPECT_TRUE(r.link.writes.isEmpty());
@@ -448,6 +452,7 @@ TEST(FrmXAVEthernet, ClosingWhileTheLoaderRunsWaitsForItToEnd) {
   QFile::setPermissions(loader, QFile::permissions(loader) | QFile::ExeOwner);
   QTimer::singleShot(200, &w, [&] { w.close(); });  // the operator closes the window mid-upload
   w.cmdUpdateXAV_Click();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !w.busy(); }, 30000));  // the operation runs on
   QByteArray uploaded;
   EXPECT_TRUE(xav::readWholeFile(QStringLiteral("uploaded.csv"), &uploaded));
   EXPECT_TRUE(uploaded.startsWith("//3-MODBUS/TCP, 127.0.0.1, 40001\r\n"));
@@ -471,6 +476,7 @@ TEST(FrmXAVEthernet, TwoModulesAreListedNoneChosenAndSaveNeedsAModule) {
   QList<int> listedDuringFetch;  // a re-scan empties the list before the titles are fetched
   r.host.onFetch = [&] { listedDuringFetch << control<QListWidget>(w, "LV1")->count(); };
   w.cmdReScan_Click();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !w.busy(); }, 30000));  // the operation runs on
   r.host.onFetch = nullptr;
   EXPECT_EQ(listedDuringFetch, (QList<int>{0, 1}));
   ASSERT_EQ(control<QListWidget>(w, "LV1")->count(), 2);
@@ -478,17 +484,20 @@ TEST(FrmXAVEthernet, TwoModulesAreListedNoneChosenAndSaveNeedsAModule) {
   w.optEthMode_Click(3);
   control<QLineEdit>(w, "txtIPAddress")->setText(QStringLiteral("127.0.0.1"));
   w.cmdUpdateXAV_Click();  // enabled by the start dialog, but no module chosen yet
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !w.busy(); }, 30000));  // the operation runs on
   EXPECT_TRUE(xavcfg::testing::uploadedTo(QStringLiteral("127.0.0.21")).isEmpty());
   EXPECT_TRUE(r.messages.lastText().contains(QLatin1String("No XAV module is selected")));
 
   control<QListWidget>(w, "LV1")->setCurrentRow(1);
   w.LV1_Click();  // a file of an unknown protocol still gives title and address
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !w.busy(); }, 30000));  // the operation runs on
   EXPECT_EQ(r.messages.lastText(), QStringLiteral("Current Config file is corrupt."));
   EXPECT_EQ(control<QLineEdit>(w, "txtTitle")->text(), QStringLiteral("Kiln"));
   EXPECT_EQ(control<QLineEdit>(w, "txtIPAddress")->text(), QStringLiteral("10.0.0.9"));
 
   control<QListWidget>(w, "LV1")->setCurrentRow(0);  // no file comes back: nothing of the module read before stays
   w.LV1_Click();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !w.busy(); }, 30000));  // the operation runs on
   EXPECT_EQ(r.messages.messages().size(), 3u);
   EXPECT_EQ(r.messages.lastText(), QStringLiteral("Current Config file is corrupt."));
   EXPECT_TRUE(control<QLineEdit>(w, "txtTitle")->text().isEmpty());
@@ -497,6 +506,7 @@ TEST(FrmXAVEthernet, TwoModulesAreListedNoneChosenAndSaveNeedsAModule) {
   control<QLineEdit>(w, "txtTitle")->clear();
   control<QLineEdit>(w, "txtIPAddress")->setText(QStringLiteral("1.2.3"));
   w.cmdUpdateXAV_Click();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !w.busy(); }, 30000));  // the operation runs on
   EXPECT_EQ(r.messages.lastText(), QStringLiteral("Enter a legal IP Address"));
   EXPECT_EQ(control<QLineEdit>(w, "txtTitle")->text(), QStringLiteral("Change this title if desired."));
   EXPECT_TRUE(xavcfg::testing::uploadedTo(QStringLiteral("127.0.0.21")).isEmpty());
@@ -515,6 +525,7 @@ TEST(FrmXAVEthernet, FailedReadBackOfANewlyPickedModuleLeavesNothingOfTheModuleB
   ASSERT_EQ(control<QListWidget>(w, "LV1")->count(), 2);
   control<QListWidget>(w, "LV1")->setCurrentRow(0);
   w.LV1_Click();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !w.busy(); }, 30000));  // the operation runs on
   ASSERT_TRUE(control<QRadioButton>(w, "optEthMode", 1)->isChecked());
   ASSERT_EQ(control<QLineEdit>(w, "txtEIPFile")->text(), QStringLiteral("9"));
   ASSERT_FALSE(w.CaptionsTail.isEmpty());
@@ -524,6 +535,7 @@ TEST(FrmXAVEthernet, FailedReadBackOfANewlyPickedModuleLeavesNothingOfTheModuleB
   // Module A again, but its file cannot be fetched now: no field changes.
   r.host.configs.remove(QStringLiteral("127.0.0.21"));
   w.LV1_Click();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !w.busy(); }, 30000));  // the operation runs on
   EXPECT_EQ(r.messages.lastText(), QStringLiteral("Current Config file is corrupt."));
   EXPECT_TRUE(control<QRadioButton>(w, "optEthMode", 1)->isChecked());
   EXPECT_EQ(control<QLineEdit>(w, "txtEIPFile")->text(), QStringLiteral("9"));
@@ -534,6 +546,7 @@ TEST(FrmXAVEthernet, FailedReadBackOfANewlyPickedModuleLeavesNothingOfTheModuleB
   r.messages.clear();
   control<QListWidget>(w, "LV1")->setCurrentRow(1);
   w.LV1_Click();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !w.busy(); }, 30000));  // the operation runs on
   EXPECT_EQ(r.messages.lastText(), QStringLiteral("Current Config file is corrupt."));
   EXPECT_EQ(w.ModuleIP, QStringLiteral("127.0.0.23"));
   for (int p = 1; p <= 3; ++p) EXPECT_FALSE(control<QRadioButton>(w, "optEthMode", p)->isChecked()) << p;
@@ -550,6 +563,7 @@ TEST(FrmXAVEthernet, FailedReadBackOfANewlyPickedModuleLeavesNothingOfTheModuleB
   // Save sends nothing to C until a protocol is chosen.
   control<QLineEdit>(w, "txtIPAddress")->setText(QStringLiteral("10.1.2.3"));
   w.cmdUpdateXAV_Click();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !w.busy(); }, 30000));  // the operation runs on
   EXPECT_EQ(r.messages.lastText(), QStringLiteral("Select a protocol before saving."));
   EXPECT_TRUE(xavcfg::testing::uploadedTo(QStringLiteral("127.0.0.23")).isEmpty());
   EXPECT_TRUE(control<QPushButton>(w, "cmdUpdateXAV")->isEnabled());
@@ -567,11 +581,13 @@ TEST(FrmXAVEthernet, ACancelledFetchStopsThePickAndSaysTheConfigurationIsUnknown
   XavCfgWindow& w = *r.w;
   control<QListWidget>(w, "LV1")->setCurrentRow(0);
   w.LV1_Click();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !w.busy(); }, 30000));  // the operation runs on
   ASSERT_TRUE(control<QRadioButton>(w, "optEthMode", 3)->isChecked());
 
   r.host.interruptAt = QStringLiteral("fetch 127.0.0.23");
   control<QListWidget>(w, "LV1")->setCurrentRow(1);
   w.LV1_Click();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !w.busy(); }, 30000));  // the operation runs on
   ASSERT_EQ(r.messages.messages().size(), 1u);  // not "corrupt": the fetch was cancelled
   EXPECT_TRUE(r.messages.lastText().startsWith(QStringLiteral("The operation was cancelled")));
   EXPECT_TRUE(r.messages.lastText().contains(QLatin1String("unknown")));
@@ -594,8 +610,11 @@ TEST(FrmXAVEthernet, ToolboxIsStartedFromItsDirectoryOrReportedMissing) {
   xav::writeWholeFile(program, "#!/bin/sh\npwd > ran.txt\n");
   QFile::setPermissions(program, QFile::permissions(program) | QFile::ExeOwner);
   const QString home = QDir::currentPath();
+  QSignalSpy toolboxEnded(r.w.get(), &XavCfgWindow::toolboxEnded);
   r.w->cmdToolbox_Click();
   EXPECT_EQ(QDir::currentPath(), home);
+  ASSERT_TRUE(toolboxEnded.wait(10000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !r.w->busy(); }, 30000));
   QByteArray ran;
   ASSERT_TRUE(xav::readWholeFile(QStringLiteral("Toolbox/ran.txt"), &ran));
   EXPECT_EQ(ran.trimmed(), QDir(QStringLiteral("Toolbox")).absolutePath().toLocal8Bit());
