@@ -268,39 +268,5 @@ ReadBackResult applyReadBack(const EthernetPane& pane, const CurrentConfig& cfg,
 
 ConfigEntries collectEntries(const EthernetPane& pane) { return paneEntries(pane).toConfigEntries(); }
 
-bool saveEthernetConfiguration(const EthernetPane& pane, const QString& workDir, const QString& moduleIp,
-                               const QString& captionsTail, QWidget* parent, SaveOutcome* outcome) {
-  const ConfigEntries entries = collectEntries(pane);
-  const GeneratedConfig gen = generateConfig(entries, captionsTail);
-  if (gen.titleReplaced) setText(pane.txtTitle, gen.title);
-  if (gen.refusal != Refusal::None) {
-    xav::showMessage(parent, xav::MessageIcon::None, QString(), refusalMessage(gen.refusal));
-    return false;
-  }
-  if (pane.plcIp) *pane.plcIp = gen.plcIp;
-  if (entries.protocol == kPccc && pane.txtEIPFile) pane.txtEIPFile->setFocus();
-  if (entries.protocol == kModbusTcp && pane.txtMBReg) pane.txtMBReg->setFocus();
-
-  // A file is only sent to an address the loader command can carry.
-  const QString upload = uploadConfigurationCommand(moduleIp);
-  if (upload.isEmpty()) {
-    xav::showMessage(parent, xav::MessageIcon::Exclamation, QString(), notAnAddressMessage(moduleIp));
-    return false;
-  }
-  QString error;
-  if (!writeConfigFile(workDir, gen.bytes, &error)) {
-    xav::showMessage(parent, xav::MessageIcon::Exclamation, QString(),
-                     QStringLiteral("Config.csv could not be written:") + QStringLiteral("\r\n") + error);
-    return false;
-  }
-  if (pane.lblWait) {
-    pane.lblWait->show();
-    pane.lblWait->repaint();
-  }
-  const RunResult run = ShellAndWait(upload, kNormalNoFocus);
-  if (pane.lblWait) pane.lblWait->hide();
-  if (outcome) *outcome = SaveOutcome{gen.bytes, normalAddress(moduleIp), run, QTime::currentTime()};
-  return true;
-}
 
 }  // namespace gw

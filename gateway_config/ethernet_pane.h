@@ -1,10 +1,9 @@
 #pragma once
 // The Ethernet protocol pane that both configuration windows show: the
 // protocol options, the PLC address and the protocol's numbers, the title,
-// their entry rules, the read-back into the boxes and the Ethernet save up
-// to the end of the loader run. Each window owns its controls and hands the
-// pane pointers to them; what a window does before and after (ping, module
-// list, closing steps) stays in the window.
+// their entry rules and the read-back into the boxes. Each window owns its
+// controls and hands the pane pointers to them; the save itself runs as a
+// SaveSession (sessions.h) on the entries the pane gives.
 
 #include <QByteArray>
 #include <QString>
@@ -106,25 +105,5 @@ ReadBackResult applyReadBack(const EthernetPane& pane, const CurrentConfig& cfg,
 // The operator's entries as the save reads them: paneEntries(pane) with the
 // validity of each field by the entry rules.
 ConfigEntries collectEntries(const EthernetPane& pane);
-
-// What a save handed to the loader and how the loader ended: for the
-// window's status line (uploadStatusLine in verify.h) and for Verify.
-struct SaveOutcome {
-  QByteArray sent;        // the Config.csv written (empty when refused)
-  QString moduleAddress;  // where it went, in normal form
-  RunResult upload;       // the loader's run; upload.succeeded() only when every line ended with status 0
-  QTime finishedAt;       // when the loader ended
-};
-
-// The Ethernet save up to the end of the loader run: title default, checks
-// with their messages, Config.csv written whole into workDir, the wait label
-// shown while the loader uploads it to moduleIp (on the shared runner, see
-// ShellAndWait), then hidden. False when the save was refused or the file
-// could not be written (a message said why); then nothing was sent. True
-// once the loader ran, whatever its outcome: *outcome (when given) says
-// whether it succeeded, failed or was cancelled. The window runs its own
-// closing steps after.
-bool saveEthernetConfiguration(const EthernetPane& pane, const QString& workDir, const QString& moduleIp,
-                               const QString& captionsTail, QWidget* parent, SaveOutcome* outcome = nullptr);
 
 }  // namespace gw

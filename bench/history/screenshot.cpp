@@ -2,6 +2,7 @@
 // guide, over a scratch history of one module that was replaced:
 //   history_screenshot HISTORY.png COMPARE.png
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QDialog>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -10,6 +11,7 @@
 #include <QTreeWidget>
 #include <cstdio>
 
+#include "app_info.h"
 #include "history_window.h"
 #include "profiles.h"
 
@@ -43,7 +45,14 @@ void keep(gw::OperationRecorder& r, gw::HistoryOperation op, const QString& tool
 }  // namespace
 
 int main(int argc, char** argv) {
+  QCommandLineParser parser;
+  xav::describeProgram(parser, QStringLiteral("history_screenshot"),
+                       QStringLiteral("Grabs the History window and its comparison over a scratch history."));
+  parser.addPositionalArgument(QStringLiteral("HISTORY.png"), QStringLiteral("Picture of the History window."));
+  parser.addPositionalArgument(QStringLiteral("COMPARE.png"), QStringLiteral("Picture of the comparison."));
+  if (const auto end = xav::answerBeforeWindow(parser, argc, argv)) return *end;
   QApplication app(argc, argv);
+  if (const auto end = xav::parseCommandLine(parser, app.arguments(), {.takesArguments = true})) return *end;
   if (argc < 3) {
     std::fprintf(stderr, "usage: history_screenshot HISTORY.png COMPARE.png\n");
     return 2;

@@ -186,16 +186,15 @@ TEST(EthernetPaneRules, ColourAndValidityAgreeForEveryField) {
 // invalid text is still refused.
 TEST(EthernetPaneSave, RefusesFromValidityNotFromColour) {
   PaneWindow w;
-  xav::MessageRecorder rec;
-  QTemporaryDir dir;
   gw::selectProtocol(w.pane, gw::kPccc);
   w.pane.txtIPAddress->setText("10.1.2.3");
   w.pane.txtEIPFile->setText("256");
   gw::paintValidity(w.pane.txtEIPFile, true);
   EXPECT_FALSE(gw::collectEntries(w.pane).fileNumberValid);
-  EXPECT_FALSE(gw::saveEthernetConfiguration(w.pane, dir.path(), "127.0.0.9", QString(), &w.window));
-  EXPECT_EQ(rec.lastText(), "Correct File or Base Register Number");
-  EXPECT_FALSE(QFile::exists(dir.filePath("Config.csv")));
+  const gw::GeneratedConfig gen = gw::generateConfig(gw::collectEntries(w.pane), QString());
+  EXPECT_EQ(gen.refusal, gw::Refusal::BadFileOrBase);
+  EXPECT_EQ(gw::refusalMessage(gen.refusal), "Correct File or Base Register Number");
+  EXPECT_TRUE(gen.bytes.isEmpty());
 }
 
 gw::CurrentConfig config(int code, QStringList fields, const char* title) {
@@ -261,75 +260,25 @@ TEST(EthernetPaneReadBack, CorruptFilesAreReportedAndUnreadOnesChangeNothing) {
   EXPECT_EQ(w.pane.txtIPAddress->text(), "10.9.9.9");
 }
 
-struct SaveDir {
-  QTemporaryDir dir;
-  QString oldCwd = QDir::currentPath();
-  SaveDir() { QDir::setCurrent(dir.path()); }
-  ~SaveDir() { QDir::setCurrent(oldCwd); }
-  bool hasConfig() const { return QFile::exists(dir.filePath("Config.csv")); }
-};
-
-TEST(EthernetPaneSave, RefusalsWriteNothing) {
+// What the save refuses, judged from the pane's entries; a refused save
+// has nothing to write.
+TEST(EthernetPaneSave, RefusalsComeFromTheEntries) {
   PaneWindow w;
-  SaveDir d;
-  xav::MessageRecorder rec;
-  // No protocol chosen.
   w.pane.txtIPAddress->setText("10.1.2.3");
-  EXPECT_FALSE(gw::saveEthernetConfiguration(w.pane, d.dir.path(), "127.0.0.9", QString(), &w.window));
-  EXPECT_FALSE(rec.lastText().isEmpty());
-  EXPECT_EQ(w.pane.txtTitle->text(), "Change this title if desired.") << "the title default comes first";
-  // Illegal address.
+  EXPECT_EQ(gw::generateConfig(gw::collectEntries(w.pane), QString()).refusal, gw::Refusal::NoProtocol);
   gw::selectProtocol(w.pane, gw::kModbusTcp);
   w.pane.txtIPAddress->setText("10.1.2");
-  EXPECT_FALSE(gw::saveEthernetConfiguration(w.pane, d.dir.path(), "127.0.0.9", QString(), &w.window));
-  EXPECT_EQ(rec.lastText(), "Enter a legal IP Address");
-  // PCCC with a bad file number.
+  EXPECT_EQ(gw::refusalMessage(gw::generateConfig(gw::collectEntries(w.pane), QString()).refusal),
+            "Enter a legal IP Address");
   gw::selectProtocol(w.pane, gw::kPccc);
   w.pane.txtIPAddress->setText("10.1.2.3");
   w.pane.txtEIPFile->setText("256");
-  EXPECT_FALSE(gw::saveEthernetConfiguration(w.pane, d.dir.path(), "127.0.0.9", QString(), &w.window));
-  EXPECT_EQ(rec.lastText(), "Correct File or Base Register Number");
-  // No module address to send to.
+  EXPECT_EQ(gw::generateConfig(gw::collectEntries(w.pane), QString()).refusal, gw::Refusal::BadFileOrBase);
   w.pane.txtEIPFile->setText("7");
-  rec.clear();
-  EXPECT_FALSE(gw::saveEthernetConfiguration(w.pane, d.dir.path(), "", QString(), &w.window));
-  EXPECT_EQ(rec.messages().size(), 1u);
-  EXPECT_FALSE(d.hasConfig());
-}
-
-TEST(EthernetPaneSave, WritesTheGeneratorsFileAndHidesTheWaitLabel) {
-  PaneWindow w;
-  SaveDir d;
-  xav::MessageRecorder rec;
-  gw::selectProtocol(w.pane, gw::kModbusTcp);
-  w.pane.txtIPAddress->setText("010.001.002.003");
-  w.pane.txtTitle->setText("Bench");
-  const QString tail = "//RVSIM_Captions\r\nX\r\n";
-  const QByteArray expected = gw::generateConfig(gw::collectEntries(w.pane), tail).bytes;
-  // The loader is not there: the save writes the file and goes on regardless.
-  gw::SaveOutcome outcome;
-  EXPECT_TRUE(gw::saveEthernetConfiguration(w.pane, d.dir.path(), "127.0.0.09", tail, &w.window, &outcome));
-  QFile f(d.dir.filePath("Config.csv"));
-  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-  EXPECT_EQ(f.readAll(), expected);
-  EXPECT_EQ(w.plcIp, "10.1.2.3");
-  EXPECT_TRUE(w.pane.lblWait->isHidden());
-  // ... but says that nothing was loaded.
-  EXPECT_EQ(outcome.sent, expected);
-  EXPECT_EQ(outcome.moduleAddress, "127.0.0.9");
-  EXPECT_EQ(outcome.upload.outcome, gw::RunOutcome::NotStarted);
-  EXPECT_TRUE(rec.lastText().startsWith("Error starting task \r\nruinet -i127.0.0.9 -u0"));
-
-  // A loader that ends with status 0 on both lines: loaded.
-  QFile loader(d.dir.filePath("ruinet"));
-  ASSERT_TRUE(loader.open(QIODevice::WriteOnly));
-  loader.write("#!/bin/sh\nexit 0\n");
-  loader.close();
-  loader.setPermissions(loader.permissions() | QFileDevice::ExeOwner);
-  gw::selectProtocol(w.pane, gw::kModbusTcp);
-  EXPECT_TRUE(gw::saveEthernetConfiguration(w.pane, d.dir.path(), "127.0.0.9", tail, &w.window, &outcome));
-  EXPECT_TRUE(outcome.upload.succeeded());
-  EXPECT_EQ(outcome.upload.lines.size(), 2);
+  const gw::GeneratedConfig ok = gw::generateConfig(gw::collectEntries(w.pane), QString());
+  EXPECT_EQ(ok.refusal, gw::Refusal::None);
+  EXPECT_EQ(ok.title, "Change this title if desired.") << "a blank title gets the default";
+  EXPECT_FALSE(ok.bytes.isEmpty());
 }
 
 TEST(EthernetPaneReset, NothingOfTheModuleBeforeStays) {
