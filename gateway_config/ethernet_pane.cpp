@@ -12,6 +12,7 @@
 #include "commands.h"
 #include "message_boxes.h"
 #include "processes.h"
+#include "utility_wait.h"  // until this file drives sessions instead
 
 namespace gw {
 

@@ -7,6 +7,7 @@
 #include "commands.h"
 #include "files.h"
 #include "processes.h"
+#include "utility_wait.h"  // until this file drives sessions instead
 #include "profiles.h"
 
 namespace xavcfg {

@@ -13,6 +13,7 @@
 
 #include "message_boxes.h"
 #include "processes.h"
+#include "utility_wait.h"  // until this file drives sessions instead
 #include "profiles.h"
 #include "readback.h"
 #include "utility_wait_panel.h"

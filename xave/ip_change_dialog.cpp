@@ -11,6 +11,7 @@
 #include "fs_tcp.h"
 #include "message_boxes.h"
 #include "processes.h"
+#include "utility_wait.h"  // until this file drives sessions instead
 
 namespace xave {
 

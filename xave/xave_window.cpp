@@ -25,6 +25,7 @@
 #include "message_boxes.h"
 #include "modgetip.h"
 #include "processes.h"
+#include "utility_wait.h"  // until this file drives sessions instead
 #include "profiles.h"
 #include "readback.h"
 #include "verify.h"
