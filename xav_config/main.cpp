@@ -20,6 +20,15 @@
 #include <functional>
 #include <vector>
 
+#include "app_info.h"
+#include "batch_plan.h"
+#include "commands.h"
+#include "files.h"
+#include "module_discovery.h"
+#include "processes.h"
+#include "sessions.h"
+#include "utility_runner.h"
+
 #ifdef _WIN32
 #include <io.h>
 #define dup _dup
@@ -29,15 +38,6 @@
 #else
 #include <unistd.h>
 #endif
-
-#include "app_info.h"
-#include "batch_plan.h"
-#include "commands.h"
-#include "files.h"
-#include "module_discovery.h"
-#include "processes.h"
-#include "sessions.h"
-#include "utility_runner.h"
 
 namespace {
 
