@@ -220,7 +220,11 @@ void UtilityRunner::startLine() {
         if (run_ && run_->serial == serial) interrupt(RunOutcome::TimedOut);
       });
   }
+  const quint64 serial = run.serial;
   emit waitingFor(currentWait());
+  // An observer may have cancelled the run from its handler: then nothing
+  // may start, or the utility would run on with nobody to end it.
+  if (!run_ || run_->serial != serial || run_->interrupting || process_ != p) return;
   p->start();
 }
 
