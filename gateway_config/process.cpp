@@ -49,13 +49,6 @@ QString findProgramInDir(const QString& dir, const QString& name) {
   return candidate;
 }
 
-RunResult ShellAndWait(const QString& commandText, int windowStyle) {
-  UtilityRunner& shared = sharedUtilityRunner();
-  if (!shared.isBusy()) return runAndWait(shared, commandText, windowStyle);
-  UtilityRunner own;
-  return runAndWait(own, commandText, windowStyle);
-}
-
 void KillProcess(const QString& name) {
   if (name.isEmpty()) return;
   detail::killByExecutableSuffix(name.toLower());

@@ -1,7 +1,7 @@
 #pragma once
-// Starting the gateway platform's utilities and waiting for them
-// (modShellAndWait, modKillProcess) and the start-up checks. Not named
-// "process.h": on Windows that would hide the system header of that name,
+// How the gateway platform's utilities are started (the runner runs them,
+// utility_runner.h), ending them by name (modKillProcess) and the start-up
+// checks. Not named "process.h": on Windows that would hide the system header of that name,
 // which the C++ runtime includes.
 //
 // A command text runs one line after the other, each waited for. On Windows
@@ -24,19 +24,6 @@
 class QProcess;
 
 namespace gw {
-
-// Starts the command text on the shared runner (sharedUtilityRunner) and
-// returns how it ended, once it has ended. Meanwhile the event loop runs:
-// the window stays painted, and it takes input unless it disables its own
-// while the shared runner is busy (busyChanged); its Cancel calls
-// sharedUtilityRunner().cancel(), which ends the wait. Timers keep running,
-// so a caller stops its own first. A command that cannot be started (its
-// program not found or not executable) shows the exclamation box "Error
-// starting task " CR LF + text + CR LF + the system's description, runs none
-// of its lines and returns NotStarted. An empty text does nothing. Called
-// while the shared runner is busy (from a timer, say), the text runs on a
-// runner of its own that no window observes.
-RunResult ShellAndWait(const QString& commandText, int windowStyle);
 
 // The file in dir named name without regard to case, with or without
 // ".exe" (an exact match first); its absolute path, empty when none.

@@ -2,7 +2,6 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QEventLoop>
 #include <QPointer>
 #include <QProcess>
 #include <QTimer>
@@ -221,7 +220,11 @@ void UtilityRunner::startLine() {
         if (run_ && run_->serial == serial) interrupt(RunOutcome::TimedOut);
       });
   }
+  const quint64 serial = run.serial;
   emit waitingFor(currentWait());
+  // An observer may have cancelled the run from its handler: then nothing
+  // may start, or the utility would run on with nobody to end it.
+  if (!run_ || run_->serial != serial || run_->interrupting || process_ != p) return;
   p->start();
 }
 
@@ -305,28 +308,6 @@ UtilityWait UtilityRunner::currentWait() const {
   w.moduleAddress = moduleAddressOfLine(line);
   w.elapsedSeconds = static_cast<int>(run_->clock.elapsed() / 1000);
   return w;
-}
-
-RunResult runAndWait(UtilityRunner& runner, const QString& commandText, int windowStyle) {
-  RunResult out;
-  out.commandText = commandText;
-  if (runner.isBusy()) {
-    out.outcome = RunOutcome::Busy;
-    return out;
-  }
-  QEventLoop loop;
-  bool done = false;
-  const QMetaObject::Connection c =
-      QObject::connect(&runner, &UtilityRunner::finished, &loop, [&](const RunResult& r) {
-        out = r;
-        done = true;
-        loop.quit();
-      });
-  runner.start(commandText, windowStyle);
-  // Bounded: the run always finishes (its end, cancel() or the time limit).
-  if (!done) loop.exec();
-  QObject::disconnect(c);
-  return out;
 }
 
 UtilityRunner& sharedUtilityRunner() {

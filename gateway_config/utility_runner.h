@@ -29,16 +29,12 @@
 // operator that what the utility was doing to the module is unknown
 // (cancelledOperationMessage).
 //
-// A window uses it in one of two ways:
-//  - asynchronously: connect to the signals, start(), go on in finished();
-//  - synchronous-looking: runAndWait() / ShellAndWait() (processes.h) return
-//    the result after a local event loop that ends when the run ends. That
-//    loop is bounded by the run: Cancel (connected to cancel()) or the
-//    runner's time limit ends it. Input is not blocked by the runner:
-//    observe busyChanged and disable your own input meanwhile.
+// A caller connects to the signals, calls start() and goes on in
+// finished(); it never waits in a local event loop (the sessions build on
+// this). Input is not blocked by the runner: observe busyChanged and disable
+// your own input meanwhile. Tests wait with runAndWait (testing/utility_wait.h).
 //
-// sharedUtilityRunner() is the process-wide runner that ShellAndWait uses,
-// so a window can observe every wait, also those of helper functions.
+// sharedUtilityRunner() is the process-wide runner a window observes.
 
 #include <QByteArray>
 #include <QElapsedTimer>
@@ -175,13 +171,8 @@ class UtilityRunner : public QObject {
   RunResult last_;
 };
 
-// Starts the text on runner and returns its result once it has ended; the
-// event loop runs meanwhile. Bounded by the run (cancel, time limit). When
-// the runner is busy, returns at once with outcome Busy.
-RunResult runAndWait(UtilityRunner& runner, const QString& commandText, int windowStyle);
-
-// The process-wide runner behind ShellAndWait (created on first use, owned
-// by the application object).
+// The process-wide runner a window observes (created on first use, owned by
+// the application object).
 UtilityRunner& sharedUtilityRunner();
 
 }  // namespace gw

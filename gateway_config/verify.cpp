@@ -91,18 +91,6 @@ VerifyResult compareConfigs(const QByteArray& sent, const QByteArray& fetched) {
   return r;
 }
 
-VerifyResult verifyModuleConfig(UtilityRunner& runner, const QString& workDir, const QString& moduleAddress,
-                                const QByteArray& sent) {
-  const QString address = normalAddress(moduleAddress);
-  const QString fetch = fetchConfigurationCommand(workDir, address);
-  if (fetch.isEmpty()) return fetchFailed(moduleAddress, notAnAddressMessage(moduleAddress));
-  if (runner.isBusy()) return fetchFailed(address, QStringLiteral("another utility is still running"));
-  // A file left from before must not pass for the module's answer.
-  deleteConfigCsv(workDir);
-  const RunResult run = runAndWait(runner, fetch, kHidden);
-  return judgeFetch(run, workDir, address, sent);
-}
-
 ConfigVerifier::ConfigVerifier(UtilityRunner& runner, QObject* parent) : QObject(parent), runner_(runner) {
   qRegisterMetaType<gw::VerifyResult>();
   connect(&runner_, &UtilityRunner::finished, this, &ConfigVerifier::onRunFinished);

@@ -39,14 +39,9 @@ struct VerifyResult {
 // Only kind and the line fields are set.
 VerifyResult compareConfigs(const QByteArray& sent, const QByteArray& fetched);
 
-// Fetches moduleAddress's Config.csv into workDir on runner, compares it with
-// sent and deletes the fetched copy again (as after a save). Waits with a
-// local event loop bounded by the run (see runAndWait). A runner that is busy
-// or an address that is no dotted IPv4 address gives FetchFailed at once.
-VerifyResult verifyModuleConfig(UtilityRunner& runner, const QString& workDir, const QString& moduleAddress,
-                                const QByteArray& sent);
-
-// The same without a local event loop: finished() once the run has ended.
+// Fetches moduleAddress's Config.csv into workDir on the runner, compares it
+// with sent and deletes the fetched copy again (as after a save);
+// finished() once the run has ended.
 class ConfigVerifier : public QObject {
   Q_OBJECT
  public:

@@ -28,7 +28,10 @@ done
 prune=(-name tests -o -name testing -o -name fuzz -o -name 'build*')
 mapfile -t sources < <(find "${dirs[@]}" \( -type d \( "${prune[@]}" \) -prune \) -o \
   -type f -name '*.cpp' ! -name '*_posix.cpp' -print | sort)
-mapfile -t includes < <(find "${dirs[@]}" \( -type d \( "${prune[@]}" \) -prune \) -o \
+# Test-support libraries are no product sources, but product code may still
+# include their headers while it moves off them.
+include_prune=(-name tests -o -name fuzz -o -name 'build*')
+mapfile -t includes < <(find "${dirs[@]}" \( -type d \( "${include_prune[@]}" \) -prune \) -o \
   -type f -name '*.h' -printf '%h\n' | sort -u)
 [ ${#sources[@]} -gt 0 ] || { echo "no product sources found" >&2; exit 1; }
 

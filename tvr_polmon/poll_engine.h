@@ -112,7 +112,8 @@ class PollEngine : public QObject {
   void setLogPath(const QString& path) { logPath_ = path; }
   QString logPath() const { return logPath_; }
 
-  // Probes COM 1 to COM 16 and lists the ones that open ("COM n").
+  // Lists the ports of COM 1 to COM 16 that open ("COM n"); only those the
+  // link offers for probing (comNumbersToProbe: their device exists) are tried.
   QStringList ListComPorts();
 
   // --- what the user does ---

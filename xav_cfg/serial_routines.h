@@ -27,7 +27,9 @@ class SerialRoutines : public QObject {
 
   xav::SerialLink* link() const { return link_; }
 
-  // "COM n" for every port 1..16 that opens; each is closed again.
+  // "COM n" for each port of 1..16 that the link offers for probing
+  // (comNumbersToProbe: those whose device exists) and that opens; each is
+  // closed again.
   QStringList ListComPorts();
   // Closes the port, then opens "COM n"; whether it is open afterwards.
   bool openPort(int comNumber);

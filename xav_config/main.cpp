@@ -30,6 +30,16 @@
 #include "sessions.h"
 #include "utility_runner.h"
 
+#ifdef _WIN32
+#include <io.h>
+#define dup _dup
+#define dup2 _dup2
+#define fdopen _fdopen
+#define fileno _fileno
+#else
+#include <unistd.h>
+#endif
+
 namespace {
 
 enum Exit { kOk = 0, kFailed = 1, kBadUsage = 2 };
@@ -37,10 +47,30 @@ enum Exit { kOk = 0, kFailed = 1, kBadUsage = 2 };
 volatile std::sig_atomic_t g_interrupted = 0;
 extern "C" void onInterrupt(int) { g_interrupted = 1; }
 
-void out(const QString& line) {
-  std::fputs(line.toLocal8Bit().constData(), stdout);
-  std::fputc('\n', stdout);
+// Where results go: standard output as the tool was started with it.
+std::FILE* g_results = stdout;
+
+// The utilities inherit the tool's standard output and talk on it; a script
+// reading results (one JSON object per line with --json) must see only
+// those. The results keep the original standard output, and from here on
+// the tool's (and so every utility's) standard output is standard error.
+void keepStandardOutputForResults() {
   std::fflush(stdout);
+  const int kept = dup(fileno(stdout));
+  if (kept < 0) return;
+  std::FILE* results = fdopen(kept, "w");
+  if (!results) return;
+  if (dup2(fileno(stderr), fileno(stdout)) < 0) {
+    std::fclose(results);
+    return;
+  }
+  g_results = results;
+}
+
+void out(const QString& line) {
+  std::fputs(line.toLocal8Bit().constData(), g_results);
+  std::fputc('\n', g_results);
+  std::fflush(g_results);
 }
 void err(const QString& line) {
   std::fputs(("xav-config: " + line).toLocal8Bit().constData(), stderr);
@@ -513,5 +543,6 @@ int main(int argc, char** argv) {
   ctx.runner = &runner;
   std::signal(SIGINT, onInterrupt);
   std::signal(SIGTERM, onInterrupt);
+  keepStandardOutputForResults();
   return command->run(ctx, parser);
 }

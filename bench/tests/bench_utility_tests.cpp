@@ -16,6 +16,7 @@
 #include "processes.h"
 #include "profiles.h"
 #include "utility_runner.h"
+#include "utility_wait.h"
 #include "verify.h"
 
 namespace {

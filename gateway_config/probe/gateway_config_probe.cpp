@@ -1,6 +1,6 @@
-// Links against the configuration core alone and uses it: proof that the
-// profiles, commands, read-back, utility runner, verify and the module
-// history with its commands need no display.
+// Links against the configuration core (and the tests' wait for a utility
+// run) and uses it: proof that the profiles, commands, read-back, utility
+// runner, verify and the module history with its commands need no display.
 #include <QCoreApplication>
 
 #include "commands.h"
@@ -9,6 +9,7 @@
 #include "profiles.h"
 #include "readback.h"
 #include "utility_runner.h"
+#include "utility_wait.h"
 #include "verify.h"
 
 int main(int argc, char** argv) {

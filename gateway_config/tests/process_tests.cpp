@@ -19,6 +19,7 @@
 #include "commands.h"
 #include "messages.h"
 #include "processes.h"
+#include "utility_wait.h"
 
 namespace {
 

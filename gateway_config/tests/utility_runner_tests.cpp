@@ -12,6 +12,7 @@
 #include "commands.h"
 #include "messages.h"
 #include "utility_runner.h"
+#include "utility_wait.h"
 
 namespace {
 
