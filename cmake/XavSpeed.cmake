@@ -10,10 +10,26 @@
 #   XAV_PCH (ON)         precompiled headers
 #   XAV_FAST_SANITIZE (ON) in sanitized RelWithDebInfo builds: -O1 for product
 #                        code, -O0 for test code, line tables only (-g1)
+#   XAV_UNITY (ON)       compile the sources of each product library and
+#                        program in batches of XAV_UNITY_BATCH (8); a target
+#                        whose sources clash when joined sets its property
+#                        XAV_NO_UNITY, a single source goes in XAV_UNITY_APART.
+#                        Test programs stay one file per unit: their helpers
+#                        share names from file to file by design.
 
 option(XAV_CCACHE "Use ccache when it is installed" ON)
 option(XAV_PCH "Precompile the Qt and standard headers" ON)
 option(XAV_FAST_SANITIZE "Sanitized builds: -O1 product code, -O0 tests, line tables only" ON)
+option(XAV_UNITY "Join each target's sources into a few translation units" ON)
+set(XAV_UNITY_BATCH 8 CACHE STRING "Sources per joined translation unit")
+# Sources compiled on their own in a unity build, because a name of their
+# anonymous namespace is also one of another source of the same target
+# (paths from the top of the tree).
+set(XAV_UNITY_APART
+  gateway_config/module_discovery.cpp
+  gateway_config/network_settings.cpp
+  tvr_polmon/timeline_window.cpp
+  xav_cfg/xav_cfg_window_ethernet.cpp)
 
 if(XAV_CCACHE AND NOT CMAKE_CXX_COMPILER_LAUNCHER)
   find_program(XAV_CCACHE_PROGRAM ccache)
@@ -113,13 +129,32 @@ function(xav_speed_up target)
   if(is_test AND XAV_TEST_OPT)
     target_compile_options(${target} PRIVATE ${XAV_TEST_OPT})
   endif()
-  if(NOT XAV_PCH)
-    return()
-  endif()
   get_target_property(sources ${target} SOURCES)
+  get_target_property(dir ${target} SOURCE_DIR)
   set(cpp ${sources})
   list(FILTER cpp INCLUDE REGEX "\\.cpp$")
   list(LENGTH cpp n)
+  # Most of a compile here is spent in the Qt headers and their templates;
+  # joined sources pay for them once per batch. Batches
+  # rather than one file per target keep both cores busy on big targets.
+  get_target_property(no_unity ${target} XAV_NO_UNITY)
+  if(XAV_UNITY AND NOT no_unity AND NOT is_test AND n GREATER 1)
+    set_target_properties(${target} PROPERTIES
+      UNITY_BUILD ON UNITY_BUILD_MODE BATCH UNITY_BUILD_BATCH_SIZE ${XAV_UNITY_BATCH})
+    # Joined, a source counts as an included file, so gcc takes a class of
+    # its anonymous namespace used by another for one shared by a header.
+    target_compile_options(${target} PRIVATE $<$<CXX_COMPILER_ID:GNU>:-Wno-subobject-linkage>)
+    foreach(src IN LISTS cpp)
+      get_filename_component(abs ${src} ABSOLUTE BASE_DIR ${dir})
+      file(RELATIVE_PATH rel ${CMAKE_SOURCE_DIR} ${abs})
+      if(rel IN_LIST XAV_UNITY_APART)
+        set_source_files_properties(${abs} TARGET_DIRECTORY ${target} PROPERTIES SKIP_UNITY_BUILD_INCLUSION ON)
+      endif()
+    endforeach()
+  endif()
+  if(NOT XAV_PCH)
+    return()
+  endif()
   if(n LESS XAV_PCH_MIN_SOURCES)
     return()
   endif()

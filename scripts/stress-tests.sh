@@ -1,23 +1,27 @@
 #!/usr/bin/env bash
 # Runs the test suite N times while both cores are kept busy, and lists every
 # test that failed at least once (with how often):
-#   scripts/stress-tests.sh [-n N] [-d BUILD_DIR] [-j JOBS] [-- CTEST ARGS...]
+#   scripts/stress-tests.sh [-n N] [-d BUILD_DIR] [-j JOBS] [-p NICE] [-- CTEST ARGS...]
 # The build dir must be built already (by default build/, as scripts/test.sh
 # leaves it). The load (stress-ng, or busy shell loops where it is missing)
-# runs at the lowest priority beside the tests and ends with the script,
-# also when it is interrupted. Exit status 1 when any test failed.
+# runs beside the tests at nice level NICE (19, the lowest priority, unless
+# told; -p 0 competes with the tests as other users' work would) and ends
+# with the script, also when it is interrupted. Exit status 1 when any test
+# failed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 runs=5
 dir=build
 jobs=$(nproc)
+niceness=19
 while [ $# -gt 0 ]; do
   case "$1" in
     -n) runs="$2"; shift 2 ;;
     -d) dir="$2"; shift 2 ;;
     -j) jobs="$2"; shift 2 ;;
+    -p) niceness="$2"; shift 2 ;;
     --) shift; break ;;
-    *) echo "usage: $0 [-n N] [-d BUILD_DIR] [-j JOBS] [-- CTEST ARGS...]" >&2; exit 2 ;;
+    *) echo "usage: $0 [-n N] [-d BUILD_DIR] [-j JOBS] [-p NICE] [-- CTEST ARGS...]" >&2; exit 2 ;;
   esac
 done
 [ -f "$dir/CTestTestfile.cmake" ] || { echo "no tests in $dir: build it first (scripts/test.sh)" >&2; exit 2; }
@@ -36,15 +40,17 @@ trap 'exit 130' INT TERM
 
 cores=$(nproc)
 if command -v stress-ng >/dev/null; then
-  nice -n 19 stress-ng --cpu "$cores" --quiet &
+  nice -n "$niceness" stress-ng --cpu "$cores" --quiet &
   load_pids+=($!)
+  load="stress-ng, $cores CPU worker(s)"
 else
   for _ in $(seq "$cores"); do
-    nice -n 19 bash -c 'while :; do :; done' &
+    nice -n "$niceness" bash -c 'while :; do :; done' &
     load_pids+=($!)
   done
+  load="$cores busy loop(s)"
 fi
-echo "load: ${#load_pids[@]} process(es) on $cores core(s); $runs run(s) of the tests in $dir"
+echo "load: $load at nice $niceness on $cores core(s); $runs run(s) of the tests in $dir"
 
 export LSAN_OPTIONS="suppressions=$PWD/scripts/lsan.supp:print_suppressions=0"
 start=$(date +%s)

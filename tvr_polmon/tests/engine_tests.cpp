@@ -87,7 +87,13 @@ class EngineTest : public ::testing::Test {
     engine.setEarliestReplyNs(0);
     engine.setMonotonicClock([this] { return mono; });
     engine.setWallClock([this] { return wall; });
-    engine.setReplyTimeoutMs(20);
+    // Short deadlines while a sweep asks all twenty addresses (most of them
+    // silent), long ones while the drives found are polled: the fake answers
+    // at once, and a busy machine must never make that answer late.
+    engine.setReplyTimeoutMs(sweepTimeoutMs);
+    engine.setLateGraceMs(20);
+    QObject::connect(&engine, &PollEngine::scanStarted, &engine, [this] { engine.setReplyTimeoutMs(sweepTimeoutMs); });
+    QObject::connect(&engine, &PollEngine::sweepFinished, &engine, [this] { engine.setReplyTimeoutMs(pollTimeoutMs); });
     QObject::connect(&engine, &PollEngine::pollStarted, &engine, [this](int r) { polls[r]++; });
   }
 
@@ -99,6 +105,15 @@ class EngineTest : public ::testing::Test {
   // At least one whole poll of the row made after the call: the query
   // in flight may predate it, the one after it does not.
   bool completePoll(int row) { return pollRow(row, 2); }
+  // Runs the event loop until the line's deadline and grace for the query
+  // in flight are over. Its timers were started before this one and end
+  // sooner, so they fire first: whatever the engine does then has been done
+  // on return, however slowly the machine runs.
+  bool outlastTheQuery() {
+    bool over = false;
+    QTimer::singleShot(std::max(sweepTimeoutMs, pollTimeoutMs) + 20 + 10, Qt::PreciseTimer, &engine, [&over] { over = true; });
+    return QTest::qWaitFor([&] { return over; }, 60000);
+  }
   bool sweep(const QString& com = "COM 1") {
     engine.startScan(com);
     return QTest::qWaitFor([&] { return engine.polling(); }, 10000);
@@ -120,6 +135,8 @@ class EngineTest : public ::testing::Test {
   PollEngine engine{&link};
   FakeNetwork net{engine, link};
   std::map<int, int> polls;
+  int sweepTimeoutMs = 60;
+  int pollTimeoutMs = 300;
   qint64 mono = 1000;
   QDateTime wall{QDate(2026, 12, 6), QTime(14, 5, 7)};
   qsizetype seen = 0;
@@ -402,15 +419,15 @@ TEST_F(EngineTest, DuctEntryHoldsTheCycleUntilAValidCount) {
   engine.pressRowButton(0);
   EXPECT_TRUE(asked);
   take();
-  QTest::qWait(150);
+  ASSERT_TRUE(outlastTheQuery());
   // The query that was already out stays unanswered; nothing new starts.
   EXPECT_EQ(take().size(), 0);
   EXPECT_FALSE(engine.enterDuctCount("0"));
   EXPECT_FALSE(engine.enterDuctCount("63"));
   EXPECT_FALSE(engine.enterDuctCount(""));
   EXPECT_TRUE(engine.ductEntryOpen());
-  QTest::qWait(50);
-  EXPECT_LE(take().size(), 0);
+  ASSERT_TRUE(outlastTheQuery());
+  EXPECT_EQ(take().size(), 0);
   bool closed = false;
   QObject::connect(&engine, &PollEngine::ductEntryClosed, &engine, [&] { closed = true; });
   EXPECT_TRUE(engine.enterDuctCount("62"));
@@ -472,6 +489,7 @@ TEST_F(EngineTest, MalformedFirstReplyDuringTheSweep) {
 }
 
 TEST_F(EngineTest, ExchangeEndsAtExactlyThreeBytesOrAtTheDeadline) {
+  sweepTimeoutMs = pollTimeoutMs = kReplyTimeoutMs;
   engine.setReplyTimeoutMs(kReplyTimeoutMs);
   ASSERT_TRUE(sweep());  // nobody answers
   engine.editAddress(0, "A");
@@ -617,7 +635,7 @@ TEST_F(EngineTest, SlowScanPauseActsLikeTheBusyWaitBeforeTheQuery) {
   EXPECT_TRUE(engine.ductEntryOpen());
   EXPECT_EQ(net.frames.at(at), QByteArray("AS"));
   EXPECT_TRUE(engine.queryWaiting());
-  QTest::qWait(100);
+  ASSERT_TRUE(outlastTheQuery());
   EXPECT_EQ(net.frames.size(), at + 1);  // held: nothing more
   ASSERT_TRUE(engine.enterDuctCount("4"));
   EXPECT_FALSE(engine.queryWaiting() && engine.ductEntryOpen());
@@ -676,7 +694,7 @@ TEST_F(EngineTest, ALostPortStopsPollingIsToldAndLoggedOnceAndScanStartsAgain) {
     EXPECT_FALSE(engine.row(i).current) << i;
   }
   const int errors = engine.errorCount();
-  QTest::qWait(100);
+  ASSERT_TRUE(outlastTheQuery());
   EXPECT_EQ(engine.errorCount(), errors);
   EXPECT_FALSE(log().contains("No Response"));
   EXPECT_EQ(lost.count(), 1);
@@ -855,15 +873,16 @@ TEST_F(EngineTest, ScanDuringAReplyWaitsForItAndBlamesNoDrive) {
   ASSERT_TRUE(sweep());
   ASSERT_TRUE(completePoll(0));
   // A's next reply is on its way when Scan is pressed: its first byte is in,
-  // the rest follows a moment later, before the drive answers anew.
+  // the rest follows right after the press, before the drive answers anew.
+  // Fed in one go, with no timer between, so both parts are seen within the
+  // deadline however busy the machine is.
   net.mute = true;
   ASSERT_TRUE(pollRow(0));
   net.mute = false;
   link.feed("P");
-  net.delayMs = 10;
   take();
   engine.startScan("COM 1");
-  QTimer::singleShot(2, &link, [this] { link.feed("3\r"); });
+  link.feed("3\r");
   ASSERT_TRUE(QTest::qWaitFor([&] { return engine.polling(); }, 10000));
   // The sweep's first query went out once the reply in flight had ended.
   const QList<QByteArray> sent = take();

@@ -43,6 +43,16 @@ W* find(QWidget& window, const QString& name, int index = -1) {
   return w;
 }
 
+// Handles what is already queued (window-system resizes, layout requests and
+// the events they post in turn) without waiting on the clock: geometry read
+// afterwards is the settled one.
+void settle() {
+  for (int i = 0; i < 4; ++i) {
+    QCoreApplication::processEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+  }
+}
+
 // Points the per-user settings at a folder of the test's own while it lives.
 class ConfigHome {
  public:
@@ -283,17 +293,17 @@ TEST_F(WindowTest, TheDuctPanelOpensAndClosesWithoutMovingAnythingElse) {
     }
     return where;
   };
-  QTest::qWait(50);
+  settle();
   const QList<QRect> before = layoutNow();
   window.engine().editAddress(0, "A");
   window.engine().pressRowButton(0);  // no duct count: the panel asks for one
   ASSERT_TRUE(QTest::qWaitFor([&] { return find<QFrame>(window, "Frame1")->isVisible(); }, 2000));
-  QTest::qWait(50);
+  settle();
   EXPECT_EQ(layoutNow(), before);
   QTest::keyClicks(find<QLineEdit>(window, "txtDucts"), "5");
   QTest::keyClick(find<QLineEdit>(window, "txtDucts"), Qt::Key_Return);
   ASSERT_TRUE(find<QFrame>(window, "Frame1")->isHidden());
-  QTest::qWait(50);
+  settle();
   EXPECT_EQ(layoutNow(), before);
 }
 
@@ -374,7 +384,7 @@ TEST_F(WindowTest, NothingInTheTopRowMovesWhenScanHidesThePortList) {
     for (const QString& n : names) where << inWindow(find<QWidget>(window, n));
     return where;
   };
-  QTest::qWait(20);
+  settle();
   const QList<QRect> before = topRow();
   const QRect window0(QPoint(), window.size());
   for (int k = 0; k < before.size(); ++k) {
@@ -387,7 +397,7 @@ TEST_F(WindowTest, NothingInTheTopRowMovesWhenScanHidesThePortList) {
   ASSERT_TRUE(scan());
   ASSERT_TRUE(find<QComboBox>(window, "cmbComm")->isHidden());
   ASSERT_TRUE(find<QLabel>(window, "lblDrives")->isHidden());  // "1 Drives Found" says it
-  QTest::qWait(20);
+  settle();
   EXPECT_EQ(topRow(), before);
   EXPECT_EQ(window.childAt(firstClick), find<QWidget>(window, "cmdScan"));
   EXPECT_FALSE(before[2].contains(firstClick));
@@ -537,7 +547,7 @@ TEST_F(WindowTest, StatisticsAndTimelineFitASmallScreenWhole) {
     ASSERT_NE(close, nullptr);
     EXPECT_TRUE(QRect(QPoint(), w->size()).contains(QRect(close->mapTo(w, QPoint()), close->size()))) << name;
     w->resize(900, 500);
-    QTest::qWait(20);
+    settle();
     EXPECT_TRUE(QRect(QPoint(), w->size()).contains(QRect(close->mapTo(w, QPoint()), close->size()))) << name;
   }
   EXPECT_LE(window.minimumSizeHint().width(), 900);
