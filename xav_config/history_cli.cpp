@@ -21,7 +21,7 @@ enum Exit { kOk = 0, kFailed = 1, kBadUsage = 2 };
 // Standard output and error as the history commands write them.
 struct Streams {
   Streams() {
-    out.open(stdout, QIODevice::WriteOnly | QIODevice::Unbuffered);
+    out.open(resultsStream(), QIODevice::WriteOnly | QIODevice::Unbuffered);
     err.open(stderr, QIODevice::WriteOnly | QIODevice::Unbuffered);
   }
   QFile out, err;
@@ -33,9 +33,9 @@ int badUsage(const QString& text) {
 }
 
 void printLine(const QString& line) {
-  std::fputs(line.toLocal8Bit().constData(), stdout);
-  std::fputc('\n', stdout);
-  std::fflush(stdout);
+  std::fputs(line.toLocal8Bit().constData(), resultsStream());
+  std::fputc('\n', resultsStream());
+  std::fflush(resultsStream());
 }
 
 QJsonObject entryJson(const gw::HistoryEntry& e) {
@@ -92,7 +92,8 @@ int diffWithModule(const ModuleSide& side, const gw::HistoryEntry& e, const QStr
               {QStringLiteral("changedLines"), d.changedLines()},
               {QStringLiteral("diff"), d.text(first, second, true)}});
   else
-    std::fputs(d.text(first, second).toLocal8Bit().constData(), stdout);
+    std::fputs(d.text(first, second).toLocal8Bit().constData(), resultsStream());
+  std::fflush(resultsStream());
   return kOk;
 }
 

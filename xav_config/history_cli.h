@@ -16,12 +16,17 @@
 
 #include <QCommandLineParser>
 #include <QString>
+#include <cstdio>
 #include <functional>
 
 #include "operation_record.h"
 #include "sessions.h"
 
 namespace xavconfig {
+
+// Where results go: the tool's standard output as it was started (the
+// utilities' own output is sent to standard error).
+std::FILE* resultsStream();
 
 // What the commands that reach a module borrow from the program.
 struct ModuleSide {

@@ -452,6 +452,8 @@ xavconfig::ModuleSide moduleSide(Context& ctx) {
 
 }  // namespace
 
+std::FILE* xavconfig::resultsStream() { return g_results; }
+
 int main(int argc, char** argv) {
   const std::vector<Command> table{
       {"discover", "discover", "run the discovery utility once; print each module's address, bridge name and title",
