@@ -310,14 +310,18 @@ bool SaveSession::start(const QString& moduleAddress, const Entries& entries, co
   }
   outcome_.summaryLine = gen.summaryLine;
   outcome_.configSent = gen.bytes;
+  sendConfig(upload, options.verify);
+  return true;
+}
+
+void Session::sendConfig(const QString& upload, bool verify) {
   setState(State::Writing);
   QString error;
-  if (!writeConfigFile(workDir(), gen.bytes, &error)) {
+  if (!writeConfigFile(workDir(), outcome_.configSent, &error)) {
     finish(SessionFailure::WriteFailed, QStringLiteral("Config.csv could not be written: ") + error);
-    return true;
+    return;
   }
   outcome_.sending = true;
-  const bool verify = options.verify;
   run(State::Loading, upload, kNormalNoFocus, [this, verify](const RunResult& r) {
     deleteConfigCsv(workDir());
     const QString status =
@@ -332,14 +336,12 @@ bool SaveSession::start(const QString& moduleAddress, const Entries& entries, co
     }
     outcome_.sending = false;
     outcome_.message = status;
-    if (verify) verifyNow();
+    if (verify) verifySent();
     else finish(SessionFailure::None, status);
   });
-  return true;
 }
 
-void SaveSession::verifyNow() {
-  deleteConfigCsv(workDir());
+void Session::verifySent() {
   run(State::Verifying, fetchConfigurationCommand(workDir(), outcome_.moduleAddress), kHidden,
       [this](const RunResult& r) {
         if (r.outcome == RunOutcome::NotStarted) {
@@ -512,45 +514,8 @@ bool RestoreSession::start(const QString& moduleAddress, const QByteArray& confi
   outcome_.configSent = config;
   outcome_.summaryLine = firstLine(config);
   outcome_.title = configTitle(config);
-  setState(State::Writing);
-  QString error;
-  if (!writeConfigFile(workDir(), config, &error)) {
-    finish(SessionFailure::WriteFailed, QStringLiteral("Config.csv could not be written: ") + error);
-    return true;
-  }
-  outcome_.sending = true;
-  run(State::Loading, upload, kNormalNoFocus, [this](const RunResult& r) {
-    deleteConfigCsv(workDir());
-    const QString status =
-        uploadStatusLine(QStringLiteral("Config.csv"), outcome_.moduleAddress, r, QTime::currentTime());
-    if (r.outcome == RunOutcome::NotStarted) {
-      finish(SessionFailure::UtilityNotStarted, startErrorMessage(r.commandText, r.startError));
-      return;
-    }
-    if (!r.succeeded()) {
-      finish(SessionFailure::LoaderFailed, status);
-      return;
-    }
-    outcome_.sending = false;
-    outcome_.message = status;
-    // A restore is only done when the module is seen holding the bytes kept.
-    run(State::Verifying, fetchConfigurationCommand(workDir(), outcome_.moduleAddress), kHidden,
-        [this](const RunResult& f) {
-          if (f.outcome == RunOutcome::NotStarted) {
-            finish(SessionFailure::UtilityNotStarted, startErrorMessage(f.commandText, f.startError));
-            return;
-          }
-          outcome_.verify =
-              judgeFetchedConfig(workDir(), outcome_.moduleAddress, outcome_.configSent, &outcome_.configRead);
-          outcome_.verified = outcome_.verify.identical();
-          if (outcome_.verified)
-            finish(SessionFailure::None, outcome_.message + QStringLiteral("; ") + outcome_.verify.message());
-          else if (outcome_.verify.kind == VerifyResult::Kind::Differs)
-            finish(SessionFailure::VerifyMismatch, outcome_.verify.message());
-          else
-            finish(SessionFailure::FetchFailed, outcome_.verify.message());
-        });
-  });
+  // A restore is only done when the module is seen holding the bytes kept.
+  sendConfig(upload, true);
   return true;
 }
 

@@ -149,6 +149,11 @@ class Session : public QObject {
   // Judges a run that was not interrupted: false (and the session finished
   // with failure) when it did not succeed.
   bool ranOk(const RunResult& run, SessionFailure whenFailed, const QString& what);
+  // The send shared by Save and Restore: outcome_.configSent written whole
+  // as Config.csv, loaded with upload, deleted again; then, when verify,
+  // fetched back and compared.
+  void sendConfig(const QString& upload, bool verify);
+  void verifySent();
 
   SessionOutcome outcome_;
 
@@ -223,9 +228,6 @@ class SaveSession : public Session {
   bool start(const QString& moduleAddress, const Entries& entries, const QString& captionsTail) {
     return start(moduleAddress, entries, captionsTail, Options{});
   }
-
- private:
-  void verifyNow();
 };
 
 // Fetches the module's Config.csv again and compares it byte for byte with
