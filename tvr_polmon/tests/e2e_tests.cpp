@@ -85,6 +85,19 @@ class EndToEnd : public ::testing::Test {
         if (!e->row(i).address.isEmpty()) e->confirmRequest(i, e->row(i).positionText());
     });
   }
+  // Once the sweep is over, the reply timeout (250 ms) and the wait for a
+  // late answer (1.5 s more) are stretched, and the simulator's late replies
+  // come 750 ms late: a machine that looks at the line hundreds of ms late
+  // still sees them past their deadline and within the wait, and every other
+  // reply in time. (The sweep keeps the described 100 ms, so that absent
+  // addresses cost no more.)
+  void stretchTimeoutsAfterSweep() {
+    PollEngine* e = &window->engine();
+    QObject::connect(e, &PollEngine::sweepFinished, window.get(), [e] {
+      e->setReplyTimeoutMs(250);
+      e->setLateGraceMs(1500);
+    });
+  }
   // Faults the simulator applied ("fault <addr> <kind> <n>" lines).
   int faultsApplied() const { return static_cast<int>(frames("fault ").size()); }
   // Faults counted against each drive, by row, and their sum.
@@ -249,12 +262,13 @@ TEST_F(EndToEnd, APulledAdapterStopsPollingAndScanOpensThePortAgain) {
 
 TEST_F(EndToEnd, AfterAnySingleFaultTheGridAndCountersAreRightWithinOneCycle) {
   // Six standing drives on a paced line. B's 5th reply brings a fourth byte,
-  // D's 5th comes 120 ms late, F's 5th ends in CR LF, and a stray byte
-  // follows E's 7th reply after 5 ms.
+  // D's 5th comes late, F's 5th ends in CR LF, and a stray byte follows E's
+  // 7th reply after 5 ms.
   ASSERT_TRUE(startSim({"--drives", "A,B,C,D,E,F", "--position", "1,B=2,C=3,D=4,E=5,F=6", "--fault", "B=long@5",
-                        "--fault", "D=late=120@5", "--fault", "F=crlf@5", "--fault", "E=stray=5@7"}));
+                        "--fault", "D=late=750@5", "--fault", "F=crlf@5", "--fault", "E=stray=5@7"}));
   openWindow();
   PollEngine& engine = window->engine();
+  stretchTimeoutsAfterSweep();
   int cycles = 0;
   QObject::connect(&engine, &PollEngine::pollStarted, window.get(), [&](int r) { cycles += r == 0; });
   ASSERT_TRUE(scan());
@@ -280,13 +294,14 @@ TEST_F(EndToEnd, AfterAnySingleFaultTheGridAndCountersAreRightWithinOneCycle) {
 }
 
 TEST_F(EndToEnd, LateLongAndStrayRepliesMoveNoDriveAndCountOnceAgainstTheirDrive) {
-  // Six standing drives, each asked for its own duct. Replies come late
-  // (150 ms), long, short, followed at once by a stray byte, or not at all.
+  // Six standing drives, each asked for its own duct. Replies come late,
+  // long, short, followed at once by a stray byte, or not at all.
   ASSERT_TRUE(startSim({"--drives", "A,B,C,D,E,F", "--position", "1,B=2,C=3,D=4,E=5,F=6", "--unpaced",
-                        "--fault", "B=late=150@4", "--fault", "B=long@7", "--fault", "C=stray=0@5",
-                        "--fault", "D=late=150@5", "--fault", "D=late=150@6", "--fault", "E=long@4",
+                        "--fault", "B=late=750@4", "--fault", "B=long@7", "--fault", "C=stray=0@5",
+                        "--fault", "D=late=750@5", "--fault", "D=late=750@6", "--fault", "E=long@4",
                         "--fault", "E=short@6", "--fault", "F=silent@5"}));
   openWindow();
+  stretchTimeoutsAfterSweep();
   confirmOwnDuctsAfterSweep();
   ASSERT_TRUE(scan());
   ASSERT_TRUE(waitFor([&] { return faultsApplied() == 8; })) << qPrintable(report().join('\n'));
