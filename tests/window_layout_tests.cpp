@@ -171,72 +171,17 @@ const WindowCase kWindows[] = {
     {"RvsimTraffic", rvsimTraffic},
 };
 
-// Windows known to fail today, switched on once they are rebuilt. An empty
-// appearance means every appearance. With a finding, only problems that
-// contain it are let through; the rest of the window is still checked.
-struct KnownFailure {
-  const char* window;
-  const char* appearance;
-  const char* reason;
-  const char* finding = nullptr;
-};
-constexpr const char* kFixedForm = "issue 18: fixed-coordinate form, rebuilt with layouts";
-const KnownFailure kKnownFailures[] = {
-    // Its caption is kept byte for byte by the window's own tests, so it
-    // cannot take an '&' yet.
-    {"PolmonMain", "", "issue 18: the duct count's label has no mnemonic", "txtDucts: its label"},
-};
-
-// Keyboard gaps the walk finds in windows being rebuilt: each entry lets
-// through only the problems that contain its finding. Whoever gives the
-// window its mnemonics removes the entry.
-const KnownFailure kKeyboardGaps[] = {
-    {"XavCfgSerialModes", "", "issue 18: fields without mnemonics", "mnemonic: FrmXAV/"},
-    {"XavCfgSerialModes", "", "issue 18: Tab lands on an unchecked option", "Tab lands on an unchecked option"},
-};
-
-bool matches(const KnownFailure& k, const QString& window, const QString& appearance) {
-  return window == QLatin1String(k.window) && (!*k.appearance || appearance == QLatin1String(k.appearance));
-}
-
-const KnownFailure* knownFailure(const QString& window, const QString& appearance) {
-  for (const KnownFailure& k : kKnownFailures)
-    if (matches(k, window, appearance)) return &k;
-  return nullptr;
-}
-
-// The findings let through for a window at an appearance.
-QStringList toleratedFindings(const QString& window, const QString& appearance) {
-  QStringList findings;
-  auto collect = [&](const auto& table) {
-    for (const KnownFailure& k : table)
-      if (k.finding && matches(k, window, appearance)) findings << QLatin1String(k.finding);
-  };
-  collect(kKnownFailures);
-  collect(kKeyboardGaps);
-  return findings;
-}
-
 class WindowLayout : public ::testing::TestWithParam<std::tuple<int, int>> {};
 
 TEST_P(WindowLayout, FitsAndStaysReadable) {
   const WindowCase& window = kWindows[std::get<0>(GetParam())];
   const Appearance appearance = standardAppearances().at(std::get<1>(GetParam()));
-  // XAV_LAYOUT_ALL=1 runs the known failures too, to see what they report.
-  const bool all = qEnvironmentVariableIsSet("XAV_LAYOUT_ALL");
-  const KnownFailure* known = knownFailure(window.name, appearance.name);
-  if (known && !known->finding && !all) GTEST_SKIP() << known->reason;
-  const QStringList tolerated = all ? QStringList() : toleratedFindings(window.name, appearance.name);
   ScopedAppearance scoped(appearance);
   QStringList found;
   window.run([&](QWidget* w, const QString& state) {
     LayoutCheckOptions options;
     options.checkKeyboard = true;
-    for (const LayoutProblem& p : checkLayout(w, options)) {
-      const QString line = state + ": " + p.toString();
-      if (std::any_of(tolerated.begin(), tolerated.end(), [&](const QString& f) { return line.contains(f); })) continue;
-      found << line;
-    }
+    for (const LayoutProblem& p : checkLayout(w, options)) found << state + ": " + p.toString();
   });
   EXPECT_TRUE(found.isEmpty()) << window.name << " at " << appearanceLabel(appearance).toStdString() << ", "
                                << found.size() << " problems:\n"

@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPushButton>
+#include <QShortcut>
 #include <QVBoxLayout>
 
 #include "colours.h"
@@ -185,6 +186,12 @@ void PolmonWindow::buildDuctPanel() {
   auto* ductLabel = named(new QLabel(QStringLiteral("Number of Ducts"), ductPanel_), QStringLiteral("lblDuctReq"));
   ductBox_ = named(new QLineEdit(ductPanel_), QStringLiteral("txtDucts"));
   ductBox_->setFixedWidth(40);
+  // The caption stays as it is, without an '&': Alt+D reaches the box all
+  // the same while the panel shows, and the label's tooltip says so.
+  ductLabel->setBuddy(ductBox_);
+  ductLabel->setToolTip(QStringLiteral("Alt+D"));
+  auto* ductKey = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_D), ductBox_);
+  connect(ductKey, &QShortcut::activated, ductBox_, [this] { ductBox_->setFocus(Qt::ShortcutFocusReason); });
   auto* frameLayout = new QHBoxLayout(ductPanel_);
   frameLayout->setContentsMargins(6, 3, 6, 3);
   frameLayout->addWidget(ductLabel);

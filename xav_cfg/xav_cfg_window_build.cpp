@@ -237,7 +237,8 @@ void XavCfgWindow::buildModbusScannerFrame() {
   modbusSlaveAddressBox_ = makeBox("txtSlave", QStringLiteral("1"));
   grid->addWidget(labelFor(modbusBaseRegisterBox_, QStringLiteral("&Base register")), 0, 0);
   grid->addWidget(modbusBaseRegisterBox_, 0, 1);
-  grid->addWidget(labelFor(modbusLastRegisterBox_, QStringLiteral("Last Register")), 1, 0);
+  // A display only (disabled): its label leads nowhere.
+  grid->addWidget(makeLabel(QStringLiteral("Last Register")), 1, 0);
   grid->addWidget(modbusLastRegisterBox_, 1, 1);
   grid->addWidget(labelFor(modbusSlaveAddressBox_, QStringLiteral("&PLC Slave Address")), 2, 0);
   grid->addWidget(modbusSlaveAddressBox_, 2, 1);
@@ -264,7 +265,9 @@ void XavCfgWindow::buildDf1ScannerFrame() {
       {df1RequestRangeBox_, QStringLiteral("Request Registers")}};
   int row = 0;
   for (const auto& [field, caption] : rows) {
-    grid->addWidget(labelFor(field, caption), row, 0);
+    // The two ranges are displays, out of the Tab order: their labels lead nowhere.
+    const bool display = field == df1PositionRangeBox_ || field == df1RequestRangeBox_;
+    grid->addWidget(display ? makeLabel(caption) : labelFor(field, caption), row, 0);
     grid->addWidget(field, row++, 1);
   }
   grid->setColumnStretch(2, 1);

@@ -21,6 +21,7 @@
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QScreen>
+#include <QShortcut>
 #include <QSizeGrip>
 #include <QStyle>
 #include <QStyleOption>
@@ -474,6 +475,18 @@ class KeyboardChecker {
     return {};
   }
 
+  // A field whose caption must stay as it is takes its key from an
+  // Alt+letter shortcut of its own (a QShortcut child of the field).
+  static QChar shortcutKeyOf(const QWidget* field) {
+    for (const QShortcut* s : field->findChildren<QShortcut*>(Qt::FindDirectChildrenOnly)) {
+      if (!s->isEnabled() || s->key().count() != 1) continue;
+      const QKeyCombination k = s->key()[0];
+      if (k.keyboardModifiers() == Qt::AltModifier && k.key() >= Qt::Key_A && k.key() <= Qt::Key_Z)
+        return QChar(char16_t(u'A' + (k.key() - Qt::Key_A)));
+    }
+    return {};
+  }
+
   static bool isField(const QWidget* w) {
     if (auto* edit = qobject_cast<const QLineEdit*>(w)) return !edit->isReadOnly();
     if (auto* edit = qobject_cast<const QPlainTextEdit*>(w)) return !edit->isReadOnly();
@@ -536,18 +549,22 @@ class KeyboardChecker {
   void checkMnemonics() {
     QHash<QChar, QWidget*> owners;
     QList<QLabel*> labels;
+    QHash<QLabel*, QChar> labelKeys;
     QSet<QWidget*> labelled;
     for (QWidget* w : window_->findChildren<QWidget*>()) {
       if (w->window() != window_ || !w->isVisible()) continue;
       QChar key;
       if (auto* label = qobject_cast<QLabel*>(w); label && label->buddy()) {
         key = mnemonicOf(label->text());
+        if (key.isNull()) key = shortcutKeyOf(label->buddy());
         labelled.insert(label->buddy());
-        if (key.isNull())
+        if (key.isNull()) {
           add(LayoutProblem::Kind::Mnemonic, pathOf(label),
               QStringLiteral("\"%1\" names %2 but has no mnemonic").arg(label->text(), nameOf(label->buddy())));
-        else
+        } else {
           labels.append(label);
+          labelKeys.insert(label, key);
+        }
       } else if (auto* button = qobject_cast<QAbstractButton*>(w); button && w->isEnabled()) {
         key = mnemonicOf(button->text());
       }
@@ -572,13 +589,20 @@ class KeyboardChecker {
     for (QLabel* label : labels) {
       QWidget* buddy = label->buddy();
       if (!buddy->isVisible() || !buddy->isEnabled()) continue;
-      QWidget* from = QApplication::focusWidget() ? QApplication::focusWidget() : window_;
-      QTest::keyClick(from, Qt::Key(mnemonicOf(label->text()).unicode()), Qt::AltModifier);
+      // From elsewhere: a key that does nothing must not pass because the
+      // focus happened to be in the field already.
+      QWidget* from = QApplication::focusWidget();
+      if (from && (from == buddy || buddy->isAncestorOf(from))) {
+        from->clearFocus();
+        from = nullptr;
+      }
+      if (!from) from = window_;
+      const QChar key = labelKeys.value(label);
+      QTest::keyClick(from, Qt::Key(key.unicode()), Qt::AltModifier);
       QWidget* now = QApplication::focusWidget();
       if (!now || (now != buddy && !buddy->isAncestorOf(now) && now->focusProxy() != buddy &&
                    buddy->focusProxy() != now)) {
-        add(LayoutProblem::Kind::Mnemonic, pathOf(label),
-            QStringLiteral("Alt+%1 does not reach %2").arg(mnemonicOf(label->text())).arg(nameOf(buddy)));
+        add(LayoutProblem::Kind::Mnemonic, pathOf(label), QStringLiteral("Alt+%1 does not reach %2").arg(key).arg(nameOf(buddy)));
         continue;
       }
       checkInView(buddy);

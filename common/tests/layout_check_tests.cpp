@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollArea>
+#include <QShortcut>
 #include <QVBoxLayout>
 #include <memory>
 
@@ -277,6 +278,22 @@ TEST(LayoutCheck, MnemonicLeadsToItsField) {
   edit->setFocusPolicy(Qt::NoFocus);
   label->setObjectName("label");
   EXPECT_TRUE(has(checkKeyboard(w.get()), LayoutProblem::Kind::Mnemonic, "label"))
+      << describe(checkKeyboard(w.get())).join('\n').toStdString();
+}
+
+// A caption that must stay as it is (no '&') may leave the key to an
+// Alt+letter shortcut of the field's own, which must really lead there.
+TEST(LayoutCheck, AFieldsOwnShortcutStandsInForItsLabelsMnemonic) {
+  auto w = soundWindow();
+  auto* edit = w->findChild<QLineEdit*>();
+  auto* label = w->findChild<QLabel*>();
+  label->setObjectName("kept");
+  label->setText("Integer File Number:");
+  EXPECT_TRUE(has(checkKeyboard(w.get()), LayoutProblem::Kind::Mnemonic, "kept"));
+  auto* key = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_N), edit);
+  EXPECT_TRUE(has(checkKeyboard(w.get()), LayoutProblem::Kind::Mnemonic, "kept"));  // leads nowhere yet
+  QObject::connect(key, &QShortcut::activated, edit, [edit] { edit->setFocus(Qt::ShortcutFocusReason); });
+  EXPECT_FALSE(has(checkKeyboard(w.get()), LayoutProblem::Kind::Mnemonic, "kept"))
       << describe(checkKeyboard(w.get())).join('\n').toStdString();
 }
 
