@@ -93,7 +93,6 @@ bool OperationRecorder::recordSerialRecord(const QString& comPort, const QString
                                            const QString& plcAddress, const QString& title, bool succeeded,
                                            const QString& reason) {
   ServiceLogLine line;
-  line.tool = tool_;
   line.operation = QStringLiteral("serial-record");
   line.comPort = comPort;
   line.protocol = protocol;
@@ -101,18 +100,22 @@ bool OperationRecorder::recordSerialRecord(const QString& comPort, const QString
   line.title = title;
   line.succeeded = succeeded;
   line.reason = reason;
-  const bool logged = log_.append(line);
-  if (logged) told_ = false;
-  return logged;
+  return logSerial(line);
 }
 
 bool OperationRecorder::recordSerialVerify(const QString& comPort, bool succeeded, const QString& reason) {
   ServiceLogLine line;
-  line.tool = tool_;
   line.operation = QStringLiteral("serial-verify");
   line.comPort = comPort;
   line.succeeded = succeeded;
   line.reason = reason;
+  return logSerial(line);
+}
+
+// The serial side keeps no history (a record is not a Config.csv): its lines
+// go to the service log alone.
+bool OperationRecorder::logSerial(ServiceLogLine line) {
+  line.tool = tool_;
   const bool logged = log_.append(line);
   if (logged) told_ = false;
   return logged;

@@ -60,6 +60,7 @@ class OperationRecorder : public QObject {
 
  private:
   void tell(const QString& message);
+  bool logSerial(ServiceLogLine line);
 
   QString tool_;
   HistoryStore history_;

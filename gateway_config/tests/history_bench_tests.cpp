@@ -12,7 +12,7 @@
 #include "bench_env.h"
 #include "files.h"
 #include "operation_record.h"
-#include "profiles.h"
+#include "sample_config.h"
 #include "sessions.h"
 
 namespace {
@@ -23,14 +23,7 @@ using xave::testing::waitFor;
 const QString kOld = QStringLiteral("127.0.0.31");
 const QString kSpare = QStringLiteral("127.0.0.32");
 
-QByteArray modbusConfig(const QString& plc, const QString& title, const QString& tail = QString()) {
-  gw::ConfigEntries e;
-  e.protocol = gw::kModbusTcp;
-  e.plcAddress = plc;
-  e.plcAddressValid = true;
-  e.title = title;
-  return gw::generateConfig(e, tail).bytes;
-}
+using gw::testing::modbusConfig;
 
 gw::Entries modbusEntries(const QString& plc, const QString& title) {
   gw::Entries e;

@@ -10,7 +10,7 @@
 #include <QTemporaryDir>
 
 #include "bench_env.h"
-#include "profiles.h"
+#include "sample_config.h"
 
 namespace {
 
@@ -20,12 +20,7 @@ const QString kOld = QStringLiteral("127.0.0.51");
 const QString kSpare = QStringLiteral("127.0.0.52");
 
 QByteArray config(int protocol, const QString& plc, const QString& title) {
-  gw::ConfigEntries e;
-  e.protocol = protocol;
-  e.plcAddress = plc;
-  e.plcAddressValid = true;
-  e.title = title;
-  return gw::generateConfig(e, QStringLiteral("//RVSIM_Captions\r\nFeed")).bytes;
+  return gw::testing::sampleConfig(protocol, plc, title, QStringLiteral("//RVSIM_Captions\r\nFeed"));
 }
 
 struct Ran {

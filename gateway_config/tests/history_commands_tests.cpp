@@ -9,7 +9,7 @@
 #include <QTemporaryDir>
 
 #include "history_commands.h"
-#include "profiles.h"
+#include "sample_config.h"
 
 namespace {
 
@@ -17,12 +17,7 @@ using gw::HistoryEntry;
 using gw::HistoryOperation;
 
 QByteArray modbusConfig(const QString& plc, const QString& title) {
-  gw::ConfigEntries e;
-  e.protocol = gw::kModbusTcp;
-  e.plcAddress = plc;
-  e.plcAddressValid = true;
-  e.title = title;
-  return gw::generateConfig(e, QStringLiteral("//RVSIM_Captions\r\nDrive A")).bytes;
+  return gw::testing::modbusConfig(plc, title, QStringLiteral("//RVSIM_Captions\r\nDrive A"));
 }
 
 struct Rig {

@@ -12,7 +12,7 @@
 
 #include "files.h"
 #include "history.h"
-#include "profiles.h"
+#include "sample_config.h"
 #include "service_log.h"
 
 namespace {
@@ -21,14 +21,7 @@ using gw::HistoryEntry;
 using gw::HistoryOperation;
 using gw::HistoryStore;
 
-QByteArray modbusConfig(const QString& plc, const QString& title, const QString& tail = QString()) {
-  gw::ConfigEntries e;
-  e.protocol = gw::kModbusTcp;
-  e.plcAddress = plc;
-  e.plcAddressValid = true;
-  e.title = title;
-  return gw::generateConfig(e, tail).bytes;
-}
+using gw::testing::modbusConfig;
 
 HistoryEntry saveEntry(const QString& module, const QByteArray& config) {
   HistoryEntry e;

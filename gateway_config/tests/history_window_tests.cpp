@@ -18,7 +18,7 @@
 #include "bench_env.h"
 #include "history_window.h"
 #include "layout_check.h"
-#include "profiles.h"
+#include "sample_config.h"
 
 namespace {
 
@@ -27,14 +27,7 @@ using xave::testing::waitFor;
 
 const QString kModule = QStringLiteral("127.0.0.41");
 
-QByteArray config(int protocol, const QString& plc, const QString& title) {
-  gw::ConfigEntries e;
-  e.protocol = protocol;
-  e.plcAddress = plc;
-  e.plcAddressValid = true;
-  e.title = title;
-  return gw::generateConfig(e, QString()).bytes;
-}
+using gw::testing::sampleConfig;
 
 // Lines of a that b lacks ("-") and of b that a lacks ("+"); the generated
 // files repeat no line that differs, so this is the exact difference.
@@ -103,11 +96,11 @@ class HistoryWindowTest : public ::testing::Test {
 };
 
 TEST_F(HistoryWindowTest, ListsNewestFirstAndComparesExactlyTheChangedLines) {
-  const QByteArray older = config(gw::kModbusTcp, QStringLiteral("10.1.2.3"), QStringLiteral("Press 4"));
-  const QByteArray newer = config(gw::kModbusTcp, QStringLiteral("10.1.2.9"), QStringLiteral("Press 5"));
+  const QByteArray older = sampleConfig(gw::kModbusTcp, QStringLiteral("10.1.2.3"), QStringLiteral("Press 4"));
+  const QByteArray newer = sampleConfig(gw::kModbusTcp, QStringLiteral("10.1.2.9"), QStringLiteral("Press 5"));
   keep(gw::HistoryOperation::Save, older, t0);
   keep(gw::HistoryOperation::Save, newer, t0.addSecs(60));
-  const QByteArray current = config(gw::kPccc, QStringLiteral("10.1.2.9"), QStringLiteral("Press 5"));
+  const QByteArray current = sampleConfig(gw::kPccc, QStringLiteral("10.1.2.9"), QStringLiteral("Press 5"));
   window.showModule(kModule, current);
   window.show();
 
@@ -170,10 +163,10 @@ TEST_F(HistoryWindowTest, ListsNewestFirstAndComparesExactlyTheChangedLines) {
 }
 
 TEST_F(HistoryWindowTest, RestoreAsksFirstNamingTheDifferencesAndARefusalSendsNothing) {
-  const QByteArray onModule = config(gw::kModbusTcp, QStringLiteral("10.9.9.9"), QStringLiteral("factory"));
+  const QByteArray onModule = sampleConfig(gw::kModbusTcp, QStringLiteral("10.9.9.9"), QStringLiteral("factory"));
   env.addModule(kModule, QStringLiteral("SPARE"), onModule);
   const gw::HistoryEntry kept = keep(gw::HistoryOperation::ReadBack,
-                                     config(gw::kPccc, QStringLiteral("10.1.2.3"), QStringLiteral("Press 4")), t0);
+                                     sampleConfig(gw::kPccc, QStringLiteral("10.1.2.3"), QStringLiteral("Press 4")), t0);
   QSignalSpy finished(&window, &gw::HistoryWindow::restoreFinished);
   window.showModule(kModule, onModule);
   window.show();
@@ -198,7 +191,7 @@ TEST_F(HistoryWindowTest, RestoreAsksFirstNamingTheDifferencesAndARefusalSendsNo
 
   // Same protocol and PLC address: the confirmation claims no change.
   asked.clear();
-  const QByteArray same = config(gw::kModbusTcp, QStringLiteral("10.9.9.9"), QStringLiteral("other"));
+  const QByteArray same = sampleConfig(gw::kModbusTcp, QStringLiteral("10.9.9.9"), QStringLiteral("other"));
   keep(gw::HistoryOperation::Save, same, t0.addSecs(60));
   window.refresh();
   select({0});
@@ -208,8 +201,8 @@ TEST_F(HistoryWindowTest, RestoreAsksFirstNamingTheDifferencesAndARefusalSendsNo
 }
 
 TEST_F(HistoryWindowTest, ConfirmedRestoreUploadsTheEntryVerifiesAndKeepsIt) {
-  env.addModule(kModule, QStringLiteral("SPARE"), config(gw::kModbusTcp, QStringLiteral("10.9.9.9"), QStringLiteral("factory")));
-  const QByteArray wanted = config(gw::kCip, QStringLiteral("10.1.2.3"), QStringLiteral("Press 4"));
+  env.addModule(kModule, QStringLiteral("SPARE"), sampleConfig(gw::kModbusTcp, QStringLiteral("10.9.9.9"), QStringLiteral("factory")));
+  const QByteArray wanted = sampleConfig(gw::kCip, QStringLiteral("10.1.2.3"), QStringLiteral("Press 4"));
   keep(gw::HistoryOperation::Save, wanted, t0);
   QSignalSpy finished(&window, &gw::HistoryWindow::restoreFinished);
   window.showModule(kModule, QByteArray());  // not read back: Restore still asks
@@ -241,16 +234,16 @@ TEST_F(HistoryWindowTest, ConfirmedRestoreUploadsTheEntryVerifiesAndKeepsIt) {
 }
 
 TEST_F(HistoryWindowTest, EveryButtonHasAMnemonicAndTheViewsHoldAtEveryAppearance) {
-  keep(gw::HistoryOperation::Save, config(gw::kModbusTcp, QStringLiteral("10.1.2.3"), QStringLiteral("a")), t0);
+  keep(gw::HistoryOperation::Save, sampleConfig(gw::kModbusTcp, QStringLiteral("10.1.2.3"), QStringLiteral("a")), t0);
   recorder.recordSerialVerify(QStringLiteral("COM 5"), false, QStringLiteral("Title differs: sent \"a\", module holds \"b\""));
   for (const xav::testing::Appearance& look : xav::testing::standardAppearances()) {
     xav::testing::ScopedAppearance applied(look);
     gw::HistoryWindow w(recorder, runner, env.workDir());
-    w.showModule(kModule, config(gw::kModbusTcp, QStringLiteral("10.1.2.4"), QStringLiteral("b")));
+    w.showModule(kModule, sampleConfig(gw::kModbusTcp, QStringLiteral("10.1.2.4"), QStringLiteral("b")));
     w.show();
     QList<QWidget*> views{&w,
-                          gw::showSaveComparison(&w, kModule, config(gw::kModbusTcp, QStringLiteral("10.1.2.3"), {}),
-                                                 config(gw::kModbusTcp, QStringLiteral("10.1.2.5"), {})),
+                          gw::showSaveComparison(&w, kModule, sampleConfig(gw::kModbusTcp, QStringLiteral("10.1.2.3"), {}),
+                                                 sampleConfig(gw::kModbusTcp, QStringLiteral("10.1.2.5"), {})),
                           gw::showServiceLog(&w, recorder)};
     for (QWidget* v : views) {
       for (QPushButton* b : v->findChildren<QPushButton*>())

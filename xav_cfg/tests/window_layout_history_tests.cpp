@@ -23,6 +23,7 @@
 #include "messages.h"
 #include "operation_record.h"
 #include "test_support.h"
+#include "window_rig.h"
 #include "xav_cfg_window.h"
 
 using namespace xavcfg;
@@ -33,39 +34,14 @@ using xavcfg::testing::ScratchDir;
 
 namespace {
 
-struct Rig {
-  ScratchDir scratch;
-  FakeSerialLink link;
-  FakeNetworkHost host;
-  xav::MessageRecorder messages;
-  std::unique_ptr<XavCfgWindow> w;
-
-  explicit Rig(int type, const QString& dataFolder = QString()) {
-    xavcfg::testing::writeRecordingLoader(scratch.work());
-    XavCfgWindowOptions o;
-    o.link = &link;
-    o.dataFolder = dataFolder;
-    o.chooseConnectionType = [type](QWidget*) { return type; };
-    w = std::make_unique<XavCfgWindow>(o);
-  }
-  // The load, and the discovery and read-back it starts.
-  bool load() {
-    const bool loaded = w->Form_Load();
-    return QTest::qWaitFor([&] { return !w->busy(); }, 30000) && loaded;
-  }
+struct Rig : xavcfg::testing::WindowRig {
+  using WindowRig::WindowRig;
   // One module at 127.0.0.21 holding a Modbus/TCP configuration.
   void oneModule() {
     host.setTable({QStringLiteral("  127.0.0.21  00-50-4e-00-00-01  dynamic")});
     host.answering = {QStringLiteral("127.0.0.21")};
     host.configs[QStringLiteral("127.0.0.21")] = xavcfg::testing::configWithTitle(
         QStringLiteral("//3-MODBUS/TCP, 127.0.0.1, 40011"), QStringLiteral("Press 7"));
-  }
-  void connectWith(const QByteArray& reply) {
-    QSignalSpy ended(w.get(), &XavCfgWindow::queryEnded);
-    w->cmdConnect_Click();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return link.writes.count("??") >= 1; }, 10000));
-    link.feed(reply.leftJustified(44, ' '));
-    ASSERT_TRUE(ended.wait(10000));
   }
   QRect at(const char* name) const {
     QWidget* c = control<QWidget>(*w, QString::fromLatin1(name));

@@ -22,6 +22,7 @@
 #include "profiles.h"
 #include "serial_routines.h"
 #include "test_support.h"
+#include "window_rig.h"
 
 using namespace xavcfg;
 using xav::testing::FakeSerialLink;
@@ -31,35 +32,7 @@ using xavcfg::testing::control;
 
 namespace {
 
-struct Rig {
-  ScratchDir scratch;
-  FakeSerialLink link;
-  FakeNetworkHost host;
-  xav::MessageRecorder messages;
-  std::unique_ptr<XavCfgWindow> w;
-
-  explicit Rig(int type) {
-    xavcfg::testing::writeRecordingLoader(scratch.work());
-    XavCfgWindowOptions o;
-    o.link = &link;
-    o.chooseConnectionType = [type](QWidget*) { return type; };
-    w = std::make_unique<XavCfgWindow>(o);
-  }
-  // The load, and the discovery and read-back it starts.
-  bool load() {
-    const bool loaded = w->Form_Load();
-    return QTest::qWaitFor([&] { return !w->busy(); }, 30000) && loaded;
-  }
-
-  // Connect, then answer the first query with the reply.
-  void connectWith(const QByteArray& reply) {
-    QSignalSpy ended(w.get(), &XavCfgWindow::queryEnded);
-    w->cmdConnect_Click();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return link.writes.count("??") >= 1; }, 10000));
-    link.feed(reply);
-    ASSERT_TRUE(ended.wait(10000));
-  }
-};
+using Rig = xavcfg::testing::WindowRig;
 
 QByteArray reply(const QByteArray& head) { return head.leftJustified(44, ' '); }
 QByteArray pad45(const QByteArray& head) { return head.leftJustified(45, ' '); }
