@@ -10,6 +10,12 @@ set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${XAV_BUILD:-$root/build}"
 export XAV_BUILD="$build"
+# The dark palette is a preloaded plugin, which a sanitized program refuses.
+if grep -q '^XAV_SANITIZE:BOOL=ON' "$build/CMakeCache.txt" 2>/dev/null; then
+  echo "screenshots: $build is a sanitized build; use an unsanitized one, e.g." >&2
+  echo "  cmake -S . -B build-rel -DCMAKE_BUILD_TYPE=Release && XAV_BUILD=build-rel scripts/screenshots.sh" >&2
+  exit 2
+fi
 shots="$root/docs/screenshots"
 # A 1366x768 screen, the small laptop screen the windows must fit (at 150 %
 # it is about 910x512 logical pixels), instead of the offscreen default.
