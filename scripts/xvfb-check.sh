@@ -10,6 +10,9 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${1:-${XAV_BUILD:-$root/build}}"
+# The tools run in folders of their own: a relative build folder is made whole.
+[ -d "$build" ] || { echo "xvfb-check: no build folder $build" >&2; exit 2; }
+build="$(cd "$build" && pwd)"
 bin="$build/bin"
 screen_w=1366
 screen_h=768
