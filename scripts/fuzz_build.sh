@@ -13,5 +13,5 @@ fi
 launcher=()
 if command -v ccache >/dev/null 2>&1; then launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache); fi
 CC=clang CXX=clang++ cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DXAV_FUZZ=ON -DXAV_SANITIZE=ON \
-  -DXAV_BUILD_TESTS=OFF -DXAV_TEST_PACKAGE=OFF -DXAV_MAN_PAGES=OFF "${launcher[@]}" >/dev/null
+  -DXAV_BUILD_TESTS=OFF -DXAV_MAN_PAGES=OFF "${launcher[@]}" >/dev/null
 cmake --build "$dir" --target fuzzers -j"$(nproc)"
