@@ -9,6 +9,9 @@
 # that hides a system header shows up too. Warnings count as errors. The
 # flags given after the header folder (the definitions the build passes, such
 # as the version) go to every compile.
+# With XAV_WINDOWS_CHECK_CACHE=DIR a source that passed is checked again only
+# when it, or a project header it includes, is newer than its pass, or when
+# the compiler or the flags changed (as make would judge it).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 qt="${1:-/usr/include/x86_64-linux-gnu/qt6}"
@@ -41,34 +44,89 @@ for m in "" QtCore QtGui QtWidgets QtNetwork QtSerialPort; do flags+=(-isystem "
 for i in "${includes[@]}"; do flags+=(-I "$i"); done
 flags+=("$@")
 
+cache="${XAV_WINDOWS_CHECK_CACHE:-}"
+keydir=""
+if [ -n "$cache" ]; then
+  key=$( { "$cxx" --version; cat "$qt/QtCore/qconfig.h" "$qt/QtCore/qtcore-config.h" 2>/dev/null; printf '%s\n' "$qt" "${flags[@]}"; } | sha1sum | cut -c1-16)
+  keydir="$cache/$key"
+  mkdir -p "$keydir"
+fi
+stamp_of() { echo "$keydir/${1//\//__}.d"; }
+# A pass is fresh while nothing it lists (the source and the project headers
+# it read) is missing or newer than the pass itself.
+fresh() {
+  local stamp dep
+  stamp=$(stamp_of "$1")
+  [ -f "$stamp" ] || return 1
+  for dep in $(sed -e 's/\\$//' -e '1s/^[^:]*://' "$stamp"); do
+    [ -e "$dep" ] && [ ! "$dep" -nt "$stamp" ] || return 1
+  done
+}
+todo=()
+for s in "${sources[@]}"; do
+  if [ -n "$keydir" ] && fresh "$s"; then continue; fi
+  todo+=("$s")
+done
+cached=$(( ${#sources[@]} - ${#todo[@]} ))
+if [ ${#todo[@]} -eq 0 ]; then
+  echo "${#sources[@]} product sources checked for Windows (MinGW-w64 $("$cxx" -dumpversion)), all unchanged since they passed"
+  exit 0
+fi
+
 # The Qt and standard headers are parsed once, into a precompiled header
 # made with the same flags; each source then includes it first. A missing
-# include of a Qt header is caught by the Linux builds, not here.
-pchdir=$(mktemp -d)
-trap 'rm -rf "$pchdir"' EXIT
-{
-  # Qt's Windows headers bring in windows.h; winsock2.h must come before it.
-  echo "#include <winsock2.h>"
-  for h in QtCore QtGui QtWidgets QtNetwork QtSerialPort; do echo "#include <$h/$h>"; done
-  for h in algorithm functional memory optional string utility vector; do echo "#include <$h>"; done
-} >"$pchdir/all.h"
-pchflags=()
-for f in "${flags[@]}"; do [ "$f" = -fsyntax-only ] || pchflags+=("$f"); done
-if "$cxx" "${pchflags[@]}" -x c++-header "$pchdir/all.h" -o "$pchdir/all.h.gch" 2>"$pchdir/pch.log"; then
+# include of a Qt header is caught by the Linux builds, not here. With a
+# cache the header stays there, so the passes can name it.
+if [ -n "$keydir" ]; then
+  pchdir="$keydir/pch"
+  mkdir -p "$pchdir"
+else
+  pchdir=$(mktemp -d)
+  trap 'rm -rf "$pchdir"' EXIT
+fi
+if [ ! -f "$pchdir/all.h.gch" ]; then
+  {
+    # Qt's Windows headers bring in windows.h; winsock2.h must come before it.
+    echo "#include <winsock2.h>"
+    for h in QtCore QtGui QtWidgets QtNetwork QtSerialPort; do echo "#include <$h/$h>"; done
+    for h in algorithm functional memory optional string utility vector; do echo "#include <$h>"; done
+  } >"$pchdir/all.h"
+  pchflags=()
+  for f in "${flags[@]}"; do [ "$f" = -fsyntax-only ] || pchflags+=("$f"); done
+  if ! "$cxx" "${pchflags[@]}" -x c++-header "$pchdir/all.h" -o "$pchdir/all.h.gch.tmp" 2>"$pchdir/pch.log"; then
+    rm -f "$pchdir/all.h.gch.tmp"
+  else
+    mv "$pchdir/all.h.gch.tmp" "$pchdir/all.h.gch"
+  fi
+fi
+if [ -f "$pchdir/all.h.gch" ]; then
   flags+=(-include "$pchdir/all.h" -Winvalid-pch)
 else
   echo "no precompiled header (each source parses the headers itself):" >&2
   head -20 "$pchdir/pch.log" >&2
 fi
 
-export cxx
+export cxx keydir
+export -f stamp_of
 check() {
-  local out
-  if out=$("$cxx" "${@:2}" "$1" 2>&1); then echo "ok      $1"; else echo "FAILED  $1"; echo "$out" | head -40; return 1; fi
+  local out dep=()
+  if [ -n "$keydir" ]; then
+    local stamp
+    stamp=$(stamp_of "$1")
+    rm -f "$stamp"
+    dep=(-MMD -MF "$stamp.tmp" -MT "$1")
+  fi
+  if out=$("$cxx" "${@:2}" "${dep[@]}" "$1" 2>&1); then
+    [ -z "$keydir" ] || mv "$stamp.tmp" "$stamp"
+    echo "ok      $1"
+  else
+    [ -z "$keydir" ] || rm -f "$stamp.tmp"
+    echo "FAILED  $1"; echo "$out" | head -40; return 1
+  fi
 }
 export -f check
 status=0
 # At the lowest priority: the other tests, some with timing bounds, run beside it.
-printf '%s\n' "${sources[@]}" | nice -n 19 xargs -P "$(nproc)" -I{} bash -c 'check "$@"' _ {} "${flags[@]}" || status=1
-echo "${#sources[@]} product sources checked for Windows (MinGW-w64 $("$cxx" -dumpversion))"
+printf '%s\n' "${todo[@]}" | nice -n 19 xargs -P "$(nproc)" -I{} bash -c 'check "$@"' _ {} "${flags[@]}" || status=1
+echo "${#sources[@]} product sources checked for Windows (MinGW-w64 $("$cxx" -dumpversion)), $cached of them unchanged since they passed"
 exit $status
