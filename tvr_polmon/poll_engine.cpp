@@ -439,7 +439,7 @@ void PollEngine::ReadDist() {
   if (slowScan_) {
     // The pause runs on a timer; what the user does meanwhile acts as if
     // it had happened during the query that follows.
-    pauseTimer_.start(100);
+    pauseTimer_.start(slowScanPauseMs_);
     return;
   }
   readDistQuery();

@@ -109,6 +109,8 @@ class PollEngine : public QObject {
   void setLateGraceMs(int ms) { line_.setGraceMs(ms); }
   // How often a lost port is tried again (1 s).
   void setReopenIntervalMs(int ms) { reopenTimer_.setInterval(ms); }
+  // The quiet time before each query under "Slow Scan" (0.1 s).
+  void setSlowScanPauseMs(int ms) { slowScanPauseMs_ = ms; }
   void setLogPath(const QString& path) { logPath_ = path; }
   QString logPath() const { return logPath_; }
 
@@ -287,6 +289,7 @@ class PollEngine : public QObject {
   bool looping_ = false;
   int quietSteps_ = 0;
   QTimer pauseTimer_;    // "Slow Scan"
+  int slowScanPauseMs_ = 100;
   QString stepAddress_;  // the address the running step queries
   QTimer idleTimer_;
 

@@ -325,13 +325,17 @@ TEST_F(EndToEnd, LateLongAndStrayRepliesMoveNoDriveAndCountOnceAgainstTheirDrive
 }
 
 TEST_F(EndToEnd, StrayBytesAndALateReplyBetweenSlowPollsCountOnceAgainstTheirDrive) {
-  // With "Slow Scan" the line is quiet for 0.1 s before each query: a stray
-  // byte 50 ms after a reply waits there, and a reply 150 ms late comes
-  // while its own query still listens.
-  ASSERT_TRUE(startSim({"--drives", "A,B,C", "--position", "1,B=2,C=3", "--unpaced", "--fault", "A=stray=50@3",
-                        "--fault", "B=stray=50@4", "--fault", "C=late=150@3", "--fault", "A=long@5"}));
+  // With "Slow Scan" the line is quiet before each query (0.1 s, stretched
+  // to 0.6 s after the sweep): a stray byte 250 ms after a reply waits there,
+  // far from both the reply and the next query, and a reply 750 ms late comes
+  // after its deadline while its query still listens for a late answer.
+  ASSERT_TRUE(startSim({"--drives", "A,B,C", "--position", "1,B=2,C=3", "--unpaced", "--fault", "A=stray=250@3",
+                        "--fault", "B=stray=250@4", "--fault", "C=late=750@3", "--fault", "A=long@5"}));
   openWindow();
   w<QCheckBox>("chkScanSpeed")->setChecked(true);
+  stretchTimeoutsAfterSweep();
+  QObject::connect(&window->engine(), &PollEngine::sweepFinished, window.get(),
+                   [this] { window->engine().setSlowScanPauseMs(600); });
   confirmOwnDuctsAfterSweep();
   ASSERT_TRUE(scan());
   ASSERT_TRUE(waitFor([&] { return faultsApplied() == 4; })) << qPrintable(report().join('\n'));

@@ -86,7 +86,7 @@ bool BenchEnv::replaceDiscoveryWith(const QByteArray& listing) {
   return QFile::setPermissions(script, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
-QList<qint64> BenchEnv::runningLoaders() const {
+QList<qint64> BenchEnv::runningLoaders(const QString& argument) const {
   const QString loader = QFileInfo(work_.filePath(QStringLiteral("ruinet.exe"))).canonicalFilePath();
   QList<qint64> pids;
   for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
@@ -95,7 +95,13 @@ QList<qint64> BenchEnv::runningLoaders() const {
     if (!ok) continue;
     QString exe = QFile::symLinkTarget(QStringLiteral("/proc/%1/exe").arg(entry));
     if (exe.endsWith(QStringLiteral(" (deleted)"))) exe.chop(10);
-    if (!exe.isEmpty() && exe == loader) pids << pid;
+    if (exe.isEmpty() || exe != loader) continue;
+    if (!argument.isEmpty()) {
+      QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(entry));
+      if (!cmdline.open(QIODevice::ReadOnly) || !cmdline.readAll().split('\0').contains(argument.toLocal8Bit()))
+        continue;
+    }
+    pids << pid;
   }
   return pids;
 }

@@ -57,7 +57,9 @@ class BenchEnv {
   bool replaceDiscoveryWith(const QByteArray& listing);
   // Process ids of loaders started from the working directory that are
   // still running.
-  QList<qint64> runningLoaders() const;
+  // With an argument: only those whose command line holds it (e.g. "-u0",
+  // a send, apart from the quick fetches before it).
+  QList<qint64> runningLoaders(const QString& argument = QString()) const;
 
  private:
   QTemporaryDir work_;
