@@ -75,9 +75,14 @@ set(XAV_PCH_WIDGET_HEADERS
 # differs between folders and would make the header unusable.
 set(XAV_PCH_TEST_HEADERS <gtest/gtest.h>)
 
-# A precompiled header is compiled once per target; below this many sources
-# it costs more than it saves.
-set(XAV_PCH_MIN_SOURCES 3)
+# A precompiled header costs as much as a big source and 190 MB, so it is
+# made once per kind of target (product or test, with widgets or without, and
+# the target's own compile options) by a host target of that kind, and every
+# target of the kind reuses it, whatever its size. gcc takes a header made
+# without a macro for a source that defines it, as long as the header never
+# tests it: the host is made with the fewest macros (none of a target's own,
+# no QtTest, whose folder macros differ from target to target), so that all
+# of its kind can use it. -Winvalid-pch (CMake's) says when one cannot.
 
 function(_xav_links target item out_var)
   set(seen "")
@@ -152,10 +157,7 @@ function(xav_speed_up target)
       endif()
     endforeach()
   endif()
-  if(NOT XAV_PCH)
-    return()
-  endif()
-  if(n LESS XAV_PCH_MIN_SOURCES)
+  if(NOT XAV_PCH OR n EQUAL 0)
     return()
   endif()
   _xav_links(${target} Qt6::Core uses_qt)
@@ -164,14 +166,48 @@ function(xav_speed_up target)
   endif()
   # A core target gets no widget headers: its probe proves it needs none.
   _xav_links(${target} Qt6::Widgets uses_widgets)
+  _xav_pch_host(${target} ${is_test} ${uses_widgets} host)
+  target_precompile_headers(${target} REUSE_FROM ${host})
+endfunction()
+
+# The host of the precompiled header for targets like TARGET (see above):
+# made the first time a target of its kind asks for it.
+function(_xav_pch_host target is_test uses_widgets out_var)
+  get_target_property(options ${target} COMPILE_OPTIONS)
+  if(NOT options)
+    set(options "")
+  endif()
+  # Warnings do not change what a header means; any other option might.
+  list(FILTER options EXCLUDE REGEX "-W")
+  set(kind "core")
+  set(libs Qt6::Core)
   set(headers ${XAV_PCH_HEADERS})
   if(uses_widgets)
+    set(kind "widgets")
+    list(APPEND libs Qt6::Widgets)
     list(APPEND headers ${XAV_PCH_WIDGET_HEADERS})
   endif()
   if(is_test)
+    string(PREPEND kind "test_")
+    list(APPEND libs GTest::gtest)
     list(APPEND headers ${XAV_PCH_TEST_HEADERS})
   endif()
-  target_precompile_headers(${target} PRIVATE ${headers})
+  if(options)
+    string(MD5 hash "${options}")
+    string(SUBSTRING ${hash} 0 8 hash)
+    string(APPEND kind "_${hash}")
+  endif()
+  set(host xav_pch_${kind})
+  if(NOT TARGET ${host})
+    set(source ${CMAKE_BINARY_DIR}/xav_pch/${kind}.cpp)
+    file(CONFIGURE OUTPUT ${source} CONTENT "// Host of a shared precompiled header.\n")
+    add_library(${host} OBJECT ${source})
+    set_target_properties(${host} PROPERTIES AUTOMOC OFF AUTOUIC OFF AUTORCC OFF XAV_SPED_UP ON)
+    target_link_libraries(${host} PRIVATE ${libs})
+    target_compile_options(${host} PRIVATE ${options})
+    target_precompile_headers(${host} PRIVATE ${headers})
+  endif()
+  set(${out_var} ${host} PARENT_SCOPE)
 endfunction()
 
 function(xav_speed_up_all dir)
