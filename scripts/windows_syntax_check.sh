@@ -12,6 +12,12 @@
 # With XAV_WINDOWS_CHECK_CACHE=DIR a source that passed is checked again only
 # when it, or a project header it includes, is newer than its pass, or when
 # the compiler or the flags changed (as make would judge it).
+# Sources of one folder are checked XAV_WINDOWS_CHECK_BATCH (8) at a time in
+# one joined unit, which reads the headers once for all of them; sources
+# named in XAV_WINDOWS_CHECK_APART (paths from the top, spaces between) go
+# alone. A joined unit that fails is checked again source by source, so a
+# clash between two sources' own names never counts as a failure and every
+# failure names its source.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 qt="${1:-/usr/include/x86_64-linux-gnu/qt6}"
@@ -124,9 +130,56 @@ check() {
     echo "FAILED  $1"; echo "$out" | head -40; return 1
   fi
 }
-export -f check
+# A joined unit: a file of the batch's sources (one per line), then the
+# flags. Each source that passed gets the unit's list of what it read as its
+# own pass (without the unit's file, which is remade at will).
+check_batch() {
+  local list=$1 unit=${1%.list}.cpp src status=0
+  mapfile -t members <"$list"
+  if [ ${#members[@]} -eq 1 ]; then
+    check "${members[0]}" "${@:2}"
+    return
+  fi
+  for src in "${members[@]}"; do echo "#include \"$PWD/$src\""; done >"$unit"
+  local dep=()
+  [ -z "$keydir" ] || dep=(-MMD -MF "$unit.d" -MT unit)
+  # Joined, a source counts as an included file, so gcc takes a class of its
+  # anonymous namespace used by another for one shared by a header.
+  if "$cxx" "${@:2}" -Wno-subobject-linkage "${dep[@]}" "$unit" >/dev/null 2>&1; then
+    for src in "${members[@]}"; do
+      if [ -n "$keydir" ]; then
+        sed -e "1s|^unit:|$src:|" -e "s| $unit||" "$unit.d" >"$(stamp_of "$src")"
+      fi
+      echo "ok      $src"
+    done
+    rm -f "$unit.d"
+  else
+    rm -f "$unit.d"
+    echo "joined  ${members[*]}: failed, checking them one by one"
+    for src in "${members[@]}"; do check "$src" "${@:2}" || status=1; done
+  fi
+  return $status
+}
+export -f check check_batch
+batchdir="$pchdir/batches"
+mkdir -p "$batchdir"
+rm -f "$batchdir"/*
+size="${XAV_WINDOWS_CHECK_BATCH:-8}"
+read -r -a apart <<<"${XAV_WINDOWS_CHECK_APART:-}"
+n=0 count=0 folder=""
+for s in "${todo[@]}"; do
+  alone=0
+  for a in "${apart[@]}"; do [ "$s" != "$a" ] || alone=1; done
+  if [ "$alone" = 1 ] || [ "$(dirname "$s")" != "$folder" ] || [ "$count" -ge "$size" ]; then
+    n=$((n + 1)); count=0; folder=$(dirname "$s")
+  fi
+  echo "$s" >>"$batchdir/$n.list"
+  count=$((count + 1))
+  # Nothing joins a source that stands apart.
+  [ "$alone" = 0 ] || count=$size
+done
 status=0
 # At the lowest priority: the other tests, some with timing bounds, run beside it.
-printf '%s\n' "${todo[@]}" | nice -n 19 xargs -P "$(nproc)" -I{} bash -c 'check "$@"' _ {} "${flags[@]}" || status=1
+printf '%s\n' "$batchdir"/*.list | nice -n 19 xargs -P "$(nproc)" -I{} bash -c 'check_batch "$@"' _ {} "${flags[@]}" || status=1
 echo "${#sources[@]} product sources checked for Windows (MinGW-w64 $("$cxx" -dumpversion)), $cached of them unchanged since they passed"
 exit $status
