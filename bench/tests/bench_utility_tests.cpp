@@ -213,6 +213,7 @@ TEST_F(Bench, AHungLoaderIsCancelledWithNothingLeftBehind) {
   runner.setLongWaitThreshold(200);
   gw::UtilityWait seen;
   QObject::connect(&runner, &gw::UtilityRunner::longWait, &runner, [&](const gw::UtilityWait& w) {
+    if (!w.commandText.contains(QLatin1String(" -u0 "))) return;  // a fetch slowed by a busy machine
     seen = w;
     runner.cancel();
   });
