@@ -120,6 +120,41 @@ function(_xav_links target item out_var)
   set(${out_var} ${found} PARENT_SCOPE)
 endfunction()
 
+# Whether AUTOMOC would find anything in TARGET: a source, a header it lists,
+# or the header beside a source (same name, as AUTOMOC pairs them) that
+# declares a meta-object or includes a moc file. A target without one would
+# still get a moc step and an empty unit that loads the precompiled header:
+# over a second each, for most of the tests.
+function(_xav_needs_moc target sources dir out_var)
+  set(files "")
+  foreach(src IN LISTS sources)
+    if(src MATCHES "^\\$<")
+      set(${out_var} ON PARENT_SCOPE)  # not known before generation
+      return()
+    endif()
+    get_filename_component(abs ${src} ABSOLUTE BASE_DIR ${dir})
+    list(APPEND files ${abs})
+    if(abs MATCHES "\\.(cpp|cc|cxx)$")
+      get_filename_component(base ${abs} NAME_WLE)
+      get_filename_component(folder ${abs} DIRECTORY)
+      foreach(ext h hpp hxx)
+        list(APPEND files ${folder}/${base}.${ext} ${folder}/${base}_p.${ext})
+      endforeach()
+    endif()
+  endforeach()
+  foreach(file IN LISTS files)
+    if(EXISTS ${file} AND NOT IS_DIRECTORY ${file})
+      file(STRINGS ${file} hits LIMIT_COUNT 1
+           REGEX "Q_OBJECT|Q_GADGET|Q_NAMESPACE|Q_PLUGIN_METADATA|#[ \t]*include[ \t]+[\"<][^\">]*(\\.moc|moc_[^\">]*)[\">]")
+      if(hits)
+        set(${out_var} ON PARENT_SCOPE)
+        return()
+      endif()
+    endif()
+  endforeach()
+  set(${out_var} OFF PARENT_SCOPE)
+endfunction()
+
 function(xav_speed_up target)
   get_target_property(type ${target} TYPE)
   if(NOT type MATCHES "^(EXECUTABLE|STATIC_LIBRARY|SHARED_LIBRARY|MODULE_LIBRARY|OBJECT_LIBRARY)$")
@@ -139,6 +174,10 @@ function(xav_speed_up target)
   set(cpp ${sources})
   list(FILTER cpp INCLUDE REGEX "\\.cpp$")
   list(LENGTH cpp n)
+  _xav_needs_moc(${target} "${sources}" ${dir} needs_moc)
+  if(NOT needs_moc)
+    set_target_properties(${target} PROPERTIES AUTOMOC OFF)
+  endif()
   # Most of a compile here is spent in the Qt headers and their templates;
   # joined sources pay for them once per batch. Batches
   # rather than one file per target keep both cores busy on big targets.

@@ -10,6 +10,7 @@ if ! command -v clang++ >/dev/null 2>&1 || ! command -v clang >/dev/null 2>&1; t
   echo "clang/clang++ not found: the fuzz targets need clang's libFuzzer (bash scripts/setup.sh installs it)." >&2
   exit 3
 fi
+. scripts/generator.sh
 launcher=()
 if command -v ccache >/dev/null 2>&1; then launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache); fi
 CC=clang CXX=clang++ cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DXAV_FUZZ=ON -DXAV_SANITIZE=ON \

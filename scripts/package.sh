@@ -24,6 +24,7 @@ options=(
   -DXAV_UNITY=OFF
 )
 if command -v ccache >/dev/null; then options+=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache); fi
+. scripts/generator.sh
 cmake -S . -B "$dir" "${options[@]}" >/dev/null
 cmake --build "$dir" -j"$(nproc)"
 (cd "$dir" && cpack -G DEB >/dev/null)
