@@ -5,7 +5,7 @@
 set -euo pipefail
 
 PKGS=(
-  build-essential cmake ninja-build pkg-config git
+  build-essential cmake ninja-build lld pkg-config git
   qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libqt6network6
   libgl-dev libxkbcommon-dev
   libgtest-dev googletest libmodbus-dev
