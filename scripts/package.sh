@@ -18,10 +18,6 @@ options=(
   -DCMAKE_BUILD_TYPE=Release -DXAV_SANITIZE=OFF -DXAV_BUILD_TESTS=OFF
   -DXAV_INSTALLED_ONLY=ON -DXAV_MAN_PAGES=ON -DCMAKE_INSTALL_PREFIX=/usr
   "-DCMAKE_CXX_FLAGS=$cxxflags" "-DCMAKE_EXE_LINKER_FLAGS=$ldflags"
-  # At -O2 the optimiser, not the headers, is the cost: joined sources saved
-  # nothing here (189 s of CPU either way) and would make a one-file change
-  # recompile its whole batch.
-  -DXAV_UNITY=OFF
 )
 if command -v ccache >/dev/null; then options+=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache); fi
 . scripts/generator.sh
