@@ -12,8 +12,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 runs=5
 dir=build
-# As many test slots as scripts/test.sh gives them.
-jobs=$(( 3 * $(nproc) + 2 ))
+jobs=$(nproc)
 niceness=19
 while [ $# -gt 0 ]; do
   case "$1" in
