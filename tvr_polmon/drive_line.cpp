@@ -1,6 +1,7 @@
 #include "drive_line.h"
 
 #include <algorithm>
+#include <memory>
 
 #include "drive_protocol.h"
 
@@ -8,10 +9,20 @@ namespace polmon {
 
 DriveLine::DriveLine(xav::SerialLink* link, QObject* parent)
     : QObject(parent), link_(link), replyTimeoutMs_(kReplyTimeoutMs), earliestReplyNs_(kEarliestReplyNs) {
+  setClock({});
   wake_.setSingleShot(true);
   wake_.setTimerType(Qt::PreciseTimer);
   connect(&wake_, &QTimer::timeout, this, &DriveLine::check);
   connect(link_, &xav::SerialLink::dataArrived, this, &DriveLine::check);
+}
+
+void DriveLine::setClock(std::function<qint64()> nowNs) {
+  if (!nowNs) {
+    auto steady = std::make_shared<QElapsedTimer>();
+    steady->start();
+    nowNs = [steady] { return steady->nsecsElapsed(); };
+  }
+  nowNs_ = std::move(nowNs);
 }
 
 bool DriveLine::query(const QByteArray& frame, Done done, Ahead ahead) {
@@ -32,7 +43,7 @@ bool DriveLine::query(const QByteArray& frame, Done done, Ahead ahead) {
   lastByteNs_.reset();
   active_ = true;
   done_ = std::move(done);
-  clock_.start();
+  startNs_ = nowNs_();
   wake_.start(replyTimeoutMs_);
   link_->write(frame);
   emit frameSent(frame);
@@ -116,11 +127,11 @@ void DriveLine::check() {
     // Between the verdict and the next query being asked: kept for it.
     if (ahead_ && link_->isOpen()) {
       const QByteArray got = link_->readAll();
-      if (!got.isEmpty()) ahead_->bytes.append({ahead_->clock.nsecsElapsed(), got});
+      if (!got.isEmpty()) ahead_->bytes.append({sinceNs(ahead_->startNs), got});
     }
     return;
   }
-  const qint64 nowNs = clock_.nsecsElapsed();
+  const qint64 nowNs = sinceNs(startNs_);
   // What has come is judged by when it was first seen. A look that comes
   // late (a busy machine) still counts what it finds as in time, as the
   // described wait would read it at its deadline.
@@ -129,7 +140,7 @@ void DriveLine::check() {
     // Within the quiet time, and before an answer to the query sent ahead
     // could be there, a byte is this exchange's tail; later ones are the
     // next query's. A late look gives them to the next query.
-    const qint64 aheadNs = ahead_->clock.nsecsElapsed();
+    const qint64 aheadNs = sinceNs(ahead_->startNs);
     if (nowNs < *lastByteNs_ + 2 * kByteTimeNs && aheadNs < earliestReplyNs_) {
       take(got, nowNs);
     } else if (!got.isEmpty()) {
@@ -167,7 +178,7 @@ void DriveLine::sendAhead() {
   if (!frame) return;
   SentAhead a;
   a.frame = *frame;
-  a.clock.start();
+  a.startNs = nowNs_();
   ahead_ = std::move(a);
   link_->write(*frame);
   emit frameSent(*frame);
@@ -184,7 +195,7 @@ void DriveLine::adoptAhead(const QByteArray& frame, Done done) {
   thirdByteNs_.reset();
   lastByteNs_.reset();
   active_ = true;
-  clock_ = a.clock;
+  startNs_ = a.startNs;
   if (frame == a.frame) {
     done_ = std::move(done);
   } else {

@@ -64,6 +64,9 @@ class DriveLine : public QObject {
   void setGraceMs(int ms) { graceMs_ = ms; }
   // Bytes seen sooner than this after a query's write are strays.
   void setEarliestReplyNs(qint64 ns) { earliestReplyNs_ = ns; }
+  // The monotonic clock (ns) the line times its exchanges by; a steady clock
+  // unless a test gives one that stands still within an event.
+  void setClock(std::function<qint64()> nowNs);
 
   // Sends the query frame and waits for its answer. False when the port is
   // not open: nothing is sent and done is never called.
@@ -108,11 +111,14 @@ class DriveLine : public QObject {
   bool tainted_ = false;  // bytes joined the reply after the deadline
   std::optional<qint64> thirdByteNs_;
   std::optional<qint64> lastByteNs_;
-  QElapsedTimer clock_;
+  qint64 sinceNs(qint64 startNs) const { return nowNs_() - startNs; }
+
+  std::function<qint64()> nowNs_;
+  qint64 startNs_ = 0;  // when the query in flight was written
   Ahead aheadHook_;
   struct SentAhead {
     QByteArray frame;
-    QElapsedTimer clock;
+    qint64 startNs = 0;
     QList<QPair<qint64, QByteArray>> bytes;  // as seen, ns after its write
   };
   std::optional<SentAhead> ahead_;

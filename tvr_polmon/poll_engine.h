@@ -104,6 +104,8 @@ class PollEngine : public QObject {
   void setRandomSource(std::function<double()> uniform) { uniform_ = std::move(uniform); }
   void setReplyTimeoutMs(int ms) { line_.setReplyTimeoutMs(ms); }
   void setEarliestReplyNs(qint64 ns) { line_.setEarliestReplyNs(ns); }
+  // The nanosecond clock that times each exchange on the line.
+  void setLineClock(std::function<qint64()> nsNow) { line_.setClock(std::move(nsNow)); }
   // How long a silent query goes on listening for a late answer (by default
   // as long as the reply timeout).
   void setLateGraceMs(int ms) { line_.setGraceMs(ms); }
