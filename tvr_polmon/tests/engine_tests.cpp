@@ -531,20 +531,24 @@ TEST_F(EngineTest, ExchangeEndsAtExactlyThreeBytesOrAtTheDeadline) {
   ASSERT_TRUE(QTest::qWaitFor([&] { return engine.row(0).positionText() == "4"; }, 1000));
   EXPECT_GE(quiet.nsecsElapsed(), 2 * kByteTimeNs);
   ASSERT_TRUE(engine.queryWaiting());
+  // When the queries go out and the exchange ends, by the line's clock.
+  qint64 writtenNs = -1, endedNs = -1;
+  net.onWrite = [&](const QByteArray&) { writtenNs = clock.nowNs(); };
+  QObject::connect(&engine, &PollEngine::errorCountChanged, &engine, [&] { endedNs = clock.nowNs(); });
   link.feed("P5\r");
   ASSERT_TRUE(QTest::qWaitFor([&] { return engine.row(0).positionText() == "5"; }, 1000));
   EXPECT_EQ(engine.errorCount(), 0);
 
   // Four bytes at once: the wait runs to the deadline.
   ASSERT_TRUE(engine.queryWaiting());  // the next poll of A went out at once
+  const qint64 askedNs = writtenNs;
+  ASSERT_GE(askedNs, 0);
   const int before = polls[0];
-  QElapsedTimer t;
-  t.start();
   link.feed("P6\r\n");
   EXPECT_EQ(engine.row(0).positionText(), "5");
   EXPECT_EQ(polls[0], before);
   ASSERT_TRUE(QTest::qWaitFor([&] { return engine.errorCount() == 1; }, 5000));
-  EXPECT_GE(t.elapsed(), 90);
+  EXPECT_GE(endedNs - askedNs, kReplyTimeoutMs * 1000000LL);
   EXPECT_EQ(engine.row(0).positionText(), "5");
   EXPECT_TRUE(log().endsWith(", 1 , A, P6<0D><0A>\r\n"));
 }
@@ -608,16 +612,23 @@ TEST_F(EngineTest, SlowScanPausesBeforeEachPollWithoutBlockingEvents) {
   net.drives['A'] = {'P', 1, 12, {}};
   ASSERT_TRUE(sweep());
   engine.setSlowScan(true);
-  ASSERT_TRUE(pollRow(0));
   QElapsedTimer t;
   t.start();
+  QList<qint64> starts;  // of row 0's polls, ms
+  QObject::connect(&engine, &PollEngine::pollStarted, &engine, [&](int r) {
+    if (r == 0) starts << t.elapsed();
+  });
+  ASSERT_TRUE(pollRow(0));
   int ticks = 0;
   QTimer ticker;
   QObject::connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
   ticker.start(5);
   ASSERT_TRUE(pollRow(0, 3));
-  // Three polls, each after a 0.1 s pause; the event loop ran meanwhile.
-  EXPECT_GE(t.elapsed(), 290);
+  // Each of the last three polls came after a 0.1 s pause of its own (timed
+  // from poll to poll, however late the wait above looked); the event loop
+  // ran meanwhile.
+  ASSERT_GE(starts.size(), 4);
+  EXPECT_GE(starts.last() - starts[starts.size() - 4], 300);
   EXPECT_GT(ticks, 3);
 }
 
