@@ -41,11 +41,5 @@ if(XAV_BUILD_TESTS)
       COMMAND ${CMAKE_COMMAND} -DPROGRAM=$<TARGET_FILE:${program}> -DVERSION=${PROJECT_VERSION}
               -P ${CMAKE_CURRENT_LIST_DIR}/check_program_info.cmake)
     set_tests_properties(program_info.${program} PROPERTIES TIMEOUT 90)
-    # The bench loader and discovery utility run as ruinet.exe and
-    # ruiping.exe, which every test that calls KillProcess ends: they take
-    # those tests' lock.
-    if(program MATCHES "^bench_rui")
-      set_tests_properties(program_info.${program} PROPERTIES RESOURCE_LOCK gateway_utilities)
-    endif()
   endforeach()
 endif()

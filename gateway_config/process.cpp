@@ -51,7 +51,9 @@ QString findProgramInDir(const QString& dir, const QString& name) {
 
 void KillProcess(const QString& name) {
   if (name.isEmpty()) return;
-  detail::killByExecutableSuffix(name.toLower());
+  bool ok = false;
+  const qint64 root = qEnvironmentVariable("XAV_KILL_TREE_PID").toLongLong(&ok);
+  detail::killByExecutableSuffix(name.toLower(), ok && root > 0 ? root : 0);
 }
 
 QString benchUtilityDir() {

@@ -23,7 +23,8 @@ bool prepareLine(const QString& line, const QString& workDir, PreparedLine* out,
 void applyLine(QProcess& process, const PreparedLine& line);
 
 // Ends every process but the caller whose executable file name, lowercased,
-// ends with lowerSuffix.
-void killByExecutableSuffix(const QString& lowerSuffix);
+// ends with lowerSuffix; with treeRoot > 0, only those descended from the
+// process treeRoot.
+void killByExecutableSuffix(const QString& lowerSuffix, qint64 treeRoot);
 
 }  // namespace gw::detail

@@ -12,6 +12,7 @@
 //   quotes, "$", ";" or "&" in the directory's name stay literal.
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
@@ -143,9 +144,27 @@ bool ownedByCurrentUser(const QString& pidText) {
   return false;
 }
 
+// The parent of a process (from /proc/PID/stat), 0 when it cannot be read.
+long parentOf(long pid) {
+  QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+  if (!stat.open(QIODevice::ReadOnly)) return 0;
+  // "PID (NAME) STATE PPID ...": the name may hold blanks and parentheses.
+  const QByteArray line = stat.readAll();
+  const qsizetype nameEnd = line.lastIndexOf(')');
+  if (nameEnd < 0) return 0;
+  const QList<QByteArray> fields = line.mid(nameEnd + 1).simplified().split(' ');
+  return fields.size() > 1 ? fields[1].toLong() : 0;
+}
+
+bool descendsFrom(long pid, long root) {
+  for (long p = parentOf(pid); p > 1; p = parentOf(p))
+    if (p == root) return true;
+  return false;
+}
+
 }  // namespace
 
-void killByExecutableSuffix(const QString& lowerSuffix) {
+void killByExecutableSuffix(const QString& lowerSuffix, qint64 treeRoot) {
   const pid_t self = ::getpid();
   const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
   for (const QString& entry : entries) {
@@ -153,6 +172,7 @@ void killByExecutableSuffix(const QString& lowerSuffix) {
     const long pid = entry.toLong(&ok);
     if (!ok || pid <= 1 || pid == self) continue;
     if (!executableName(entry).toLower().endsWith(lowerSuffix)) continue;
+    if (treeRoot > 0 && !descendsFrom(pid, static_cast<long>(treeRoot))) continue;
     // Other people's programs are theirs, also when this tool runs as root.
     if (ownedByCurrentUser(entry)) ::kill(static_cast<pid_t>(pid), SIGKILL);
   }

@@ -8,6 +8,7 @@
 #include <windows.h>
 #include <tlhelp32.h>
 
+#include <map>
 #include <vector>
 
 #include "command_line.h"
@@ -56,16 +57,31 @@ bool sameUserAsCaller(HANDLE process) {
 
 }  // namespace
 
-void killByExecutableSuffix(const QString& lowerSuffix) {
+void killByExecutableSuffix(const QString& lowerSuffix, qint64 treeRoot) {
   const DWORD self = GetCurrentProcessId();
   HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
   if (snapshot == INVALID_HANDLE_VALUE) return;
   PROCESSENTRY32W entry;
   entry.dwSize = sizeof entry;
+  std::map<DWORD, DWORD> parents;
+  for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry))
+    parents[entry.th32ProcessID] = entry.th32ParentProcessID;
+  // Process ids are reused, so a chain may loop: it is followed only so far.
+  auto descends = [&](DWORD pid) {
+    for (int depth = 0; depth < 64; ++depth) {
+      const auto up = parents.find(pid);
+      if (up == parents.end() || up->second == 0) return false;
+      pid = up->second;
+      if (pid == static_cast<DWORD>(treeRoot)) return true;
+    }
+    return false;
+  };
+  entry.dwSize = sizeof entry;
   for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
     if (entry.th32ProcessID == self) continue;
     const QString exe = QString::fromWCharArray(entry.szExeFile);
     if (!exe.toLower().endsWith(lowerSuffix)) continue;
+    if (treeRoot > 0 && !descends(entry.th32ProcessID)) continue;
     HANDLE process =
         OpenProcess(PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID);
     if (!process) continue;

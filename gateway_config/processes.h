@@ -32,6 +32,10 @@ QString findProgramInDir(const QString& dir, const QString& name);
 // Ends every running process of the current user whose executable file
 // name ends with name, compared without regard to case. An empty name does
 // nothing. Other users' processes are never touched.
+// When the environment variable XAV_KILL_TREE_PID names a process, only
+// processes descended from it are ended: the test programs set it to
+// themselves, so that tests running side by side never end each other's
+// utilities.
 void KillProcess(const QString& name);
 
 // Start-up checks on the working directory. Each shows its message box and

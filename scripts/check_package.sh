@@ -39,8 +39,8 @@ for p in "${programs[@]}"; do
   name=${p#"$root"}
   run="$p"
   case "$(basename "$p")" in
-    # Tests running beside this one end every ruinet.exe and ruiping.exe of
-    # the user (the tools' KillProcess): the stand-ins answer under another name.
+    # A tool running meanwhile ends every ruinet.exe and ruiping.exe of the
+    # user (its KillProcess): the stand-ins answer under another name.
     ruinet.exe | ruiping.exe) run="$(dirname "$p")/check-$(basename "$p" .exe)"; cp "$p" "$run" ;;
   esac
   # No display: the windowed tools must answer before they open one.

@@ -17,6 +17,10 @@ int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   // Tests find the bench programs here (the build's bin folder).
   if (qEnvironmentVariableIsEmpty("XAV_BIN_DIR")) qputenv("XAV_BIN_DIR", XAV_TEST_BIN_DIR);
+  // The tools' KillProcess ends only what this test started, not the
+  // utilities of tests running beside it.
+  if (qEnvironmentVariableIsEmpty("XAV_KILL_TREE_PID"))
+    qputenv("XAV_KILL_TREE_PID", QByteArray::number(QCoreApplication::applicationPid()));
   QApplication app(argc, argv);
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();

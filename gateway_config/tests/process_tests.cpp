@@ -3,6 +3,7 @@
 // window stays live meanwhile; KillProcess and the start-up checks.
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -12,6 +13,7 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <csignal>
 #include <memory>
 #include <unistd.h>
 #include <vector>
@@ -202,6 +204,29 @@ TEST_F(WorkDir, KillProcessEndsEveryProcessWhoseNameEndsWithTheNameInAnyCase) {
     p->kill();
     p->waitForFinished(5000);
   }
+}
+
+TEST_F(WorkDir, KillProcessInTestsEndsOnlyWhatTheTestStarted) {
+  // The test main names this process in XAV_KILL_TREE_PID.
+  ASSERT_EQ(qEnvironmentVariable("XAV_KILL_TREE_PID").toLongLong(), QCoreApplication::applicationPid());
+  const QString sleep = QStandardPaths::findExecutable(QStringLiteral("sleep"));
+  ASSERT_FALSE(sleep.isEmpty());
+  ASSERT_TRUE(QFile::copy(sleep, path("child-ruinet.exe")));
+  ASSERT_TRUE(QFile::copy(sleep, path("stranger-ruinet.exe")));
+  QProcess child;
+  child.start(path("child-ruinet.exe"), {QStringLiteral("60")});
+  ASSERT_TRUE(child.waitForStarted(10000));
+  // Detached, it is no descendant of this process: as another test's would be.
+  qint64 stranger = 0;
+  ASSERT_TRUE(QProcess::startDetached(path("stranger-ruinet.exe"), {QStringLiteral("60")}, QString(), &stranger));
+  gw::KillProcess(QStringLiteral("ruinet.exe"));
+  EXPECT_TRUE(child.waitForFinished(10000));
+  // Still running: not gone, and no zombie waiting to be reaped.
+  QFile stat(QStringLiteral("/proc/%1/stat").arg(stranger));
+  ASSERT_TRUE(stat.open(QIODevice::ReadOnly)) << "the stranger was ended";
+  const QByteArray line = stat.readAll();
+  EXPECT_NE(line.mid(line.lastIndexOf(')') + 2, 1), "Z") << "the stranger was ended";
+  ::kill(static_cast<pid_t>(stranger), SIGKILL);
 }
 
 TEST_F(WorkDir, KillProcessSparesOtherUsersProcesses) {
