@@ -12,7 +12,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 runs=5
 dir=build
-jobs=$(nproc)
+# As many test slots as scripts/test.sh gives them.
+jobs=$(( 3 * $(nproc) + 2 ))
 niceness=19
 while [ $# -gt 0 ]; do
   case "$1" in
