@@ -80,9 +80,12 @@ if [ ${#todo[@]} -eq 0 ]; then
 fi
 
 # The Qt and standard headers are parsed once, into a precompiled header
-# made with the same flags; each source then includes it first. A missing
-# include of a Qt header is caught by the Linux builds, not here. With a
-# cache the header stays there, so the passes can name it.
+# made with the same flags; each source then includes it first. It holds the
+# Qt headers the product code names, not whole modules: every joined unit
+# loads it, and the whole of Qt made it 380 MB, slower to load than to parse
+# what a unit needs. A missing include of a Qt header is caught by the Linux
+# builds, not here. With a cache the header stays there, so the passes can
+# name it; it is made again when the headers the code names change.
 if [ -n "$keydir" ]; then
   pchdir="$keydir/pch"
   mkdir -p "$pchdir"
@@ -90,13 +93,17 @@ else
   pchdir=$(mktemp -d)
   trap 'rm -rf "$pchdir"' EXIT
 fi
-if [ ! -f "$pchdir/all.h.gch" ]; then
-  {
-    # Qt's Windows headers bring in windows.h; winsock2.h must come before it.
-    echo "#include <winsock2.h>"
-    for h in QtCore QtGui QtWidgets QtNetwork QtSerialPort; do echo "#include <$h/$h>"; done
-    for h in algorithm functional memory optional string utility vector; do echo "#include <$h>"; done
-  } >"$pchdir/all.h"
+mapfile -t headers < <(find "${dirs[@]}" \( -type d \( "${prune[@]}" \) -prune \) -o -type f -name '*.h' -print)
+{
+  # Qt's Windows headers bring in windows.h; winsock2.h must come before it.
+  echo "#include <winsock2.h>"
+  grep -hoE '^[[:space:]]*#[[:space:]]*include[[:space:]]*<Q[A-Za-z]*(/Q[A-Za-z]*)?>' "${sources[@]}" "${headers[@]}" |
+    sed -E 's/.*<(.*)>/#include <\1>/' | sort -u
+  for h in algorithm functional memory optional string utility vector; do echo "#include <$h>"; done
+} >"$pchdir/all.h.new"
+if [ ! -f "$pchdir/all.h.gch" ] || ! cmp -s "$pchdir/all.h.new" "$pchdir/all.h"; then
+  mv "$pchdir/all.h.new" "$pchdir/all.h"
+  rm -f "$pchdir/all.h.gch"
   pchflags=()
   for f in "${flags[@]}"; do [ "$f" = -fsyntax-only ] || pchflags+=("$f"); done
   if ! "$cxx" "${pchflags[@]}" -x c++-header "$pchdir/all.h" -o "$pchdir/all.h.gch.tmp" 2>"$pchdir/pch.log"; then
@@ -104,6 +111,8 @@ if [ ! -f "$pchdir/all.h.gch" ]; then
   else
     mv "$pchdir/all.h.gch.tmp" "$pchdir/all.h.gch"
   fi
+else
+  rm -f "$pchdir/all.h.new"
 fi
 if [ -f "$pchdir/all.h.gch" ]; then
   flags+=(-include "$pchdir/all.h" -Winvalid-pch)
