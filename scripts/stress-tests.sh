@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs the test suite N times while both cores are kept busy, and lists every
-# test that failed at least once (with how often):
+# test that failed at least once (with how often), and the GoogleTest cases
+# that failed in them (a test runs one suite):
 #   scripts/stress-tests.sh [-n N] [-d BUILD_DIR] [-j JOBS] [-p NICE] [-- CTEST ARGS...]
 # The build dir must be built already (by default build/, as scripts/test.sh
 # leaves it). The load (stress-ng, or busy shell loops where it is missing)
@@ -58,10 +59,12 @@ start=$(date +%s)
 for i in $(seq "$runs"); do
   t0=$(date +%s)
   status=0
-  (cd "$dir" && QT_QPA_PLATFORM=offscreen ctest -j"$jobs" --timeout 300 "$@" >"$work/run$i.log" 2>&1) || status=$?
+  (cd "$dir" && QT_QPA_PLATFORM=offscreen ctest -j"$jobs" --timeout 300 --output-on-failure "$@" >"$work/run$i.log" 2>&1) || status=$?
   # ctest's summary names each failed test as "  NNN - name (Failed)".
   sed -n 's/^[[:space:]]*[0-9]\+ - \(.*\) (\(Failed\|Timeout\|.*Exception.*\|Not Run\|SEGFAULT\|Subprocess aborted\))$/\1/p' \
     "$work/run$i.log" >"$work/failed$i"
+  # A test runs a whole GoogleTest suite: its output names the failed cases.
+  sed -n 's/^\[  FAILED  \] \([^ ,]*\.[^ ,]*\).*/\1/p' "$work/run$i.log" | sort -u >"$work/cases$i"
   summary=$(grep -E 'tests passed|tests failed' "$work/run$i.log" | tail -1 || true)
   echo "run $i: ${summary:-no summary (ctest exit $status)}, $(( $(date +%s) - t0 )) s"
   if [ "$status" -ne 0 ] && [ ! -s "$work/failed$i" ]; then
@@ -75,6 +78,10 @@ echo "$runs run(s) under load in $(( $(date +%s) - start )) s"
 if cat "$work"/failed* | grep -q .; then
   echo "tests that failed at least once (failures/runs):"
   cat "$work"/failed* | sort | uniq -c | sort -rn | awk -v n="$runs" '{c=$1; $1=""; printf "  %s/%d %s\n", c, n, substr($0,2)}'
+  if cat "$work"/cases* | grep -q .; then
+    echo "cases of theirs that failed (failures/runs):"
+    cat "$work"/cases* | sort | uniq -c | sort -rn | awk -v n="$runs" '{printf "  %s/%d %s\n", $1, n, $2}'
+  fi
   exit 1
 fi
 echo "no test failed"
