@@ -12,7 +12,8 @@ cd build
 # suppressions for them.
 export LSAN_OPTIONS="suppressions=$PWD/../scripts/lsan.supp:print_suppressions=0"
 # Most tests wait on timers and processes more than they compute: three
-# slots per core (with one core's worth, the tests alone used 1.2 of 2
-# cores). The package build and the Windows syntax check run at the lowest
-# priority in two slots more and take the CPU the others leave idle.
+# slots per core (from a clean clone the command took 464 s with them, 479 s
+# with one per core). The package build and the Windows syntax check run at
+# the lowest priority in two slots more and take the CPU the others leave
+# idle.
 QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j"$(( 3 * $(nproc) + 2 ))" --timeout 300
