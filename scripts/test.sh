@@ -13,7 +13,7 @@ cd build
 export LSAN_OPTIONS="suppressions=$PWD/../scripts/lsan.supp:print_suppressions=0"
 # Most tests wait on timers and processes more than they compute: three
 # slots per core (from a clean clone the command took 464 s with them, 479 s
-# with one per core). The package build and the Windows syntax check run at
-# the lowest priority in two slots more and take the CPU the others leave
-# idle.
+# with one per core). The package build (at nice 10) and the Windows syntax
+# check (at 19) run in two slots more and take the CPU the others leave
+# idle, the package first.
 QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j"$(( 3 * $(nproc) + 2 ))" --timeout 300
