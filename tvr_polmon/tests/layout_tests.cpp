@@ -8,13 +8,14 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 
 #include "fake_serial_link.h"
+#include "held_clock.h"
 #include "layout_check.h"
 #include "polmon_window.h"
 
 using namespace polmon;
+using polmon::testing::HeldClock;
 using xav::testing::FakeSerialLink;
 
 namespace {
@@ -29,10 +30,11 @@ class Shown {
     e.setEarliestReplyNs(0);
     e.setLogPath(dir.filePath("Polmon.dbg"));
     e.setReplyTimeoutMs(20);
+    clock.install(e);
     QObject::connect(&e, &PollEngine::frameSent, &window, [this](const QByteArray& f) {
       static const QMap<QByteArray, QByteArray> replies{
           {"AS", "P4\r"}, {"Ad", "D12\r"}, {"BS", "M0\r"}, {"Bd", "D9\r"}, {"CS", "E3\r"}, {"Cd", "D5\r"}};
-      if (replies.contains(f)) QTimer::singleShot(0, &window, [this, r = replies[f]] { link.feed(r); });
+      if (replies.contains(f)) clock.answer(&window, link, replies[f]);
     });
     window.show();
   }
@@ -42,6 +44,7 @@ class Shown {
   }
 
   QTemporaryDir dir;
+  HeldClock clock;
   FakeSerialLink link;
   PolmonWindow window{&link};
 };

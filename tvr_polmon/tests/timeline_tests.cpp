@@ -10,14 +10,15 @@
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 
 #include "fake_serial_link.h"
 #include "files.h"
+#include "held_clock.h"
 #include "polmon_window.h"
 #include "timeline_window.h"
 
 using namespace polmon;
+using polmon::testing::HeldClock;
 using xav::testing::FakeSerialLink;
 
 namespace {
@@ -35,6 +36,7 @@ class TimelineTest : public ::testing::Test {
     e.setLogPath(dir.filePath("Polmon.dbg"));
     e.setReplyTimeoutMs(20);
     e.setMonotonicClock([this] { return nowMs; });
+    clock.install(e);
     QObject::connect(&e, &PollEngine::frameSent, &window, [this](const QByteArray& f) {
       const bool polling = window.engine().polling();
       QByteArray reply;
@@ -46,7 +48,7 @@ class TimelineTest : public ::testing::Test {
       if (f == "BS" && (!polling || !faulty || ++bPolls % 2 == 0)) reply = "P1\r";
       if (f == "CS") reply = polling && faulty ? QByteArray("P2") : QByteArray("P2\r");
       if (f.endsWith('d')) reply = "D9\r";
-      if (!reply.isEmpty()) QTimer::singleShot(delay, &window, [this, reply] { link.feed(reply); });
+      if (!reply.isEmpty()) clock.answer(&window, link, reply, delay);
     });
   }
   bool scan() {
@@ -60,6 +62,7 @@ class TimelineTest : public ::testing::Test {
   }
 
   QTemporaryDir dir;
+  HeldClock clock;
   qint64 nowMs = 1000;
   int bPolls = 0;
   bool slowA = false;

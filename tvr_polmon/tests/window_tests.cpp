@@ -16,7 +16,6 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 #include <QScreen>
 #include <QApplication>
 #include <cmath>
@@ -24,12 +23,14 @@
 #include "colours.h"
 #include "fake_serial_link.h"
 #include "files.h"
+#include "held_clock.h"
 #include "polmon_window.h"
 #include "port_access.h"
 #include "row_display.h"
 #include "statistics_window.h"
 
 using namespace polmon;
+using polmon::testing::HeldClock;
 using xav::testing::FakeSerialLink;
 
 namespace {
@@ -77,10 +78,11 @@ class WindowTest : public ::testing::Test {
     window.engine().setEarliestReplyNs(0);  // the fake port answers at once
     window.engine().setLogPath(dir.filePath("Polmon.dbg"));
     window.engine().setReplyTimeoutMs(20);
+    clock.install(window.engine());
     // Drive A answers every status query "P" at duct 4, with 9 ducts.
     QObject::connect(&window.engine(), &PollEngine::frameSent, &window, [this](const QByteArray& f) {
-      if (f == "AS") QTimer::singleShot(0, &window, [this] { link.feed(QByteArray("P4\r")); });
-      if (f == "Ad") QTimer::singleShot(0, &window, [this] { link.feed(QByteArray("D9\r")); });
+      if (f == "AS") clock.answer(&window, link, "P4\r");
+      if (f == "Ad") clock.answer(&window, link, "D9\r");
     });
   }
   bool scan() {
@@ -91,6 +93,7 @@ class WindowTest : public ::testing::Test {
 
   QTemporaryDir dir;
   ConfigHome config{dir.filePath("config")};
+  HeldClock clock;
   FakeSerialLink link;
   PolmonWindow window{&link};
 };
@@ -468,10 +471,12 @@ TEST(WindowColours, FixedBackgroundsCarryFixedTextUnderADarkTheme) {
     window.engine().setEarliestReplyNs(0);
     window.engine().setLogPath(dir.filePath("Polmon.dbg"));
     window.engine().setReplyTimeoutMs(20);
+    HeldClock clock;
+    clock.install(window.engine());
     QObject::connect(&window.engine(), &PollEngine::frameSent, &window, [&](const QByteArray& f) {
-      if (f == "AS") QTimer::singleShot(0, &window, [&] { link.feed(QByteArray("M0\r")); });
-      if (f == "BS") QTimer::singleShot(0, &window, [&] { link.feed(QByteArray("P2\r")); });
-      if (f == "Bd") QTimer::singleShot(0, &window, [&] { link.feed(QByteArray("D9\r")); });
+      if (f == "AS") clock.answer(&window, link, "M0\r");
+      if (f == "BS") clock.answer(&window, link, "P2\r");
+      if (f == "Bd") clock.answer(&window, link, "D9\r");
     });
     QTest::mouseClick(find<QPushButton>(window, "cmdScan"), Qt::LeftButton);
     ASSERT_TRUE(QTest::qWaitFor([&] { return window.engine().polling(); }, 10000));
