@@ -1,6 +1,7 @@
 #include "simulator.h"
 
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
@@ -8,6 +9,7 @@
 #include <QStringList>
 #include <QTimer>
 #include <algorithm>
+#include <memory>
 
 #include "captions.h"
 #include "files.h"
@@ -38,7 +40,7 @@ Simulator::Simulator(const Options& options, QObject* parent)
   connect(delayTimer_, &QTimer::timeout, this, &Simulator::sendDelayed);
   server_->setObjectName(QStringLiteral("Winsock1"));
   timer1_->setObjectName(QStringLiteral("Timer1"));
-  clock_.start();
+  setClock({});
   epochAtStartMs_ = QDateTime::currentMSecsSinceEpoch();
   connect(server_, &ModbusServer::dataArrival, this, &Simulator::arrival);
   connect(server_, &ModbusServer::connectionAccepted, this, [this](const QString& ip) {
@@ -101,7 +103,7 @@ void Simulator::refreshStatus() {
 void Simulator::arrival(const QByteArray& bytes) {
   ++arrivals_;
   counters_.bytesIn += static_cast<quint64>(bytes.size());
-  const qint64 now = clock_.elapsed();
+  const qint64 now = nowMs_();
   if (faults_.silent) {
     // A PLC that hangs: nothing is read out of the frames, nothing answered.
     ++faultCounters_.withheld;
@@ -142,7 +144,7 @@ bool Simulator::sendReply(const QByteArray& reply, qint64 now) {
 }
 
 void Simulator::sendDelayed() {
-  const qint64 now = clock_.elapsed();
+  const qint64 now = nowMs_();
   while (!heldReplies_.empty() && heldReplies_.front().dueMs <= now) {
     server_->send(heldReplies_.front().bytes);
     heldReplies_.pop_front();
@@ -197,14 +199,23 @@ void Simulator::account(QByteArrayView frame, bool sent, qint64 now) {
 }
 
 void Simulator::updateRate() {
-  const qint64 now = clock_.elapsed();
+  const qint64 now = nowMs_();
   const quint64 answered = counters_.framesAnswered();
   if (now > rateAtMs_) framesPerSecond_ = double(answered - answeredAtRate_) * 1000.0 / double(now - rateAtMs_);
   answeredAtRate_ = answered;
   rateAtMs_ = now;
 }
 
-qint64 Simulator::msSinceLastWrite() const { return lastWriteMs_ < 0 ? -1 : clock_.elapsed() - lastWriteMs_; }
+void Simulator::setClock(std::function<qint64()> msNow) {
+  if (!msNow) {
+    auto steady = std::make_shared<QElapsedTimer>();
+    steady->start();
+    msNow = [steady] { return steady->elapsed(); };
+  }
+  nowMs_ = std::move(msNow);
+}
+
+qint64 Simulator::msSinceLastWrite() const { return lastWriteMs_ < 0 ? -1 : nowMs_() - lastWriteMs_; }
 
 void Simulator::beginRequestEntry(int row, const QString& typed) {
   if (!validRow(row)) return;

@@ -5,7 +5,6 @@
 // server. The window and the headless mode both observe it through its
 // signals; neither sits in the reply path.
 
-#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <deque>
@@ -108,6 +107,8 @@ class Simulator : public QObject {
   qint64 lastWriteEpochMs() const { return epochAtStartMs_ + lastWriteMs_; }
   const TrafficLog& trafficLog() const { return trafficLog_; }
   void setTrafficLogOn(bool on) { trafficLogOn_ = on; }
+  // Milliseconds since the start, replaceable for tests (default: steady).
+  void setClock(std::function<qint64()> msNow);
   bool trafficLogOn() const { return trafficLogOn_; }
 
  signals:
@@ -150,8 +151,8 @@ class Simulator : public QObject {
   QTimer* rateTimer_;
   FrameProcessor processor_;
   FrameOutcome outcome_;
-  QElapsedTimer clock_;
-  qint64 epochAtStartMs_ = 0;  // wall clock when clock_ started (times of the traffic log)
+  std::function<qint64()> nowMs_;
+  qint64 epochAtStartMs_ = 0;  // wall clock when the clock started (times of the traffic log)
   bool started_ = false;
   bool monitorOn_ = false;
   bool trafficLogOn_ = false;
