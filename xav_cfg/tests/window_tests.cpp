@@ -421,10 +421,18 @@ TEST(FrmXAVEthernet, ClosingWhileTheLoaderRunsWaitsForItToEnd) {
   ASSERT_TRUE(r.load());
   XavCfgWindow& w = *r.w;
   const QString loader = QDir::current().filePath(QStringLiteral("ruinet.exe"));
-  xav::writeWholeFile(loader, "#!/bin/sh\ncase \"$*\" in *-u0*) sleep 1; cp Config.csv uploaded.csv ;; esac\n");
+  // The upload runs until the test lets it end.
+  xav::writeWholeFile(loader,
+                      "#!/bin/sh\ncase \"$*\" in *-u0*) touch started; while [ ! -e go ]; do sleep 0.01; done;"
+                      " cp Config.csv uploaded.csv ;; esac\n");
   QFile::setPermissions(loader, QFile::permissions(loader) | QFile::ExeOwner);
-  QTimer::singleShot(200, &w, [&] { w.close(); });  // the operator closes the window mid-upload
   w.cmdUpdateXAV_Click();
+  ASSERT_TRUE(QTest::qWaitFor([] { return QFile::exists(QStringLiteral("started")); }, 30000));
+  w.close();  // the operator closes the window mid-upload
+  QTest::qWait(0);
+  EXPECT_TRUE(w.isVisible());
+  EXPECT_TRUE(w.busy());
+  ASSERT_TRUE(xav::writeWholeFile(QStringLiteral("go"), ""));
   ASSERT_TRUE(QTest::qWaitFor([&] { return !w.busy(); }, 30000));  // the operation runs on
   QByteArray uploaded;
   EXPECT_TRUE(xav::readWholeFile(QStringLiteral("uploaded.csv"), &uploaded));
