@@ -91,10 +91,13 @@ void xaveProtocols(const Check& check) {
   xav::MessageRecorder messages;
   xave::XaveWindow w;
   ASSERT_TRUE(w.Form_Load());
+  // The options take a click only once the first scan has ended.
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !w.isWaiting(); }, 30000));
   for (int protocol = 1; protocol <= 3; ++protocol) {
     auto* option = named<QRadioButton>(&w, QStringLiteral("optEthMode%1").arg(protocol));
     option->setEnabled(true);  // as after a module was read back
     option->click();
+    ASSERT_TRUE(option->isChecked()) << protocol;
     check(&w, QStringLiteral("protocol %1").arg(protocol));
   }
   w.close();

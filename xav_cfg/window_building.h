@@ -8,20 +8,11 @@
 #include <QString>
 #include <QWidget>
 
+#include "wrapped_label.h"
+
 namespace xavcfg::building {
 
-// A label that wraps its text, sized for the given width at least: the
-// layout then needs no height-for-width, which would make the window's
-// minimum height its natural height.
-inline void wrapWithin(QLabel* label, int minimumWidth) {
-  label->setWordWrap(true);
-  label->setMinimumWidth(minimumWidth);
-  const int height = label->heightForWidth(minimumWidth);
-  if (height > 0) label->setMinimumHeight(height);
-  QSizePolicy p = label->sizePolicy();
-  p.setHeightForWidth(false);
-  label->setSizePolicy(p);
-}
+using xav::wrapWithin;
 
 // Hidden, it keeps its place in the layout (or, off, gives it up).
 inline void keepPlace(QWidget* w, bool on = true) {

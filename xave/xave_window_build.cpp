@@ -16,6 +16,7 @@
 #include <QVBoxLayout>
 
 #include "processes.h"
+#include "wrapped_label.h"
 #include "wait_panel.h"
 #include "modgetip.h"
 #include "xave_window.h"
@@ -187,7 +188,9 @@ void XaveWindow::buildProtocolFields(QGroupBox* frame) {
       QStringLiteral("lblEipCipDesc"),
       QStringLiteral("Uses Tag names TVR_POS and TVR_REQ, each created as Integer (16 Bit) x 20 element registers."),
       frame);
-  pane_.lblEipCipDesc->setWordWrap(true);
+  // Sized for two lines, which it takes when the window is at its minimum
+  // (a small screen, a large font).
+  xav::wrapWithin(pane_.lblEipCipDesc, pane_.lblEipCipDesc->fontMetrics().averageCharWidth() * 48);
   grid->addWidget(pane_.lblEipCipDesc, 2, 0, 1, 3);
   grid->setColumnStretch(2, 1);
   pane_.txtIPAddress->setMinimumWidth(pane_.txtIPAddress->fontMetrics().horizontalAdvance(QStringLiteral("255.255.255.255")) + 16);
@@ -253,7 +256,11 @@ QWidget* XaveWindow::buildButtons() {
   pane_.lblWait->setWordWrap(true);
   pane_.lblWait->hide();
   v->addWidget(pane_.lblWait);
-  v->addWidget(makeLabel(QStringLiteral("lblCntDn"), QString(), area));
+  // Nothing here counts down: the form's empty countdown label stays, hidden,
+  // so it takes no line from a window that must fit small screens.
+  QLabel* countdown = makeLabel(QStringLiteral("lblCntDn"), QString(), area);
+  countdown->hide();
+  v->addWidget(countdown);
   return area;
 }
 
