@@ -18,18 +18,45 @@ if(NOT EXISTS "${XAV_SUITES_FILE}" OR NOT "${XAV_SUITES_FILE}" IS_NEWER_THAN "${
       "set_tests_properties([==[${XAV_SUITES_TARGET}_LIST_FAILED]==] PROPERTIES WILL_FAIL TRUE)\n")
   else()
     string(REPLACE "\n" ";" lines "${listing}")
-    set(content "")
+    # Each test: a name and a filter, in the listing's order.
+    set(names "")
+    set(filters "")
+    set(suite "")
     foreach(line IN LISTS lines)
       # Suite lines end with "." (a parameterised one may add a comment);
       # case lines are indented.
       if(line MATCHES "^([^ #][^ ]*)\\.( .*)?$")
         set(suite "${CMAKE_MATCH_1}")
-        set(name "${XAV_SUITES_TARGET}.${suite}")
-        string(APPEND content
-          "add_test([==[${name}]==] [==[${XAV_SUITES_EXECUTABLE}]==] [==[--gtest_filter=${suite}.*]==])\n"
-          "set_tests_properties([==[${name}]==] PROPERTIES WORKING_DIRECTORY [==[${XAV_SUITES_WORKING_DIR}]==]"
-          " TIMEOUT ${XAV_SUITES_TIMEOUT} ENVIRONMENT [==[${XAV_SUITES_ENVIRONMENT}]==])\n")
+        set(split OFF)
+        if(XAV_SUITES_SPLIT AND suite MATCHES "/")
+          set(split ON)
+        else()
+          list(APPEND names "${XAV_SUITES_PREFIX}${XAV_SUITES_TARGET}.${suite}")
+          list(APPEND filters "${suite}.*")
+        endif()
+      elseif(split AND line MATCHES "^  ([^ ]+)( .*)?$")
+        # A case without a suffix is a test of its own.
+        set(case "${CMAKE_MATCH_1}")
+        set(name "${XAV_SUITES_PREFIX}${XAV_SUITES_TARGET}.${suite}.${case}")
+        set(filter "${suite}.${case}")
+        if(case MATCHES "_([^_/]+)$")
+          set(name "${XAV_SUITES_PREFIX}${XAV_SUITES_TARGET}.${suite}.${CMAKE_MATCH_1}")
+          set(filter "${suite}.*_${CMAKE_MATCH_1}")
+        endif()
+        # (CTest reads this with no policies set: no IN_LIST.)
+        list(FIND names "${name}" known)
+        if(known EQUAL -1)
+          list(APPEND names "${name}")
+          list(APPEND filters "${filter}")
+        endif()
       endif()
+    endforeach()
+    set(content "")
+    foreach(name filter IN ZIP_LISTS names filters)
+      string(APPEND content
+        "add_test([==[${name}]==] [==[${XAV_SUITES_EXECUTABLE}]==] [==[--gtest_filter=${filter}]==])\n"
+        "set_tests_properties([==[${name}]==] PROPERTIES WORKING_DIRECTORY [==[${XAV_SUITES_WORKING_DIR}]==]"
+        " TIMEOUT ${XAV_SUITES_TIMEOUT} ENVIRONMENT [==[${XAV_SUITES_ENVIRONMENT}]==])\n")
     endforeach()
     file(WRITE "${XAV_SUITES_FILE}" "${content}")
   endif()
