@@ -1,7 +1,6 @@
 #include "simulator.h"
 
 #include <QDateTime>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
@@ -9,11 +8,11 @@
 #include <QStringList>
 #include <QTimer>
 #include <algorithm>
-#include <memory>
 
 #include "captions.h"
 #include "files.h"
 #include "platform.h"
+#include "steady_clock.h"
 
 namespace rvsim {
 
@@ -207,12 +206,7 @@ void Simulator::updateRate() {
 }
 
 void Simulator::setClock(std::function<qint64()> msNow) {
-  if (!msNow) {
-    auto steady = std::make_shared<QElapsedTimer>();
-    steady->start();
-    msNow = [steady] { return steady->elapsed(); };
-  }
-  nowMs_ = std::move(msNow);
+  nowMs_ = msNow ? std::move(msNow) : xav::steadyClock(1'000'000);
 }
 
 qint64 Simulator::msSinceLastWrite() const { return lastWriteMs_ < 0 ? -1 : nowMs_() - lastWriteMs_; }

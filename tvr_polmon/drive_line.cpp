@@ -1,9 +1,9 @@
 #include "drive_line.h"
 
 #include <algorithm>
-#include <memory>
 
 #include "drive_protocol.h"
+#include "steady_clock.h"
 
 namespace polmon {
 
@@ -17,12 +17,7 @@ DriveLine::DriveLine(xav::SerialLink* link, QObject* parent)
 }
 
 void DriveLine::setClock(std::function<qint64()> nowNs) {
-  if (!nowNs) {
-    auto steady = std::make_shared<QElapsedTimer>();
-    steady->start();
-    nowNs = [steady] { return steady->nsecsElapsed(); };
-  }
-  nowNs_ = std::move(nowNs);
+  nowNs_ = nowNs ? std::move(nowNs) : xav::steadyClock(1);
 }
 
 bool DriveLine::query(const QByteArray& frame, Done done, Ahead ahead) {

@@ -26,7 +26,6 @@
 // exchange's; the next query, when it is asked, takes over what came after.
 
 #include <QByteArray>
-#include <QElapsedTimer>
 #include <QList>
 #include <QPair>
 #include <QObject>

@@ -24,7 +24,6 @@ class HeldClock {
   void install(PollEngine& engine) const {
     engine.setLineClock([s = state_] { return s->nowNs(); });
   }
-  qint64 nowNs() const { return state_->nowNs(); }
 
   // `reply` reaches `link` after `delayMs`, and the line reads it as having
   // come exactly then. Nothing is fed once `context` is gone.
